@@ -1,0 +1,176 @@
+#include "EventLoop.h"
+
+#include <cerrno>
+#include <stdexcept>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace vendrix::net {
+
+namespace {
+constexpr uint64_t kWakeKey = ~uint64_t(0);
+
+uint64_t Key(int fd, uint64_t generation) { return (generation << 32) | uint32_t(fd); }
+} // namespace
+
+TEventLoop::TEventLoop() {
+    FEpollFd = epoll_create1(EPOLL_CLOEXEC);
+    FWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (FEpollFd < 0 || FWakeFd < 0) throw std::runtime_error("event loop: cannot create epoll or eventfd");
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kWakeKey;
+    epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FWakeFd, &ev);
+}
+
+TEventLoop::~TEventLoop() {
+    for (auto& [id, timer] : FTimers) close(timer.Fd);
+    close(FWakeFd);
+    close(FEpollFd);
+}
+
+TEventLoop& TEventLoop::Instance() {
+    static TEventLoop loop;
+    return loop;
+}
+
+uint64_t TEventLoop::Tick() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000 + uint64_t(ts.tv_nsec) / 1000000;
+}
+
+bool TEventLoop::Watch(int fd, uint32_t events, TFdCallback callback) {
+    auto it = FWatches.find(fd);
+    uint64_t generation = ++FGeneration & 0xffffffffu;
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.u64 = Key(fd, generation);
+    if (epoll_ctl(FEpollFd, it == FWatches.end() ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, fd, &ev) != 0) return false;
+    FWatches[fd] = TWatch{events, std::move(callback), generation};
+    return true;
+}
+
+bool TEventLoop::Modify(int fd, uint32_t events) {
+    auto it = FWatches.find(fd);
+    if (it == FWatches.end()) return false;
+    if (it->second.Events == events) return true;
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.u64 = Key(fd, it->second.Generation);
+    if (epoll_ctl(FEpollFd, EPOLL_CTL_MOD, fd, &ev) != 0) return false;
+    it->second.Events = events;
+    return true;
+}
+
+void TEventLoop::Unwatch(int fd) {
+    auto it = FWatches.find(fd);
+    if (it == FWatches.end()) return;
+    epoll_ctl(FEpollFd, EPOLL_CTL_DEL, fd, nullptr);
+    FWatches.erase(it);
+}
+
+void TEventLoop::SignalTasks() {
+    if (FWakeSignalled) return;
+    uint64_t one = 1;
+    if (write(FWakeFd, &one, sizeof one) == sizeof one) FWakeSignalled = true;
+}
+
+void TEventLoop::Post(TTask task) {
+    FTasks.push_back(std::move(task));
+    SignalTasks();
+}
+
+TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTask callback) {
+    int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (fd < 0) return 0;
+    itimerspec spec{};
+    if (intervalMs == 0) intervalMs = 1;
+    spec.it_value.tv_sec = intervalMs / 1000;
+    spec.it_value.tv_nsec = long(intervalMs % 1000) * 1000000;
+    if (repeat) spec.it_interval = spec.it_value;
+    TTimerId id = FNextTimer++;
+    auto fire = [this, id, fd](uint32_t) {
+        uint64_t expirations = 0;
+        if (read(fd, &expirations, sizeof expirations) != sizeof expirations || expirations == 0) return;
+        auto it = FTimers.find(id);
+        if (it == FTimers.end()) return;
+        // A late round may hold several expirations: the callback runs once,
+        // as a window message timer would, so work never piles up.
+        if (!it->second.Repeat) {
+            TTask cb = std::move(it->second.Callback);
+            CancelTimer(id);
+            cb();
+        } else {
+            TTask cb = it->second.Callback; // the callback may cancel its own timer
+            cb();
+        }
+    };
+    if (timerfd_settime(fd, 0, &spec, nullptr) != 0 || !Watch(fd, EPOLLIN, fire)) {
+        close(fd);
+        return 0;
+    }
+    FTimers[id] = TTimer{fd, repeat, std::move(callback)};
+    return id;
+}
+
+void TEventLoop::CancelTimer(TTimerId id) {
+    auto it = FTimers.find(id);
+    if (it == FTimers.end()) return;
+    Unwatch(it->second.Fd);
+    close(it->second.Fd);
+    FTimers.erase(it);
+}
+
+int TEventLoop::RunTasks() {
+    // Only the tasks queued now: a task that posts another (a download that
+    // keeps feeding itself) must not starve the sockets.
+    size_t n = FTasks.size();
+    int ran = 0;
+    while (n-- > 0 && !FTasks.empty()) {
+        TTask task = std::move(FTasks.front());
+        FTasks.pop_front();
+        task();
+        ++ran;
+    }
+    if (FTasks.empty() && FWakeSignalled) {
+        uint64_t value;
+        while (read(FWakeFd, &value, sizeof value) == sizeof value) {
+        }
+        FWakeSignalled = false;
+    }
+    return ran;
+}
+
+int TEventLoop::RunOnce(int timeoutMs) {
+    constexpr int kMaxEvents = 256;
+    epoll_event events[kMaxEvents];
+    if (!FTasks.empty()) timeoutMs = 0;
+    int n = epoll_wait(FEpollFd, events, kMaxEvents, timeoutMs);
+    if (n < 0 && errno != EINTR) throw std::runtime_error("event loop: epoll_wait failed");
+    int ran = 0;
+    for (int i = 0; i < n; ++i) {
+        uint64_t key = events[i].data.u64;
+        if (key == kWakeKey) continue;
+        int fd = int(uint32_t(key));
+        auto it = FWatches.find(fd);
+        if (it == FWatches.end() || it->second.Generation != (key >> 32)) continue;
+        TFdCallback cb = it->second.Callback; // the callback may unwatch itself
+        cb(events[i].events);
+        ++ran;
+        // Work posted by this handler runs now that it has returned.
+        if (!FTasks.empty()) ran += RunTasks();
+    }
+    ran += RunTasks();
+    return ran;
+}
+
+void TEventLoop::Run() {
+    FQuit = false;
+    while (!FQuit) RunOnce(-1);
+}
+
+} // namespace vendrix::net

@@ -1,0 +1,105 @@
+// The process's one event loop: fd readiness (epoll), a FIFO of posted tasks,
+// millisecond timers and a monotonic millisecond tick counter.
+//
+// Everything runs on the thread that calls Run/RunOnce; no call here is
+// thread-safe, and none needs to be: sockets, the FTP engine, the policy layer
+// and the GUI all live on that one thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+namespace vendrix::net {
+
+// A liveness token: an object that posts work on the loop hands out weak
+// references to its token, and the posted work checks it before touching the
+// object, so a task never runs on a destroyed object.
+using TLifeToken = std::shared_ptr<char>;
+using TLifeRef = std::weak_ptr<char>;
+inline TLifeToken NewLifeToken() { return std::make_shared<char>(0); }
+
+class TEventLoop {
+public:
+    using TFdCallback = std::function<void(uint32_t events)>;
+    using TTask = std::function<void()>;
+    using TTimerId = uint64_t;
+
+    TEventLoop();
+    ~TEventLoop();
+    TEventLoop(const TEventLoop&) = delete;
+    TEventLoop& operator=(const TEventLoop&) = delete;
+
+    // The loop of this process. Created on first use.
+    static TEventLoop& Instance();
+
+    // Monotonic milliseconds since an arbitrary origin (the "tick count").
+    static uint64_t Tick();
+
+    // Watches fd for the epoll event mask `events` (EPOLLIN, EPOLLOUT, ...).
+    // The callback fires from Run/RunOnce with the ready mask, never from
+    // inside Watch. Watching an fd already watched replaces mask and callback.
+    // Returns false (and fires nothing, ever) when epoll refuses the fd.
+    bool Watch(int fd, uint32_t events, TFdCallback callback);
+    // Changes the mask of a watched fd; false when the fd is not watched.
+    bool Modify(int fd, uint32_t events);
+    // Stops watching. Safe from inside any callback, including the fd's own:
+    // no callback of a removed fd fires afterwards, even one already reported
+    // ready in the current round.
+    void Unwatch(int fd);
+
+    // Appends a task to the FIFO. Posted tasks run only after the handler
+    // that is running now has returned, in posting order. Callable from any
+    // handler of this loop's thread.
+    void Post(TTask task);
+
+    // A timer that fires every `intervalMs` (or once, when !repeat) from the
+    // loop. Returns 0, and never fires, when the system refuses a timer.
+    // Cancelling from inside the timer's own callback is allowed.
+    TTimerId AddTimer(uint32_t intervalMs, bool repeat, TTask callback);
+    void CancelTimer(TTimerId id);
+
+    // Runs one round: waits up to timeoutMs (-1 forever, 0 not at all) for
+    // readiness, dispatches it, then runs the tasks posted before the round's
+    // drain began. Returns the number of callbacks and tasks run.
+    int RunOnce(int timeoutMs);
+    // Runs rounds until Quit is called.
+    void Run();
+    void Quit() { FQuit = true; }
+    bool Quitting() const { return FQuit; }
+
+    // An fd that is readable whenever the loop has work (ready fds, due
+    // timers or posted tasks): a GUI toolkit watches it and calls RunOnce(0).
+    int PollFd() const { return FEpollFd; }
+
+    size_t PendingTasks() const { return FTasks.size(); }
+
+private:
+    struct TWatch {
+        uint32_t Events;
+        TFdCallback Callback;
+        uint64_t Generation;
+    };
+    struct TTimer {
+        int Fd;
+        bool Repeat;
+        TTask Callback;
+    };
+    void SignalTasks();
+    int RunTasks();
+
+    int FEpollFd = -1;
+    int FWakeFd = -1;
+    bool FWakeSignalled = false;
+    bool FQuit = false;
+    uint64_t FGeneration = 0;
+    std::unordered_map<int, TWatch> FWatches;
+    std::deque<TTask> FTasks;
+    TTimerId FNextTimer = 1;
+    std::unordered_map<TTimerId, TTimer> FTimers;
+};
+
+} // namespace vendrix::net
