@@ -1,6 +1,7 @@
 #include "EventLoop.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -133,7 +134,7 @@ int TEventLoop::RunTasks() {
     while (n-- > 0 && !FTasks.empty()) {
         TTask task = std::move(FTasks.front());
         FTasks.pop_front();
-        task();
+        Guarded(task);
         ++ran;
     }
     if (FTasks.empty() && FWakeSignalled) {
@@ -159,13 +160,29 @@ int TEventLoop::RunOnce(int timeoutMs) {
         auto it = FWatches.find(fd);
         if (it == FWatches.end() || it->second.Generation != (key >> 32)) continue;
         TFdCallback cb = it->second.Callback; // the callback may unwatch itself
-        cb(events[i].events);
+        uint32_t ready = events[i].events;
+        Guarded([&] { cb(ready); });
         ++ran;
         // Work posted by this handler runs now that it has returned.
         if (!FTasks.empty()) ran += RunTasks();
     }
     ran += RunTasks();
     return ran;
+}
+
+void TEventLoop::Guarded(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const std::exception& e) {
+        if (OnException) {
+            try {
+                OnException(e);
+            } catch (...) {
+            }
+        } else {
+            std::fprintf(stderr, "event loop: %s\n", e.what());
+        }
+    }
 }
 
 void TEventLoop::Run() {

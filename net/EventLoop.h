@@ -77,6 +77,10 @@ public:
 
     size_t PendingTasks() const { return FTasks.size(); }
 
+    // Receives an exception that escaped a callback, task or timer; the loop
+    // carries on with the next one. Unassigned, the text goes to stderr.
+    std::function<void(const std::exception& e)> OnException;
+
 private:
     struct TWatch {
         uint32_t Events;
@@ -89,6 +93,7 @@ private:
         TTask Callback;
     };
     void SignalTasks();
+    void Guarded(const std::function<void()>& run);
     int RunTasks();
 
     int FEpollFd = -1;

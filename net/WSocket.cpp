@@ -149,6 +149,7 @@ void TCustomWSocket::ResetStep() {
     FRecvShut = false;
     FListening = false;
     FSendFailed = false;
+    FPaused = false;
 }
 
 void TCustomWSocket::FireClosed(uint16_t err) {
@@ -172,7 +173,9 @@ void TCustomWSocket::WatchHandle() {
 void TCustomWSocket::UpdateMask() {
     if (FHSocket < 0 || !FWatched) return;
     uint32_t mask = 0;
-    if (FListening) {
+    if (FPaused) {
+        mask = 0;
+    } else if (FListening) {
         mask = EPOLLIN;
     } else if (FState == wsConnecting) {
         mask = EPOLLOUT;
@@ -187,6 +190,7 @@ void TCustomWSocket::Dispatch(uint32_t events) {
     TLifeRef ref = FLife;
     uint64_t gen = FHandleGen;
     auto alive = [&] { return !ref.expired() && FHandleGen == gen && FHSocket >= 0; };
+    if (FPaused) return;
     try {
         if (FListening) {
             if (events & (EPOLLIN | EPOLLERR)) TriggerSessionAvailable(0);
@@ -647,6 +651,16 @@ void TCustomWSocket::CloseLater() {
     FLoop.Post([this, ref] {
         if (!ref.expired()) Close();
     });
+}
+
+void TCustomWSocket::Pause() {
+    FPaused = true;
+    UpdateMask();
+}
+
+void TCustomWSocket::Resume() {
+    FPaused = false;
+    UpdateMask();
 }
 
 void TCustomWSocket::Abort() {

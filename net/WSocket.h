@@ -112,6 +112,11 @@ public:
     // Closes from the loop, after the current handler has returned.
     void CloseLater();
     void Abort();
+    // Pause stops delivering notifications (a listener out of file handles
+    // must not spin); Resume delivers them again.
+    void Pause();
+    void Resume();
+    bool Paused() const { return FPaused; }
 
     std::string PeerAddr() const;
     std::string PeerPort() const;
@@ -194,6 +199,7 @@ private:
     bool FDestroying = false;
     bool FListening = false;
     bool FSendFailed = false;
+    bool FPaused = false;
     std::deque<std::unique_ptr<TBuffer>> FQueue;
 };
 

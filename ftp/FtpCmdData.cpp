@@ -1,0 +1,234 @@
+// Data connection setup: PORT, PASV, the passive port range, the active
+// connect and the passive accept.
+#include "FtpSrv.h"
+
+#include "Resolve.h"
+
+#include <arpa/inet.h>
+#include <climits>
+#include <fstream>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vendrix::ftp {
+
+using net::TCustomWSocket;
+
+namespace {
+// Reads the next number of a PORT parameter: blanks, digits, blanks, then a
+// comma or the end. Past the end every number reads as 0.
+int64_t GetInteger(const std::string& s, size_t& i) {
+    auto blanks = [&] {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    };
+    blanks();
+    int64_t value = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        value = value * 10 + (s[i] - '0');
+        if (value > INT_MAX) throw EFtpError("GetInteger: overflow");
+        ++i;
+    }
+    blanks();
+    if (i < s.size()) {
+        if (s[i] != ',') throw EFtpError("GetInteger: unexpected char");
+        ++i;
+    }
+    return value;
+}
+
+// Whether this process may bind the "ftp-data" port 20: root, the
+// CAP_NET_BIND_SERVICE capability, or a lowered unprivileged port start.
+bool MayBindDataPort() {
+    static const bool allowed = [] {
+        if (geteuid() == 0) return true;
+        std::ifstream start("/proc/sys/net/ipv4/ip_unprivileged_port_start");
+        int first = 1024;
+        if (start >> first && first <= 20) return true;
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("CapEff:", 0) == 0) {
+                unsigned long long caps = std::stoull(line.substr(7), nullptr, 16);
+                return ((caps >> 10) & 1) != 0; // CAP_NET_BIND_SERVICE
+            }
+        }
+        return false;
+    }();
+    return allowed;
+}
+
+std::string PeerOf(int fd) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
+    char buf[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &sa.sin_addr, buf, sizeof buf);
+    return buf;
+}
+} // namespace
+
+void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.CurCmdType = ftpcPORT;
+    try {
+        size_t i = 0;
+        int64_t n[6];
+        for (int64_t& v : n) v = GetInteger(Params, i);
+        for (int64_t v : n)
+            if (v > 255) throw EFtpError("out of range");
+        std::string addr = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
+                           std::to_string(n[3]);
+        int64_t port = n[4] * 256 + n[5];
+        // No bounce: data goes only to the client's own address, and never
+        // to a privileged port there.
+        if (addr != Client.PeerAddr() || port < 1024) throw EFtpError("refused");
+        Client.DataAddr = addr;
+        Client.DataPort = std::to_string(port);
+        Answer = "200 Port command successful.";
+    } catch (const std::exception&) {
+        Answer = "501 Invalid PORT command.";
+    }
+}
+
+std::string TFtpServer::NextPasvPort() {
+    if (FPasvPortRangeStart == 0 || FPasvPortRangeSize == 0) return "0";
+    for (size_t i = 0; i < FPasvPortTable.size(); ++i) {
+        if (FPasvPortTable[i] == 0) {
+            FPasvPortTable[i] = 1;
+            return std::to_string(FPasvPortRangeStart + int32_t(i));
+        }
+    }
+    return {};
+}
+
+void TFtpServer::ReleasePasvPort(TClient& Client) {
+    int32_t port = Client.PasvPort;
+    Client.PasvPort = 0;
+    int32_t index = port - FPasvPortRangeStart;
+    if (port > 0 && index >= 0 && index < int32_t(FPasvPortTable.size())) FPasvPortTable[size_t(index)] = 0;
+}
+
+void TFtpServer::SetPasvPortRangeSize(int32_t value) {
+    if (value < 0 || value > 65535) throw EFtpError("Invalid PasvPortRangeSize " + std::to_string(value) + ".");
+    if (value == FPasvPortRangeSize) return;
+    for (int32_t i = value; i < FPasvPortRangeSize; ++i)
+        if (FPasvPortTable[size_t(i)] == 1) throw EFtpError("Unable to change PasvPortRangeSize when port is in use.");
+    FPasvPortTable.resize(size_t(value), 0);
+    FPasvPortRangeSize = value;
+}
+
+void TFtpServer::SetPasvPortRangeStart(int32_t value) {
+    if (value < 0 || value > 65535) throw EFtpError("Invalid PasvPortRangeStart " + std::to_string(value) + ".");
+    if (value == FPasvPortRangeStart) return;
+    for (uint8_t used : FPasvPortTable)
+        if (used == 1) throw EFtpError("Unable to change PasvPortRangeStart when port is in use.");
+    FPasvPortRangeStart = value;
+}
+
+void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    net::TWSocket& data = *Client.DataSocket;
+    try {
+        std::string local = Client.GetLocalAddrText();
+        data.Close();
+        ReleasePasvPort(Client); // a new PASV replaces the listener and its port
+        data.SetAddr("0.0.0.0");
+        std::string port = NextPasvPort();
+        if (port.empty()) throw EFtpError("No available PASV Ports");
+        Client.PasvPort = std::stoi(port);
+        data.SetPort(port);
+        data.SetProto("tcp");
+        data.OnSessionAvailable = [this, &Client](TCustomWSocket&, uint16_t err) { PassiveAccept(Client, err); };
+        InstallHandlers(Client, THandlerSet::None);
+        data.ComponentOptions = net::wsoNoReceiveLoop;
+        data.Listen();
+        int p = std::stoi(data.GetLocalPortText());
+        std::string tail = std::to_string(p / 256) + "," + std::to_string(p % 256) + ").";
+        std::string hostPart;
+        if (Client.PeerAddr() == "127.0.0.1") {
+            hostPart = "127,0,0,1";
+        } else {
+            std::string addr = PasvIpAddr.empty() ? local : PasvIpAddr;
+            if (!PasvIpAddr.empty() && !net::WSocketIsDottedIp(PasvIpAddr)) throw EFtpError("Invalid PASV IP Address");
+            for (char& c : addr)
+                if (c == '.') c = ',';
+            hostPart = addr;
+        }
+        Answer = "227 Entering Passive Mode (" + hostPart + "," + tail;
+        Client.PassiveMode = true;
+        Client.PassiveStart = false;
+        Client.PassiveConnected = false;
+    } catch (const std::exception& e) {
+        Answer = std::string("500 PASV exception: '") + e.what() + "'.";
+        try {
+            data.Close();
+        } catch (...) {
+        }
+        ReleasePasvPort(Client);
+    }
+}
+
+void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
+    net::TWSocket& data = *Client.DataSocket;
+    TClient* c = &Client;
+    data.OnSessionConnected = nullptr;
+    data.OnSessionClosed = nullptr;
+    data.OnDataAvailable = nullptr;
+    data.OnDataSent = nullptr;
+    if (set == THandlerSet::Upload) {
+        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { UploadConnected(*c, err); };
+        data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { UploadClosed(*c, err); };
+        data.OnDataAvailable = [this, c](TCustomWSocket&, uint16_t err) { UploadDataAvailable(*c, err); };
+    } else if (set == THandlerSet::Download) {
+        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { DownloadConnected(*c, err); };
+        data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { DownloadClosed(*c, err); };
+        data.OnDataSent = [this, c](TCustomWSocket&, uint16_t err) { DownloadDataSent(*c, err); };
+    }
+}
+
+void TFtpServer::ActiveConnect(TClient& Client, THandlerSet set, bool closeFirst, bool bindDataPort) {
+    net::TWSocket& data = *Client.DataSocket;
+    if (closeFirst) data.Close();
+    data.SetProto("tcp");
+    data.SetAddr(Client.DataAddr);
+    data.SetPort(Client.DataPort);
+    InstallHandlers(Client, set);
+    data.LingerOnOff = net::wsLingerOff;
+    data.LingerTimeout = 0;
+    if (bindDataPort) {
+        // The data connection leaves from the control connection's interface,
+        // and from "ftp-data" only where the process may bind it.
+        data.SetLocalAddr(Client.GetLocalAddrText());
+        data.SetLocalPort(MayBindDataPort() ? "ftp-data" : "0");
+    }
+    data.ComponentOptions = net::wsoNoReceiveLoop;
+    data.SetSendBlockSize(Client.XferBlockSize);
+    data.Connect();
+}
+
+void TFtpServer::PassiveAccept(TClient& Client, uint16_t) {
+    net::TWSocket& data = *Client.DataSocket;
+    int fd = data.Accept();
+    if (fd < 0) return;
+    // Only the client itself may connect: anybody else could steal the data.
+    if (PeerOf(fd) != Client.PeerAddr()) {
+        ::close(fd);
+        return;
+    }
+    data.OnSessionClosed = nullptr;
+    data.Close();
+    THandlerSet set = THandlerSet::None;
+    switch (Client.CurCmdType) {
+    case ftpcSTOR: case ftpcAPPE: case ftpcSTOU: set = THandlerSet::Upload; break;
+    case ftpcRETR: case ftpcLIST: case ftpcNLST: set = THandlerSet::Download; break;
+    default: break;
+    }
+    InstallHandlers(Client, set);
+    data.LingerOnOff = net::wsLingerOff;
+    data.LingerTimeout = 0;
+    data.ComponentOptions = net::wsoNoReceiveLoop;
+    data.SetSendBlockSize(Client.XferBlockSize);
+    data.Dup(fd);
+    Client.PassiveConnected = true;
+    if (Client.PassiveStart && data.OnSessionConnected) data.OnSessionConnected(data, 0);
+}
+
+} // namespace vendrix::ftp

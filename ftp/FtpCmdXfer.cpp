@@ -1,0 +1,389 @@
+// File transfers: RETR, STOR, APPE, STOU, REST, ABOR, and the handlers of
+// the upload and download data connections.
+#include "FtpSrv.h"
+
+#include "FtpSrvT.h"
+
+#include <random>
+
+namespace vendrix::ftp {
+
+namespace {
+std::string Num(int64_t v) { return std::to_string(v); }
+
+// A file name that does not exist yet in dir: "FTP" and six random letters.
+std::string UniqueName(const std::string& dir) {
+    static std::mt19937_64 rng{std::random_device{}()};
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (;;) {
+        std::string name = "FTP";
+        for (int i = 0; i < 6; ++i) name += kChars[rng() % (sizeof kChars - 1)];
+        if (!AnyEntryExists(dir + name)) return name;
+    }
+}
+
+// Strict decimal integer (optional sign), as REST takes it.
+bool ParseInt64(const std::string& s, int64_t& value) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    if (i == s.size()) return false;
+    int64_t v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        if (v > (INT64_MAX - (s[i] - '0')) / 10) return false;
+        v = v * 10 + (s[i] - '0');
+    }
+    value = negative ? -v : v;
+    return true;
+}
+} // namespace
+
+// --- commands -------------------------------------------------------------------
+
+void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.ByteCount = 0;
+    Client.CurCmdType = ftpcSTOR;
+    Client.FileName = PathStyle->ToLocal(Params);
+    Client.HasOpenedFile = false;
+    Client.AbortingTransfer = false;
+    Client.TransferError = "Transfer Ok";
+    TSavedDirectory saved(Client);
+    try {
+        std::string path = OverlapAndBuild(Client, Params);
+        bool allowed = true;
+        if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        if (allowed) {
+            Client.FilePath = path;
+            Client.XferCmdType = ftpcSTOR;
+            StartUpload(Client, true);
+            Answer = "150 Opening data connection for " + Params + ".";
+        } else {
+            Answer = "501 Permission Denied";
+        }
+    } catch (const std::exception& e) {
+        Answer = std::string("501 Cannot STOR. ") + e.what();
+    }
+}
+
+void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.CurCmdType = ftpcAPPE;
+    Client.FileName = PathStyle->ToLocal(Params);
+    Client.HasOpenedFile = false;
+    Client.AbortingTransfer = false;
+    Client.TransferError = "Transfer Ok";
+    TSavedDirectory saved(Client);
+    try {
+        std::string path = OverlapAndBuild(Client, Params);
+        bool allowed = true;
+        if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        if (allowed) {
+            Client.FilePath = path;
+            Client.XferCmdType = ftpcAPPE;
+            // The offset is known before the connection starts, so a client
+            // that is already connected appends at the right place.
+            Client.RestartPos = std::max<int64_t>(GetFileSize(path), 0);
+            StartUpload(Client, false);
+            Answer = "150 APPE supported.  Ready to append file \"" + Params + "\" at offset " +
+                     Num(Client.RestartPos) + ".";
+        } else {
+            Answer = "500 Cannot APPE.";
+        }
+    } catch (const std::exception&) {
+        Answer = "550 APPE failed.";
+    }
+}
+
+void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    Client.CurCmdType = ftpcSTOU;
+    try {
+        std::string name;
+        if (OnGetUniqueFileName) OnGetUniqueFileName(*this, Client, name);
+        if (name.empty() || FileExists(BuildFilePath(Client, Client.Directory, name)))
+            name = UniqueName(Client.Directory);
+        Client.FileName = PathStyle->ToLocal(name);
+        Client.HasOpenedFile = false;
+        Client.AbortingTransfer = false;
+        Client.TransferError = "Transfer Ok";
+        std::string path = BuildFilePath(Client, Client.Directory, Client.FileName);
+        bool allowed = true;
+        if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        if (allowed) {
+            Client.FilePath = path;
+            Client.XferCmdType = ftpcSTOU;
+            StartUpload(Client, true);
+            Answer = "150 Opening data connection for " + name + ".";
+        } else {
+            Answer = "501 Permission Denied";
+        }
+    } catch (const std::exception& e) {
+        Answer = std::string("501 Cannot STOU. ") + e.what();
+    }
+}
+
+void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.CurCmdType = ftpcRETR;
+    Client.HasOpenedFile = false;
+    Client.FileName = PathStyle->ToLocal(Params);
+    TSavedDirectory saved(Client);
+    try {
+        std::string path = OverlapAndBuild(Client, Params);
+        bool allowed = true;
+        if (OnValidateGet) OnValidateGet(*this, Client, path, allowed);
+        if (allowed) {
+            Client.FilePath = path;
+            Answer = "150 Opening data connection for " + Params + ".";
+            bool delayed = false;
+            if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
+            if (!delayed) Post(Client, &TFtpServer::StartSendNotification);
+        } else {
+            Answer = "500 Cannot RETR.";
+        }
+    } catch (const std::exception& e) {
+        Answer = std::string("501 Cannot RETR. ") + e.what();
+    }
+}
+
+void TFtpServer::CommandREST(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.CurCmdType = ftpcREST;
+    int64_t value = 0;
+    if (!ParseInt64(Params, value)) {
+        Client.RestartPos = 0;
+        Answer = "501 Syntax error in parameter: '" + Params + "' is not a valid integer value.";
+    } else if (value < 0) {
+        Client.RestartPos = 0;
+        Answer = "350 Restarting at 0.";
+    } else {
+        Client.RestartPos = value;
+        Answer = "350 REST supported. Ready to resume at byte offset " + Num(value) + ".";
+    }
+}
+
+void TFtpServer::CommandABOR(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    net::TWSocket& data = *Client.DataSocket;
+    if (data.State() == net::wsConnected) {
+        Client.TransferError = "ABORT requested by client";
+        Client.AbortingTransfer = true;
+        data.Close(); // the closed handler sends its reply before ours
+    }
+    Answer = "225 ABOR command successful.";
+}
+
+// --- starting a transfer ------------------------------------------------------------
+
+void TFtpServer::StartUpload(TClient& Client, bool bindDataPort) {
+    if (Client.PassiveMode) {
+        InstallHandlers(Client, THandlerSet::Upload);
+        if (Client.PassiveConnected)
+            UploadConnected(Client, 0);
+        else
+            Client.PassiveStart = true;
+    } else {
+        ActiveConnect(Client, THandlerSet::Upload, false, bindDataPort);
+    }
+}
+
+void TFtpServer::StartDownload(TClient& Client) {
+    Client.AbortingTransfer = false;
+    Client.DataSent = false;
+    Client.TransferError = "Transfer Ok";
+    if (Client.PassiveMode) {
+        InstallHandlers(Client, THandlerSet::Download);
+        if (Client.PassiveConnected)
+            DownloadConnected(Client, 0);
+        else
+            Client.PassiveStart = true;
+    } else {
+        ActiveConnect(Client, THandlerSet::Download, true, true);
+    }
+}
+
+void TFtpServer::StartSendNotification(TClient& Client) {
+    try {
+        StartDownload(Client);
+    } catch (const std::exception& e) {
+        // The client was promised a transfer by the 150 reply: tell it that
+        // none will come instead of leaving it waiting.
+        Client.TransferError = e.what();
+        if (Client.HasOpenedFile) Client.DataStream.reset();
+        Client.HasOpenedFile = false;
+        SendAnswer(Client, "501 Cannot RETR. " + Client.TransferError);
+    }
+}
+
+// --- uploads ---------------------------------------------------------------------------
+
+namespace {
+// Opens the upload target: appended to for APPE, written from the restart
+// offset after REST, created empty otherwise.
+void OpenUploadFile(TFtpCtrlSocket& Client) {
+    if (Client.HasOpenedFile || Client.FilePath.empty() || Client.DataStream) return;
+    TFileStream::TMode mode;
+    if (Client.XferCmdType == ftpcAPPE && FileExists(Client.FilePath))
+        mode = TFileStream::fmOpenReadWrite;
+    else if (Client.RestartPos < 1)
+        mode = TFileStream::fmCreate;
+    else
+        mode = TFileStream::fmOpenWrite;
+    auto stream = std::make_unique<TFileStream>(Client.FilePath, mode);
+    stream->Seek(Client.RestartPos);
+    Client.DataStream = std::move(stream);
+    Client.HasOpenedFile = true;
+}
+} // namespace
+
+void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
+    Client.DataSessionActive = true;
+    Client.PassiveMode = false;
+    if (OnStorSessionConnected) OnStorSessionConnected(*this, Client, *Client.DataSocket, err);
+    if (err != 0) {
+        Client.AbortingTransfer = true;
+        Client.TransferError = "Client data socket connection error: " + Num(err);
+        return;
+    }
+    // The file is made as soon as the connection stands, so an upload that
+    // brings no bytes still leaves the file the client sent.
+    try {
+        OpenUploadFile(Client);
+    } catch (const std::exception& e) {
+        Client.TransferError = e.what();
+        Client.AbortingTransfer = true;
+        Post(Client, &TFtpServer::AbortTransferNotification);
+    }
+}
+
+void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
+    net::TWSocket& data = *Client.DataSocket;
+    size_t size = size_t(std::max(Client.XferBlockSize, 1));
+    if (FBlock.size() < size) FBlock.resize(size);
+    int n = data.Receive(FBlock.data(), int(size));
+    if (n <= 0 || Client.AbortingTransfer) return;
+    try {
+        if (OnStorDataAvailable) OnStorDataAvailable(*this, Client, data, FBlock.data(), n, err);
+        OpenUploadFile(Client);
+        if (Client.DataStream) {
+            Client.ByteCount += n;
+            Client.DataStream->Write(FBlock.data(), n);
+        }
+    } catch (const std::exception& e) {
+        Client.TransferError = e.what();
+        Client.AbortingTransfer = true;
+        Post(Client, &TFtpServer::AbortTransferNotification);
+    }
+}
+
+void TFtpServer::UploadClosed(TClient& Client, uint16_t err) {
+    ReleasePasvPort(Client);
+    Client.DataSessionActive = false;
+    Client.PassiveStart = false;
+    Client.PassiveConnected = false;
+    Client.RestartPos = 0;
+    Client.DataPort = "ftp-data";
+    if (Client.HasOpenedFile) {
+        Client.DataStream.reset();
+        Client.HasOpenedFile = false;
+    }
+    if (OnStorSessionClosed) OnStorSessionClosed(*this, Client, *Client.DataSocket, err);
+    std::string answer;
+    if (Client.AbortingTransfer)
+        answer = "426 Connection closed; " + Client.TransferError + ".";
+    else if (err != 0)
+        answer = "426 Connection closed; transfer aborted. Error #" + Num(err);
+    else if (Client.XferCmdType == ftpcAPPE)
+        answer = "226 File received ok";
+    else if (Client.XferCmdType == ftpcSTOU)
+        answer = "250 '" + Client.FileName + "': file created.";
+    else
+        answer = "226 File received complete";
+    Client.XferCmdType = ftpcPORT;
+    SendAnswer(Client, answer);
+}
+
+// --- downloads -------------------------------------------------------------------------
+
+void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
+    Client.DataSessionActive = err == 0;
+    Client.PassiveMode = false;
+    try {
+        if (OnRetrSessionConnected) OnRetrSessionConnected(*this, Client, *Client.DataSocket, err);
+        if (err != 0) throw EFtpError("Client data socket connection error: " + Num(err));
+        if (!Client.HasOpenedFile && !Client.FilePath.empty() && !Client.DataStream) {
+            auto stream = std::make_unique<TFileStream>(Client.FilePath, TFileStream::fmOpenRead);
+            stream->Seek(Client.RestartPos);
+            Client.DataStream = std::move(stream);
+            Client.HasOpenedFile = true;
+        }
+    } catch (const std::exception& e) {
+        Client.AbortingTransfer = true;
+        Client.TransferError = e.what();
+        Post(Client, &TFtpServer::AbortTransferNotification);
+        return;
+    }
+    Client.ByteCount = 0;
+    Client.DownloadRunning = true;
+    SendBlock(Client);
+}
+
+void TFtpServer::SendBlock(TClient& Client) {
+    if (!Client.DownloadRunning) return; // the data connection ended meanwhile
+    try {
+        int64_t n = 0;
+        if (Client.DataStream) {
+            size_t size = size_t(std::max(Client.XferBlockSize, 1));
+            if (FBlock.size() < size) FBlock.resize(size);
+            n = Client.DataStream->Read(FBlock.data(), int64_t(size));
+        }
+        if (n > 0) {
+            Client.ByteCount += n;
+            BytesSentTotal += n;
+            Client.ReadyForNextBlock = false;
+            Client.DataSocket->Send(FBlock.data(), int(n));
+        } else if (!Client.DataSent) {
+            Client.DataSent = true;
+            Post(Client, &TFtpServer::CloseDataNotification);
+        }
+    } catch (const std::exception& e) {
+        Client.TransferError = e.what();
+        Client.AbortingTransfer = true;
+        Post(Client, &TFtpServer::AbortTransferNotification);
+    }
+}
+
+void TFtpServer::DownloadDataSent(TClient& Client, uint16_t err) {
+    if (Client.AbortingTransfer || Client.ReadyForNextBlock || !Client.DownloadRunning) return;
+    try {
+        if (OnRetrDataSent) OnRetrDataSent(*this, Client, *Client.DataSocket, err);
+        if (err != 0) throw EFtpError("Send: error #" + Num(err));
+    } catch (const std::exception& e) {
+        Client.TransferError = e.what();
+        Client.AbortingTransfer = true;
+        SendAnswer(Client, "426 Connection closed; " + Client.TransferError + ".");
+        Post(Client, &TFtpServer::AbortTransferNotification);
+        return;
+    }
+    Client.ReadyForNextBlock = true;
+}
+
+void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
+    ReleasePasvPort(Client);
+    Client.DataSessionActive = false;
+    Client.PassiveStart = false;
+    Client.PassiveConnected = false;
+    Client.DownloadRunning = false;
+    Client.ReadyForNextBlock = false;
+    Client.RestartPos = 0;
+    Client.DataPort = "ftp-data";
+    if (Client.HasOpenedFile) {
+        Client.DataStream.reset();
+        Client.HasOpenedFile = false;
+    }
+    if (Client.AbortingTransfer)
+        SendAnswer(Client, "501 Cannot RETR. " + Client.TransferError);
+    else if (err != 0)
+        SendAnswer(Client, "501 Cannot RETR. Error #" + Num(err));
+    else
+        SendAnswer(Client, "226 Transfer complete.");
+    if (OnRetrSessionClosed) OnRetrSessionClosed(*this, Client, *Client.DataSocket, err);
+}
+
+} // namespace vendrix::ftp

@@ -1,0 +1,319 @@
+#include "FtpSrv.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+
+namespace vendrix::ftp {
+
+using net::TCustomWSocket;
+using net::TSocketState;
+
+TFtpServer::TFtpServer(net::TEventLoop& loop)
+    : FLoop(loop), FLife(net::NewLifeToken()), FServerSocket(std::make_unique<net::TWSocket>(loop)) {
+    FServerSocket->Name = "ServerWSocket";
+    FServerSocket->OnChangeState = [this](TCustomWSocket& s, TSocketState o, TSocketState n) {
+        ServerChangeState(s, o, n);
+    };
+    ClientClass = [](TFtpServer& owner) { return std::make_unique<TClient>(&owner, owner.FLoop); };
+
+    struct TRow {
+        const char* KeyWord;
+        TCommandHandler Handler;
+        bool NeedsLogin;
+    };
+    static const TRow kRows[kCommandTableSize] = {
+        {"PORT", &TFtpServer::CommandPORT, true},  {"STOR", &TFtpServer::CommandSTOR, true},
+        {"RETR", &TFtpServer::CommandRETR, true},  {"CWD", &TFtpServer::CommandCWD, true},
+        {"XPWD", &TFtpServer::CommandXPWD, true},  {"PWD", &TFtpServer::CommandPWD, true},
+        {"USER", &TFtpServer::CommandUSER, false}, {"PASS", &TFtpServer::CommandPASS, false},
+        {"LIST", &TFtpServer::CommandLIST, true},  {"NLST", &TFtpServer::CommandNLST, true},
+        {"TYPE", &TFtpServer::CommandTYPE, true},  {"SYST", &TFtpServer::CommandSYST, true},
+        {"QUIT", &TFtpServer::CommandQUIT, false}, {"DELE", &TFtpServer::CommandDELE, true},
+        {"SIZE", &TFtpServer::CommandSIZE, true},  {"REST", &TFtpServer::CommandREST, true},
+        {"RNFR", &TFtpServer::CommandRNFR, true},  {"RNTO", &TFtpServer::CommandRNTO, true},
+        {"MKD", &TFtpServer::CommandMKD, true},    {"RMD", &TFtpServer::CommandRMD, true},
+        {"ABOR", &TFtpServer::CommandABOR, false}, {"PASV", &TFtpServer::CommandPASV, true},
+        {"NOOP", &TFtpServer::CommandNOOP, false}, {"CDUP", &TFtpServer::CommandCDUP, true},
+        {"APPE", &TFtpServer::CommandAPPE, true},  {"STRU", &TFtpServer::CommandSTRU, false},
+        {"XMKD", &TFtpServer::CommandMKD, true},   {"XRMD", &TFtpServer::CommandRMD, true},
+        // MDTM requires a login too: without one anybody could probe which
+        // files exist anywhere on the machine.
+        {"MDTM", &TFtpServer::CommandMDTM, true},  {"MODE", &TFtpServer::CommandMODE, true},
+        {"OVER", &TFtpServer::CommandOVER, false}, {"STOU", &TFtpServer::CommandSTOU, true},
+        {"FEAT", &TFtpServer::CommandFEAT, true},
+    };
+    FCommandTable.reserve(kCommandTableSize);
+    for (const TRow& row : kRows) AddCommand(row.KeyWord, row.Handler, row.NeedsLogin);
+}
+
+TFtpServer::~TFtpServer() {
+    FDestroying = true;
+    FLife.reset();
+    if (FAcceptRetryTimer) FLoop.CancelTimer(FAcceptRetryTimer);
+    // Sessions go without events, as the server that owns them does.
+    FClientSet.clear();
+    FClientList.clear();
+    FServerSocket.reset();
+}
+
+void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler, bool needsLogin) {
+    if (int(FCommandTable.size()) >= kCommandTableSize) throw EFtpError("Too many command");
+    FCommandTable.push_back({keyword, handler, needsLogin});
+}
+
+// --- listening and accepting -----------------------------------------------
+
+void TFtpServer::Start() {
+    if (FServerSocket->State() == net::wsListening) return;
+    FServerSocket->SetPort(Port);
+    FServerSocket->SetProto("tcp");
+    FServerSocket->SetAddr(Addr);
+    FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
+    FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
+    FServerSocket->ListenBacklog = 128;
+    FServerSocket->Listen();
+}
+
+void TFtpServer::Stop() { FServerSocket->Close(); }
+
+void TFtpServer::ServerChangeState(TCustomWSocket&, TSocketState, TSocketState newState) {
+    if (FDestroying) return;
+    if (newState == net::wsListening && OnStart) OnStart(*this);
+    if (newState == net::wsClosed && OnStop) OnStop(*this);
+}
+
+void TFtpServer::ResumeAccepting() {
+    FAcceptRetryTimer = 0;
+    if (FServerSocket->State() == net::wsListening) FServerSocket->Resume();
+}
+
+void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
+    if (err != 0) throw EFtpError("Session available error #" + std::to_string(err));
+    // The connection is taken before a session exists, so a failed accept
+    // (out of file handles, say) leaves no half-made session behind.
+    int fd = -1;
+    try {
+        fd = FServerSocket->Accept();
+    } catch (const net::ESocketException&) {
+        fd = -1;
+    }
+    if (fd < 0) {
+        // Out of handles the pending connection stays pending: stop asking
+        // for a moment instead of spinning on it.
+        FServerSocket->Pause();
+        if (!FAcceptRetryTimer)
+            FAcceptRetryTimer = FLoop.AddTimer(100, false, [this, ref = net::TLifeRef(FLife)] {
+                if (!ref.expired()) ResumeAccepting();
+            });
+        return;
+    }
+    ++ClientNum;
+    std::unique_ptr<TClient> owned = ClientClass(*this);
+    TClient* client = owned.get();
+    client->Name = "ClientWSocket" + std::to_string(ClientNum);
+    client->DataSocket->Name = "DataWSocket" + std::to_string(ClientNum);
+    client->ID = ClientNum;
+    client->Banner = Banner;
+    client->XferBlockSize = XferBlockSize;
+    FClientList.push_back(std::move(owned));
+    FClientSet.insert(client);
+
+    // The control connection closes gracefully: an abortive close could
+    // overtake the last reply on its way to the client.
+    client->LingerOnOff = net::wsLingerOff;
+    client->Dup(fd);
+    client->CachePeerAddr();
+    client->OnCommand = [this](TClient& c, const std::string& line) { ClientCommand(c, line); };
+    client->OnSessionClosed = [this, client](TCustomWSocket&, uint16_t) {
+        Post(*client, &TFtpServer::ClientClosedProcedure);
+    };
+    client->OnDataSent = [this, client](TCustomWSocket&, uint16_t) { ClientDataSent(*client); };
+
+    if (OnClientConnect) OnClientConnect(*this, *client, 0);
+    if (!IsClient(client) || client->State() != net::wsConnected) return;
+    if (MaxClients > 0 && ClientCount() > MaxClients) {
+        client->Banner = "421 Too many users connected.";
+        client->StartConnection();
+        client->Close();
+    } else {
+        client->StartConnection();
+    }
+}
+
+TFtpServer::TClient* TFtpServer::GetClient(int index) const {
+    if (index < 0 || index >= ClientCount()) return nullptr;
+    return FClientList[size_t(index)].get();
+}
+
+// --- notifications ---------------------------------------------------------------
+
+void TFtpServer::Post(TClient& Client, void (TFtpServer::*handler)(TClient&)) {
+    TClient* client = &Client;
+    int32_t id = Client.ID;
+    FLoop.Post([this, ref = net::TLifeRef(FLife), client, id, handler] {
+        if (ref.expired() || !IsClient(client) || client->ID != id) return;
+        (this->*handler)(*client);
+    });
+}
+
+void TFtpServer::CloseRequestNotification(TClient& Client) {
+    if (Client.AllSent()) {
+        Client.Close();
+    } else {
+        Client.CloseRequest = true;
+    }
+}
+
+void TFtpServer::ClientDataSent(TClient& Client) {
+    if (!Client.CloseRequest) return;
+    Client.CloseRequest = false;
+    Post(Client, &TFtpServer::CloseRequestNotification);
+}
+
+void TFtpServer::AbortTransferNotification(TClient& Client) {
+    Client.DataSocket->Shutdown(2);
+    Client.DataSocket->Close();
+}
+
+void TFtpServer::CloseDataNotification(TClient& Client) {
+    if (Client.PassiveConnected && FPasvPortRangeSize > 0) ReleasePasvPort(Client);
+    Client.DataSocket->Close();
+}
+
+void TFtpServer::StartSendNotification(TClient& Client) { StartDownload(Client); }
+
+void TFtpServer::NextBlockNotification(TClient& Client) { SendBlock(Client); }
+
+void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) { Post(Client, &TFtpServer::NextBlockNotification); }
+
+void TFtpServer::PostStartSend(TClient& Client) { Post(Client, &TFtpServer::StartSendNotification); }
+
+void TFtpServer::PostAbortTransfer(TClient& Client) { Post(Client, &TFtpServer::AbortTransferNotification); }
+
+void TFtpServer::ClientClosedProcedure(TClient& Client) {
+    std::exception_ptr error;
+    try {
+        net::TWSocket& data = *Client.DataSocket;
+        if (Client.DataSessionActive && data.OnSessionClosed) data.OnSessionClosed(data, net::WSAENOTCONN);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    ReleasePasvPort(Client);
+    // The session leaves the list and is destroyed whatever happened above.
+    std::unique_ptr<TClient> owned;
+    for (auto it = FClientList.begin(); it != FClientList.end(); ++it) {
+        if (it->get() == &Client) {
+            owned = std::move(*it);
+            FClientList.erase(it);
+            break;
+        }
+    }
+    FClientSet.erase(&Client);
+    try {
+        if (OnClientDisconnect) OnClientDisconnect(*this, Client, 0);
+    } catch (...) {
+        if (!error) error = std::current_exception();
+    }
+    owned.reset();
+    if (error) std::rethrow_exception(error);
+}
+
+void TFtpServer::DisconnectAll() {
+    while (!FClientList.empty()) {
+        try {
+            ClientClosedProcedure(*FClientList.front());
+        } catch (const std::exception& e) {
+            if (FLoop.OnException) FLoop.OnException(e);
+        }
+    }
+}
+
+// --- replies and dispatch ------------------------------------------------------------
+
+void TFtpServer::SendAnswer(TClient& Client, TFtpString Answer) {
+    try {
+        if (OnAnswerToClient) OnAnswerToClient(*this, Client, Answer);
+        Answer += "\r\n";
+        Client.SendText(Answer);
+    } catch (...) {
+        // A reply that cannot be sent has nowhere to go.
+    }
+}
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsAlnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+} // namespace
+
+void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
+    // Telnet IAC: a 255 byte goes with the byte after it; two make one 255.
+    std::string buf;
+    buf.reserve(line.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (static_cast<unsigned char>(line[i]) != 255) {
+            buf += line[i];
+        } else if (i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) == 255) {
+            buf += line[i];
+            ++i;
+        } else {
+            ++i;
+        }
+    }
+    TFtpString Keyword, Params, Answer;
+    try {
+        size_t i = 0;
+        while (i < buf.size() && IsBlank(buf[i])) ++i;
+        size_t k = i;
+        while (k < buf.size() && IsAlnum(buf[k])) ++k;
+        Keyword = buf.substr(i, k - i);
+        for (char& c : Keyword) c = char(std::toupper(static_cast<unsigned char>(c)));
+        while (k < buf.size() && IsBlank(buf[k])) ++k;
+        Params = buf.substr(k);
+
+        if (OnClientCommand) OnClientCommand(*this, Client, Keyword, Params, Answer);
+        if (!Answer.empty()) {
+            SendAnswer(Client, Answer);
+            return;
+        }
+        if (Keyword.empty()) {
+            SendAnswer(Client, "500 '" + Params + "': command not understood.");
+            return;
+        }
+        for (const TFtpSrvCommandTableItem& row : FCommandTable) {
+            if (row.KeyWord != Keyword) continue;
+            if (row.NeedsLogin && Client.FtpState != ftpcReady) {
+                Answer = "530 Please login with USER and PASS.";
+            } else {
+                (this->*row.Handler)(Client, Keyword, Params, Answer);
+            }
+            SendAnswer(Client, Answer);
+            return;
+        }
+        SendAnswer(Client, "500 '" + Keyword + "': command not understood.");
+    } catch (const std::exception& e) {
+        SendAnswer(Client, std::string("501 ") + e.what());
+    }
+}
+
+std::string TFtpServer::OverlapAndBuild(TClient& Client, const std::string& params) {
+    const TPathStyle& style = *PathStyle;
+    std::string name = style.ToLocal(params);
+    size_t last = name.rfind(style.Sep);
+    std::string dirPart = last == std::string::npos ? std::string() : name.substr(0, last + 1);
+    if (!dirPart.empty() && dirPart != std::string(1, style.Sep))
+        Client.SetDirectory(TrimDirectoryOverlap(style, Client.Directory, name));
+    return BuildFilePath(Client, Client.Directory, params);
+}
+
+std::string TFtpServer::BuildFilePath(TClient& Client, const std::string& Directory, std::string FileName) {
+    const TPathStyle& style = *PathStyle;
+    FileName = style.ToLocal(FileName);
+    if (style.Drives && FileName.size() > 2 && FileName[0] == style.Sep && FileName[2] == ':') FileName.erase(0, 1);
+    std::string result;
+    if (OnBuildFilePath) OnBuildFilePath(*this, Client, Directory, FileName, result);
+    if (!result.empty()) return result;
+    return ApplyBuildFilePath(style, Client.HomeDir, Directory, FileName);
+}
+
+} // namespace vendrix::ftp

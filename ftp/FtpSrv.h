@@ -1,0 +1,223 @@
+// The FTP server: owns the listening socket and every session, splits command
+// lines, dispatches them through the command table and sends every reply
+// through one path. It decides nothing by policy: each policy question is an
+// event the application answers.
+//
+// Everything runs on the event loop's thread. Work that must not run inside a
+// socket's own event (destroying a session, closing after the last reply,
+// closing or aborting a data connection, starting or continuing a download)
+// is posted as a notification that carries the session's ID and is dropped
+// when that session is gone.
+#pragma once
+
+#include "FtpSrvC.h"
+#include "FtpTypes.h"
+#include "WSocket.h"
+
+#include <functional>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+namespace vendrix::ftp {
+
+class TFtpServer {
+public:
+    using TClient = TFtpCtrlSocket;
+    using TServerEvent = std::function<void(TFtpServer& Sender)>;
+    using TClientEvent = std::function<void(TFtpServer& Sender, TClient& Client, uint16_t AError)>;
+    using TCommandEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Keyword,
+                                             TFtpString& Params, TFtpString& Answer)>;
+    using TAnswerEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Answer)>;
+    using TAuthenticateEvent = std::function<void(TFtpServer& Sender, TClient& Client, const TFtpString& UserName,
+                                                  const TFtpString& Password, bool& Authenticated)>;
+    using TDirectoryEvent = std::function<void(TFtpServer& Sender, TClient& Client, std::string& Directory,
+                                               bool& Allowed, bool& DirExist)>;
+    using TBuildDirectoryEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Directory, bool Detailed)>;
+    using TValidateEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FilePath, bool& Allowed)>;
+    using TDataEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data, uint16_t AError)>;
+    using TDataAvailableEvent = std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data,
+                                                   const char* Buf, int Len, uint16_t AError)>;
+    using TUniqueFileNameEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FileName)>;
+    using TProcessingEvent = std::function<void(TFtpServer& Sender, TClient& Client, bool& DelayedSend)>;
+    using TBuildFilePathEvent = std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Directory,
+                                                   const std::string& FileName, std::string& NewFileName)>;
+    using TClientFactory = std::function<std::unique_ptr<TClient>(TFtpServer& Owner)>;
+    using TCommandHandler = void (TFtpServer::*)(TClient& Client, TFtpString& Keyword, TFtpString& Params,
+                                                 TFtpString& Answer);
+
+    struct TFtpSrvCommandTableItem {
+        std::string KeyWord;
+        TCommandHandler Handler;
+        bool NeedsLogin;
+    };
+    static constexpr int kCommandTableSize = 33;
+
+    explicit TFtpServer(net::TEventLoop& loop = net::TEventLoop::Instance());
+    ~TFtpServer();
+    TFtpServer(const TFtpServer&) = delete;
+    TFtpServer& operator=(const TFtpServer&) = delete;
+
+    // --- published properties ----------------------------------------------
+    std::string Addr = "0.0.0.0";
+    std::string Port = "ftp";
+    std::string Banner = "220 QEV FTP Server ready.";
+    int32_t MaxClients = 0;
+    int32_t UserData = 0;
+    std::string PasvIpAddr;
+    // Bytes moved per data block of a transfer. Downloads pace one block at a
+    // time, so large blocks are what makes uncapped transfers fast.
+    int32_t XferBlockSize = 64 * 1024;
+    // Paths are POSIX; tests may run the engine's rules under another style.
+    const TPathStyle* PathStyle = &TPathStyle::Posix;
+
+    int32_t PasvPortRangeStart() const { return FPasvPortRangeStart; }
+    int32_t PasvPortRangeSize() const { return FPasvPortRangeSize; }
+    void SetPasvPortRangeStart(int32_t value);
+    void SetPasvPortRangeSize(int32_t value);
+    const std::vector<uint8_t>& PasvPortTable() const { return FPasvPortTable; }
+
+    TClientFactory ClientClass;
+    int32_t ClientNum = 0;
+    int64_t BytesSentTotal = 0;
+
+    // --- events --------------------------------------------------------------
+    TServerEvent OnStart, OnStop;
+    TClientEvent OnClientConnect, OnClientDisconnect;
+    TCommandEvent OnClientCommand;
+    TAnswerEvent OnAnswerToClient;
+    TAuthenticateEvent OnAuthenticate;
+    TDirectoryEvent OnChangeDirectory, OnMakeDirectory;
+    TBuildDirectoryEvent OnBuildDirectory, OnAlterDirectory;
+    TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr, OnValidateRnTo,
+        OnValidateGet;
+    TDataEvent OnStorSessionConnected, OnStorSessionClosed;
+    TDataAvailableEvent OnStorDataAvailable;
+    TDataEvent OnRetrSessionConnected, OnRetrSessionClosed, OnRetrDataSent;
+    TUniqueFileNameEvent OnGetUniqueFileName;
+    TProcessingEvent OnGetProcessing;
+    TBuildFilePathEvent OnBuildFilePath;
+
+    // --- interface ------------------------------------------------------------
+    // Listens on Addr:Port; a failure raises the socket layer's exception.
+    void Start();
+    // Closes the listener; live sessions stay.
+    void Stop();
+    bool Listening() const { return FServerSocket->State() == net::wsListening; }
+    net::TWSocket& ServerSocket() { return *FServerSocket; }
+    // Ends every session one after the other, each with OnClientDisconnect.
+    void DisconnectAll();
+    int ClientCount() const { return int(FClientList.size()); }
+    TClient* GetClient(int index) const;
+    bool IsClient(const TClient* client) const { return FClientSet.count(client) != 0; }
+    void SendAnswer(TClient& Client, TFtpString Answer);
+    // Lets a download or listing send its next block (posted).
+    void SendNextDataBlock(TClient& Client, net::TWSocket& Data);
+    // Opens the download data connection for a RETR whose OnGetProcessing
+    // handler delayed it (posted).
+    void PostStartSend(TClient& Client);
+    // Aborts the session's data connection from the loop (quota, administrator).
+    void PostAbortTransfer(TClient& Client);
+
+    void AddCommand(const std::string& keyword, TCommandHandler handler, bool needsLogin);
+    const std::vector<TFtpSrvCommandTableItem>& CommandTable() const { return FCommandTable; }
+
+    // The local path a file parameter names (the parameter already carries
+    // local separators). Raises EFtpError from the path rules.
+    std::string BuildFilePath(TClient& Client, const std::string& Directory, std::string FileName);
+
+private:
+    friend class TFtpCtrlSocket;
+
+    // --- server core ---
+    void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
+    void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState, net::TSocketState newState);
+    void ClientCommand(TClient& Client, const std::string& line);
+    void ClientDataSent(TClient& Client);
+    void ClientClosedProcedure(TClient& Client);
+    void Post(TClient& Client, void (TFtpServer::*handler)(TClient&));
+    void CloseRequestNotification(TClient& Client);
+    void AbortTransferNotification(TClient& Client);
+    void CloseDataNotification(TClient& Client);
+    void StartSendNotification(TClient& Client);
+    void NextBlockNotification(TClient& Client);
+    void ResumeAccepting();
+
+    // --- login and session commands ---
+    void CommandUSER(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandPASS(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandQUIT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandNOOP(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSYST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandTYPE(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMODE(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSTRU(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandFEAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandOVER(TClient&, TFtpString&, TFtpString&, TFtpString&);
+
+    // --- file and directory commands ---
+    void CommandCWD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandCDUP(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandPWD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandXPWD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMKD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandRMD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandDELE(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandRNFR(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandRNTO(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSIZE(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMDTM(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // The overlap step shared by MKD, RMD, DELE, RNFR and RNTO: P for the
+    // parameter, with the session's directory switched for the command.
+    std::string OverlapAndBuild(TClient& Client, const std::string& params);
+
+    // --- data connections ---
+    void CommandPORT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandPASV(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    std::string NextPasvPort();
+    void ReleasePasvPort(TClient& Client);
+    enum class THandlerSet { Upload, Download, None };
+    void InstallHandlers(TClient& Client, THandlerSet set);
+    void ActiveConnect(TClient& Client, THandlerSet set, bool closeFirst, bool bindDataPort);
+    void PassiveAccept(TClient& Client, uint16_t err);
+
+    // --- transfers ---
+    void CommandRETR(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSTOR(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandAPPE(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSTOU(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandREST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandABOR(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void StartUpload(TClient& Client, bool appe);
+    void StartDownload(TClient& Client);
+    void SendBlock(TClient& Client);
+    void UploadConnected(TClient& Client, uint16_t err);
+    void UploadDataAvailable(TClient& Client, uint16_t err);
+    void UploadClosed(TClient& Client, uint16_t err);
+    void DownloadConnected(TClient& Client, uint16_t err);
+    void DownloadDataSent(TClient& Client, uint16_t err);
+    void DownloadClosed(TClient& Client, uint16_t err);
+
+    // --- listings ---
+    void CommandLIST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandNLST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void ListCommand(TClient& Client, TFtpString& Params, TFtpString& Answer, bool detailed);
+
+    net::TEventLoop& FLoop;
+    net::TLifeToken FLife;
+    std::unique_ptr<net::TWSocket> FServerSocket;
+    std::vector<std::unique_ptr<TClient>> FClientList;
+    std::unordered_set<const TClient*> FClientSet;
+    std::vector<TFtpSrvCommandTableItem> FCommandTable;
+    int32_t FPasvPortRangeStart = 0;
+    int32_t FPasvPortRangeSize = 0;
+    std::vector<uint8_t> FPasvPortTable;
+    std::vector<char> FBlock; // the transfer block buffer, shared: one block is in flight at a time
+    bool FDestroying = false;
+    net::TEventLoop::TTimerId FAcceptRetryTimer = 0;
+};
+
+} // namespace vendrix::ftp

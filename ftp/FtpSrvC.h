@@ -1,0 +1,119 @@
+// One client's control connection and everything the server knows about the
+// client: login state, directories, the data connection and the transfer.
+#pragma once
+
+#include "FtpStream.h"
+#include "FtpTypes.h"
+#include "LineBuffer.h"
+#include "PathRules.h"
+#include "WSocket.h"
+
+#include <functional>
+#include <memory>
+
+namespace vendrix::ftp {
+
+class TFtpServer;
+
+class TFtpCtrlSocket : public net::TCustomWSocket {
+public:
+    using TCommandEvent = std::function<void(TFtpCtrlSocket& Sender, const std::string& Line)>;
+
+    explicit TFtpCtrlSocket(TFtpServer* owner, net::TEventLoop& loop = net::TEventLoop::Instance());
+    ~TFtpCtrlSocket() override;
+
+    // --- published properties ----------------------------------------------
+    TFtpCtrlState FtpState = ftpcInvalid;
+    std::string Banner = "220-QEV FTP Server ready";
+    bool Busy = false;
+    std::string UserName, PassWord;
+    int32_t UserData = 0;
+    TCommandEvent OnCommand; // one call per received command line
+
+    // Size of the command-line buffer; raises "Data in buffer, can't change
+    // size" while part of a line is held.
+    int RcvSize() const { return FLines.Size(); }
+    void SetRcvSize(int size) { FLines.SetSize(size); }
+    int RcvCnt() const { return FLines.Count(); }
+
+    // --- session record ----------------------------------------------------------
+    std::unique_ptr<net::TWSocket> DataSocket;
+    uint64_t SessionStartTick = 0;
+    uint64_t LastCommandTick = 0;
+    int32_t CommandCount = 0;
+    bool CloseRequest = false;
+    std::string HomeDir = "/tmp/";
+    std::string Directory = HomeDir;
+    bool AbortingTransfer = false;
+    int32_t ID = 0;
+    bool BinaryMode = false;
+    std::string DataAddr, DataPort;
+    std::string FileName;
+    std::string FilePath;
+    bool DataSessionActive = false;
+    std::unique_ptr<TFtpStream> DataStream;
+    bool HasOpenedFile = false;
+    std::string TransferError;
+    int64_t ByteCount = 0;
+    bool DataSent = false;
+    uint8_t CurCmdType = ftpcPORT;
+    int64_t RestartPos = 0;
+    std::string RenameFrom, RenameTo;
+    bool PassiveMode = false, PassiveStart = false, PassiveConnected = false;
+    bool AllowUnc = false;
+    bool ReadyForNextBlock = false;
+    // A download's data connection is up and its blocks are flowing; the
+    // block-sent handler acts only then (an idle data connection must not
+    // start "sending" before its command arrives).
+    bool DownloadRunning = false;
+    // The kind of the running upload (STOR, APPE or STOU): its completion
+    // reply follows it even when other commands arrived meanwhile.
+    uint8_t XferCmdType = ftpcPORT;
+    // The passive-range port this session holds (0: none).
+    int32_t PasvPort = 0;
+    // Bytes per transfer block; the server's XferBlockSize at accept. The
+    // policy lowers it for sessions under a speed cap.
+    int32_t XferBlockSize = 64 * 1024;
+
+    TFtpServer* Owner() const { return FOwner; }
+
+    // The address cached when the handle was adopted; readable after close.
+    const std::string& PeerAddr() const { return FPeerAddr; }
+    void CachePeerAddr();
+
+    // Sends the banner (not through OnAnswerToClient) and starts the session.
+    void StartConnection();
+    void ResetIdle();
+    void SetAbortingTransfer(bool flag) { AbortingTransfer = flag; }
+    // Applies the directory rules; raises EFtpError with the refusal text and
+    // leaves Directory unchanged on failure.
+    void SetDirectory(const std::string& newDir);
+
+    const TPathStyle& Style() const;
+
+protected:
+    void TriggerDataAvailable(uint16_t err) override;
+    void TriggerChangeState(net::TSocketState oldState, net::TSocketState newState) override;
+
+private:
+    TFtpServer* FOwner;
+    TLineBuffer FLines;
+    std::string FPeerAddr;
+};
+
+// Restores a session's directory when a command's frame ends, whatever the
+// outcome.
+class TSavedDirectory {
+public:
+    explicit TSavedDirectory(TFtpCtrlSocket& client) : FClient(client), FSaved(client.Directory) {}
+    ~TSavedDirectory() { FClient.Directory = FSaved; }
+    TSavedDirectory(const TSavedDirectory&) = delete;
+    TSavedDirectory& operator=(const TSavedDirectory&) = delete;
+    const std::string& Saved() const { return FSaved; }
+
+private:
+    TFtpCtrlSocket& FClient;
+    std::string FSaved;
+};
+
+} // namespace vendrix::ftp

@@ -1,0 +1,52 @@
+// The stream behind a transfer: an open file, or a listing built in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vendrix::ftp {
+
+class TFtpStream {
+public:
+    virtual ~TFtpStream() = default;
+    // Bytes read (0 at the end); raises EFtpError with the system's text.
+    virtual int64_t Read(char* buffer, int64_t count) = 0;
+    virtual void Write(const char* data, int64_t count) = 0;
+    virtual void Seek(int64_t position) = 0;
+    virtual int64_t Size() const = 0;
+};
+
+class TFileStream : public TFtpStream {
+public:
+    enum TMode { fmOpenRead, fmCreate, fmOpenWrite, fmOpenReadWrite };
+    // Raises EFtpError naming the path and the system's reason.
+    TFileStream(const std::string& path, TMode mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+    int64_t Read(char* buffer, int64_t count) override;
+    void Write(const char* data, int64_t count) override;
+    void Seek(int64_t position) override;
+    int64_t Size() const override;
+
+private:
+    int FFd = -1;
+    std::string FPath;
+};
+
+class TMemoryStream : public TFtpStream {
+public:
+    int64_t Read(char* buffer, int64_t count) override;
+    void Write(const char* data, int64_t count) override;
+    void Write(const std::string& text) { Write(text.data(), int64_t(text.size())); }
+    void Seek(int64_t position) override;
+    int64_t Size() const override { return int64_t(FData.size()); }
+    const std::string& Data() const { return FData; }
+
+private:
+    std::string FData;
+    int64_t FPos = 0;
+};
+
+} // namespace vendrix::ftp
