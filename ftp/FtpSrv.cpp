@@ -181,7 +181,6 @@ void TFtpServer::CloseDataNotification(TClient& Client) {
     Client.DataSocket->Close();
 }
 
-void TFtpServer::StartSendNotification(TClient& Client) { StartDownload(Client); }
 
 void TFtpServer::NextBlockNotification(TClient& Client) { SendBlock(Client); }
 
