@@ -1,0 +1,32 @@
+// The command line of the executables.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vendrix::app {
+
+struct TCommandLine {
+    std::string Listen;               // --listen ADDR
+    std::optional<std::string> Port;  // --port PORT (overrides the settings)
+    std::string Base;                 // --base DIR: holds conf/, lng/, log/
+    std::string Root;                 // --root DIR: quick share of one folder
+    bool Write = false;               // --write: the quick share takes uploads too
+    std::optional<std::string> Send;  // --send TEXT: command for the running instance
+    bool HideTray = false;            // "/hidetray" or "-hidetray", any case
+    bool Help = false;
+    bool Version = false;
+    std::string Error;                // why the arguments were refused
+};
+
+// Parses argv; unknown options and missing values set Error.
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The folder of the running executable (the default base folder).
+std::string ExecutableFolder();
+
+// A folder path with exactly one trailing "/", made absolute.
+std::string FolderPath(const std::string& path);
+
+} // namespace vendrix::app

@@ -1,0 +1,295 @@
+// Data connections and transfers: PORT, PASV and its port range, RETR, STOR,
+// APPE, STOU, REST and ABOR, over real sockets on 127.0.0.1.
+#include "FtpTestKit.h"
+
+#include <sys/stat.h>
+
+using namespace vendrix;
+using namespace vendrix::ftp;
+using namespace vendrix::ftp::testkit;
+
+namespace {
+
+class Transfers : public TServerFixture {
+protected:
+    // Uploads `content` with `command` over a passive connection; returns the
+    // 150 reply and the completion reply.
+    std::pair<std::string, std::string> Upload(TFtpClient& c, const std::string& command, const std::string& content) {
+        auto data = c.Pasv();
+        std::string started = c.Cmd(command);
+        data->Send(content);
+        data->Close();
+        return {started, c.Reply()};
+    }
+    std::pair<std::string, std::string> Download(TFtpClient& c, const std::string& command, std::string& content) {
+        auto data = c.Pasv();
+        std::string started = c.Cmd(command);
+        content = data->ReadAll();
+        return {started, c.Reply()};
+    }
+};
+
+TEST_F(Transfers, PortRepliesAndBounceRefusals) {
+    struct TCase {
+        const char* params;
+        const char* reply;
+    } cases[] = {
+        {"127,0,0,1,4,1", "200 Port command successful."},
+        {" 127 , 0 ,0,1,4,1", "200 Port command successful."},
+        {"192,168,1,2,4,1", "501 Invalid PORT command."}, // another host: a bounce
+        {"127,0,0,1,0,80", "501 Invalid PORT command."},  // a privileged port
+        {"127,0,0,1", "501 Invalid PORT command."},       // port 0
+        {"127,0,0,1,300,1", "501 Invalid PORT command."}, // outside 0..255
+        {"127,0,x,1,4,1", "501 Invalid PORT command."},
+        {"99999999999,0,0,1,4,1", "501 Invalid PORT command."},
+    };
+    auto c = LoggedIn();
+    for (const TCase& t : cases) EXPECT_EQ(c->Cmd(std::string("PORT ") + t.params), t.reply) << t.params;
+    c->Cmd("PORT 127,0,0,1,4,1");
+    EXPECT_EQ(Server->GetClient(0)->DataAddr, "127.0.0.1");
+    EXPECT_EQ(Server->GetClient(0)->DataPort, "1025");
+}
+
+TEST_F(Transfers, PassiveRangeHandsOutAndReleasesPorts) {
+    // Two free neighbouring ports for the range.
+    net::TWSocket probe;
+    probe.SetAddr("127.0.0.1");
+    probe.SetPort("0");
+    probe.Listen();
+    int start = std::stoi(probe.GetLocalPortText());
+    probe.Close();
+    Server->SetPasvPortRangeStart(start);
+    Server->SetPasvPortRangeSize(2);
+
+    auto a = LoggedIn();
+    auto b = LoggedIn();
+    auto c = LoggedIn();
+    auto pa = a->Pasv();
+    auto pb = b->Pasv();
+    EXPECT_EQ(c->Cmd("PASV"), "500 PASV exception: 'No available PASV Ports'.");
+    EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{1, 1}));
+    // A new PASV gives the old port back before taking one.
+    pa.reset();
+    pa = a->Pasv();
+    ASSERT_TRUE(pa);
+    // The end of a passive transfer releases its port.
+    WriteFile("f.txt", "data");
+    EXPECT_EQ(a->Cmd("RETR f.txt"), "150 Opening data connection for f.txt.");
+    EXPECT_EQ(pa->ReadAll(), "data");
+    EXPECT_EQ(a->Reply(), "226 Transfer complete.");
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    // So does the end of a session.
+    b.reset();
+    pb.reset();
+    EXPECT_TRUE(PumpUntil([&] { return Server->ClientCount() == 2; }));
+    EXPECT_EQ(a->Cmd("PASV").substr(0, 4), "227 ");
+
+    try {
+        Server->SetPasvPortRangeSize(70000);
+        FAIL();
+    } catch (const EFtpError& e) {
+        EXPECT_STREQ(e.what(), "Invalid PasvPortRangeSize 70000.");
+    }
+    try {
+        Server->SetPasvPortRangeStart(start + 1);
+        FAIL();
+    } catch (const EFtpError& e) {
+        EXPECT_STREQ(e.what(), "Unable to change PasvPortRangeStart when port is in use.");
+    }
+    try {
+        Server->SetPasvPortRangeSize(0);
+        FAIL();
+    } catch (const EFtpError& e) {
+        EXPECT_STREQ(e.what(), "Unable to change PasvPortRangeSize when port is in use.");
+    }
+}
+
+TEST_F(Transfers, PassiveConnectionFromAnotherAddressIsRefused) {
+    WriteFile("f.txt", "secret");
+    auto c = LoggedIn();
+    std::string r = c->Cmd("PASV");
+    int n[6] = {};
+    std::sscanf(r.c_str() + r.find('(') + 1, "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
+    TRawConn thief(n[4] * 256 + n[5], "127.0.0.2");
+    EXPECT_TRUE(thief.PeerClosed());
+    TRawConn own(n[4] * 256 + n[5]);
+    EXPECT_EQ(c->Cmd("RETR f.txt"), "150 Opening data connection for f.txt.");
+    EXPECT_EQ(own.ReadAll(), "secret");
+    EXPECT_EQ(c->Reply(), "226 Transfer complete.");
+}
+
+TEST_F(Transfers, RestartOffsetsForDownloadsAndUploads) {
+    std::string content;
+    for (int i = 0; i < 300; ++i) content += char('a' + i % 26);
+    WriteFile("f.bin", content);
+    auto c = LoggedIn();
+    EXPECT_EQ(c->Cmd("REST 100"), "350 REST supported. Ready to resume at byte offset 100.");
+    std::string got;
+    Download(*c, "RETR f.bin", got);
+    EXPECT_EQ(got, content.substr(100));
+    Download(*c, "RETR f.bin", got);
+    EXPECT_EQ(got, content); // the offset was cleared by the end of the transfer
+
+    EXPECT_EQ(c->Cmd("REST -5"), "350 Restarting at 0.");
+    EXPECT_EQ(c->Cmd("REST abc"), "501 Syntax error in parameter: 'abc' is not a valid integer value.");
+    EXPECT_EQ(Server->GetClient(0)->RestartPos, 0);
+
+    WriteFile("u.txt", "0123456789ABCDEF");
+    c->Cmd("REST 10");
+    EXPECT_EQ(Upload(*c, "STOR u.txt", "xy").second, "226 File received complete");
+    EXPECT_EQ(ReadFile("u.txt"), "0123456789xyCDEF");
+    c->Cmd("REST 0");
+    Upload(*c, "STOR u.txt", "new");
+    EXPECT_EQ(ReadFile("u.txt"), "new");
+}
+
+TEST_F(Transfers, AppendCreatesOrExtends) {
+    auto c = LoggedIn();
+    auto r = Upload(*c, "APPE a.txt", "hello");
+    EXPECT_EQ(r.first, "150 APPE supported.  Ready to append file \"a.txt\" at offset 0.");
+    EXPECT_EQ(r.second, "226 File received ok");
+    r = Upload(*c, "APPE a.txt", " world");
+    EXPECT_EQ(r.first, "150 APPE supported.  Ready to append file \"a.txt\" at offset 5.");
+    EXPECT_EQ(ReadFile("a.txt"), "hello world");
+}
+
+TEST_F(Transfers, StoreUniqueAndEmptyUploads) {
+    auto c = LoggedIn();
+    auto r = Upload(*c, "STOU", "unique");
+    ASSERT_EQ(r.first.rfind("150 Opening data connection for FTP", 0), 0u) << r.first;
+    std::string name = r.first.substr(std::string("150 Opening data connection for ").size());
+    name.pop_back();
+    EXPECT_EQ(r.second, "250 '" + name + "': file created.");
+    EXPECT_EQ(ReadFile(name), "unique");
+    // An upload without bytes still leaves the (empty) file.
+    r = Upload(*c, "STOR empty.txt", "");
+    EXPECT_EQ(r.second, "226 File received complete");
+    EXPECT_EQ(ReadFile("empty.txt"), "");
+}
+
+TEST_F(Transfers, RefusalsAndMissingFiles) {
+    Server->OnValidatePut = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& p, bool& ok) {
+        ok = p.find("deny") == std::string::npos;
+    };
+    Server->OnValidateGet = Server->OnValidatePut;
+    auto c = LoggedIn();
+    EXPECT_EQ(c->Cmd("STOR deny.txt"), "501 Permission Denied");
+    EXPECT_EQ(c->Cmd("APPE deny.txt"), "500 Cannot APPE.");
+    EXPECT_EQ(c->Cmd("RETR deny.txt"), "500 Cannot RETR.");
+    std::string got;
+    auto r = Download(*c, "RETR missing.txt", got);
+    EXPECT_EQ(r.first, "150 Opening data connection for missing.txt.");
+    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u) << r.second;
+    EXPECT_EQ(got, "");
+}
+
+TEST_F(Transfers, AbortWithAndWithoutTransfer) {
+    auto c = LoggedIn();
+    EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
+    // A download held after its first block (nobody releases the next one).
+    Server->OnRetrDataSent = nullptr;
+    Server->XferBlockSize = 4096;
+    for (int i = 0; i < Server->ClientCount(); ++i) Server->GetClient(i)->XferBlockSize = 4096;
+    WriteFile("big.bin", std::string(100000, 'b'));
+    auto data = c->Pasv();
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
+    Pump();
+    EXPECT_EQ(data->Pending().size(), 4096u);
+    EXPECT_EQ(c->Cmd("ABOR"), "501 Cannot RETR. ABORT requested by client");
+    EXPECT_EQ(c->Reply(), "225 ABOR command successful.");
+    EXPECT_TRUE(data->PeerClosed());
+}
+
+TEST_F(Transfers, ActiveModeDownloadAndUpload) {
+    WriteFile("f.txt", "active data");
+    auto c = LoggedIn();
+    net::TWSocket probe;
+    int listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
+    ASSERT_EQ(::bind(listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+    ::listen(listenFd, 4);
+    socklen_t len = sizeof sa;
+    getsockname(listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
+    int port = ntohs(sa.sin_port);
+    std::string portCmd = "PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+    auto acceptOne = [&] {
+        int fd = -1;
+        PumpUntil([&] {
+            fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK);
+            return fd >= 0;
+        });
+        return fd;
+    };
+
+    EXPECT_EQ(c->Cmd(portCmd), "200 Port command successful.");
+    EXPECT_EQ(c->Cmd("RETR f.txt"), "150 Opening data connection for f.txt.");
+    int fd = acceptOne();
+    ASSERT_GE(fd, 0);
+    std::string got;
+    PumpUntil([&] {
+        char buf[256];
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0) got.append(buf, size_t(n));
+        return n == 0;
+    });
+    ::close(fd);
+    EXPECT_EQ(got, "active data");
+    EXPECT_EQ(c->Reply(), "226 Transfer complete.");
+
+    EXPECT_EQ(c->Cmd(portCmd), "200 Port command successful.");
+    EXPECT_EQ(c->Cmd("STOR up.txt"), "150 Opening data connection for up.txt.");
+    fd = acceptOne();
+    ASSERT_GE(fd, 0);
+    ::send(fd, "uploaded", 8, 0);
+    ::close(fd);
+    EXPECT_EQ(c->Reply(), "226 File received complete");
+    EXPECT_EQ(ReadFile("up.txt"), "uploaded");
+    ::close(listenFd);
+}
+
+TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
+    std::vector<std::string> events;
+    Server->OnStorSessionConnected = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, uint16_t) {
+        events.push_back("stor connected");
+    };
+    Server->OnStorDataAvailable = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, const char*, int, uint16_t) {
+        if (events.back() != "data") events.push_back("data");
+    };
+    Server->OnStorSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
+        events.push_back("stor closed " + std::to_string(c.ByteCount));
+    };
+    Server->OnRetrSessionConnected = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, uint16_t) {
+        events.push_back("retr connected");
+    };
+    Server->OnRetrSessionClosed = [&](TFtpServer& s, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
+        events.push_back("retr closed " + std::to_string(c.ByteCount) + " " + std::to_string(s.BytesSentTotal));
+    };
+    auto c = LoggedIn();
+    Upload(*c, "STOR x.bin", std::string(200000, 'x'));
+    std::string got;
+    Download(*c, "RETR x.bin", got);
+    EXPECT_EQ(got.size(), 200000u);
+    EXPECT_EQ(events, (std::vector<std::string>{"stor connected", "data", "stor closed 200000", "retr connected",
+                                                "retr closed 200000 200000"}));
+}
+
+TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {
+    bool closedWithCode = false;
+    Server->OnStorSessionClosed = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, uint16_t e) {
+        closedWithCode = e == net::WSAENOTCONN;
+    };
+    auto c = LoggedIn();
+    auto data = c->Pasv();
+    c->Cmd("STOR part.bin");
+    data->Send("partial");
+    Pump();
+    c.reset();
+    EXPECT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }));
+    EXPECT_TRUE(closedWithCode);
+    EXPECT_EQ(ReadFile("part.bin"), "partial");
+}
+
+} // namespace
