@@ -1,5 +1,8 @@
-// Directory listings: LIST and NLST.
+// Directory listings: LIST and NLST. The listing is built completely in
+// memory and then sent like a downloaded file.
 #include "FtpSrv.h"
+
+#include "FtpListing.h"
 
 namespace vendrix::ftp {
 
@@ -11,8 +14,43 @@ void TFtpServer::CommandNLST(TClient& Client, TFtpString&, TFtpString& Params, T
     ListCommand(Client, Params, Answer, false);
 }
 
-void TFtpServer::ListCommand(TClient&, TFtpString&, TFtpString& Answer, bool detailed) {
-    Answer = std::string("500 '") + (detailed ? "LIST" : "NLST") + "': command not understood.";
+void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& Answer, bool detailed) {
+    // A transfer whose data connection is up still reads or writes its
+    // stream: replacing that stream would pour the listing into the running
+    // download, or the upload into the listing.
+    if (Client.DataSessionActive) {
+        Answer = "451 Failed: Data connection already in use.";
+        return;
+    }
+    Client.CurCmdType = detailed ? ftpcLIST : ftpcNLST;
+    try {
+        Client.DataStream.reset();
+        Client.HasOpenedFile = false;
+        // Options such as "-la" are not recognised: they are part of the path.
+        TFtpString directory = PathStyle->ToLocal(Params);
+        if (OnBuildDirectory) OnBuildDirectory(*this, Client, directory, detailed);
+        if (!Client.DataStream) {
+            const int currentYear = CurrentYear();
+            std::string pattern = directory.empty() ? Client.Directory + "*.*"
+                                                    : BuildFilePath(Client, Client.Directory, directory);
+            if (!pattern.empty() && pattern.back() == PathStyle->Sep) pattern += "*.*";
+            auto stream = std::make_unique<TMemoryStream>();
+            stream->Write(FormatListing(FindEntries(pattern), pattern, detailed, currentYear));
+            Client.DataStream = std::move(stream);
+            Client.HasOpenedFile = true;
+            if (OnAlterDirectory) OnAlterDirectory(*this, Client, directory, detailed);
+            if (Client.DataStream) Client.DataStream->Seek(0);
+        }
+        Client.FilePath.clear();
+        Answer = "150 Opening data connection for directory list.";
+        StartDownload(Client);
+    } catch (const std::exception& e) {
+        if (!Client.DataSessionActive) {
+            Client.DataStream.reset();
+            Client.HasOpenedFile = false;
+        }
+        Answer = std::string("451 Failed: ") + e.what() + ".";
+    }
 }
 
 } // namespace vendrix::ftp

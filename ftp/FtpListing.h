@@ -1,0 +1,57 @@
+// The directory listing format of LIST and NLST, and the search that feeds it.
+// Pure functions over plain entries, so the policy layer can write its own
+// listings (with virtual directories) in exactly the same lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace vendrix::ftp {
+
+// One directory entry as a listing shows it. The time is local time.
+struct TListEntry {
+    std::string Name;
+    bool Directory = false;
+    bool ReadOnly = false; // the owner lacks write permission
+    bool Hidden = false;   // the name begins with "." (but is not "." or "..")
+    int64_t Size = 0;
+    int Year = 1970;
+    int Month = 1; // 1..12
+    int Day = 1;
+    int Hour = 0;
+    int Minute = 0;
+};
+
+// The entry that a stat of the file called name describes.
+TListEntry ListEntryFromStat(const std::string& name, const struct stat& st);
+
+// The LIST line of an entry with CR LF, for example
+// "-rw-rw-rw-   1 ftp      ftp         1234 Mar 05 14:07 readme.txt";
+// empty for a hidden entry. The time shows when the entry's year is
+// currentYear, the year otherwise. Raises EFtpError for a month outside 1..12.
+std::string DetailedLine(const TListEntry& entry, int currentYear);
+// The NLST line of an entry: the name and CR LF, hidden entries included.
+std::string NameLine(const TListEntry& entry);
+
+// Whether a name matches a mask of "*" (any run) and "?" (any one character);
+// every other character stands for itself, case-sensitively. "*.*" matches
+// every name, with or without a dot.
+bool MatchesMask(const std::string& mask, const std::string& name);
+
+// The entries a pattern names: the pattern is a local path whose last part
+// is a mask. A last part without wildcards names exactly that entry. Entries
+// come sorted by name, "." and ".." first; none when the directory cannot be
+// read.
+std::vector<TListEntry> FindEntries(const std::string& pattern);
+
+// The listing text of the entries; when it would be empty, the single line
+// of the pattern and " not found".
+std::string FormatListing(const std::vector<TListEntry>& entries, const std::string& pattern, bool detailed,
+                          int currentYear);
+
+// The calendar year of today's local date.
+int CurrentYear();
+
+} // namespace vendrix::ftp
