@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +31,12 @@ TIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.s
 // Longer than the coarsest modification-time step of the usual file systems
 // (two seconds on FAT); kernel clocks step in milliseconds.
 constexpr time_t kRacySeconds = 2;
+
+int64_t MonotonicNanos() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 bool IsRecent(const timespec& modified) {
     timespec now{};
@@ -69,7 +76,9 @@ const std::shared_ptr<const TIniDocument>& EmptyDocument() {
 } // namespace
 
 struct TIniFile::TCache {
-    bool Present = false; // the file existed and was read at the last check
+    bool Checked = false;  // CheckedAt is valid
+    int64_t CheckedAt = 0; // monotonic nanoseconds of the last check
+    bool Present = false;  // the file existed and was read at the last check
     bool Recent = false;  // its time was too recent to trust the stat alone
     TIdentity Identity;
     std::string Content;
@@ -77,8 +86,11 @@ struct TIniFile::TCache {
 };
 
 TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {
+    // One copy per file, however the path is spelled.
     static std::unordered_map<std::string, std::shared_ptr<TCache>> caches;
-    std::shared_ptr<TCache>& cache = caches[FPath];
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(FPath, error);
+    std::shared_ptr<TCache>& cache = caches[error ? FPath : absolute.lexically_normal().string()];
     if (!cache)
         cache = std::make_shared<TCache>();
     FCache = cache;
@@ -86,6 +98,11 @@ TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {
 
 std::shared_ptr<const TIniDocument> TIniFile::Load() const {
     TCache& cache = *FCache;
+    int64_t now = MonotonicNanos();
+    if (cache.Checked && now - cache.CheckedAt < std::chrono::nanoseconds(kRecheckInterval).count())
+        return cache.Doc;
+    cache.Checked = true;
+    cache.CheckedAt = now;
     struct stat st {};
     if (stat(FPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         cache.Present = false;
@@ -162,6 +179,7 @@ void TIniFile::EraseSection(std::string_view section) {
 }
 
 void TIniFile::Update(const std::function<void(TIniDocument&)>& edit) {
+    FCache->Checked = false; // edit the file as it is now, not as last checked
     TIniDocument doc = *Load();
     edit(doc);
     Save(doc);
@@ -169,6 +187,7 @@ void TIniFile::Update(const std::function<void(TIniDocument&)>& edit) {
 
 void TIniFile::Save(const TIniDocument& doc) {
     std::string content = doc.Serialize();
+    FCache->Checked = false; // compare with the file as it is now
     Load();
     if (FCache->Present && content == FCache->Content)
         return; // nothing would change on disk
@@ -180,6 +199,8 @@ void TIniFile::Save(const TIniDocument& doc) {
     cache.Present = stat(FPath.c_str(), &st) == 0;
     cache.Identity = IdentityOf(st);
     cache.Recent = true; // compare bytes until the stat can be trusted
+    cache.Checked = true;
+    cache.CheckedAt = MonotonicNanos();
 }
 
 } // namespace vendrix::policy

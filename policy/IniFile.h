@@ -1,20 +1,26 @@
 // A settings file on disk, read through a parsed copy that is shared by every
-// TIniFile of the same path. Each read checks the file (one stat) and parses
-// it again only when its identity (device, inode), size or modification time
+// TIniFile of the same path. A read checks the file (one stat) and parses it
+// again only when its identity (device, inode), size or modification time
 // changed, so an edit saved by another program is seen by the next read while
 // an unchanged file is not parsed again. The program's own writes update the
 // copy.
 //
+// The check runs at most once per kRecheckInterval: a stat costs microseconds
+// on some systems, and the speed-limit timer reads the account file for every
+// session every few milliseconds. An edit saved by another program is thus
+// seen by every read that starts one interval after the save.
+//
 // Modification times only move in steps of the file system's clock, so an
 // edit that keeps the size within the same step as the previous one leaves
 // the stat unchanged. While a file's time is that recent (under two seconds
-// old) each read therefore also compares the bytes.
+// old) each check therefore also compares the bytes.
 //
 // A missing or unreadable file reads as empty and never raises; a failed
 // write raises std::runtime_error and leaves the file and the copy as they
 // were (see AtomicFile.h).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +34,8 @@ namespace vendrix::policy {
 
 class TIniFile {
 public:
+    static constexpr std::chrono::milliseconds kRecheckInterval{1};
+
     explicit TIniFile(std::string path);
 
     const std::string& Path() const { return FPath; }

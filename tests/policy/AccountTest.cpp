@@ -3,11 +3,13 @@
 #include "AccountEditing.h"
 #include "AccountFile.h"
 #include "Md5.h"
+#include "OutsideEdit.h"
 #include "TempFolder.h"
 
 using namespace vendrix::policy;
 using vendrix::testing::ReadText;
 using vendrix::testing::TTempFolder;
+using vendrix::testing::WaitForRecheck;
 using vendrix::testing::WriteText;
 
 namespace {
@@ -180,6 +182,7 @@ TEST(AccountTest, OutsideEditOfTheAccountFileIsSeenAtTheNextRead) {
     TAccountFile file(path);
     EXPECT_FALSE(file.Account("bob").ReadBool(TAccountKey::UserDisable));
     WriteText(path, "[bob]\nUserDisable=1\n");
+    WaitForRecheck();
     EXPECT_TRUE(file.Account("bob").ReadBool(TAccountKey::UserDisable));
 }
 

@@ -8,11 +8,13 @@
 
 #include "AtomicFile.h"
 #include "IniFile.h"
+#include "OutsideEdit.h"
 #include "TempFolder.h"
 
 using namespace vendrix::policy;
 using vendrix::testing::ReadText;
 using vendrix::testing::TTempFolder;
+using vendrix::testing::WaitForRecheck;
 using vendrix::testing::WriteText;
 
 namespace {
@@ -87,6 +89,7 @@ TEST(IniFileTest, UnchangedFileIsNotParsedAgain) {
     AgeFile(path, 60);
     TIniFile file(path);
     auto first = file.Load();
+    WaitForRecheck();
     EXPECT_EQ(file.Load().get(), first.get());
 }
 
@@ -101,20 +104,25 @@ TEST(IniFileTest, OutsideEditIsSeenAtTheNextRead) {
     // Another program replaces the file (new inode, new size).
     WriteText(path + ".new", "[bob]\nMaxUser=22\n");
     std::filesystem::rename(path + ".new", path);
+    WaitForRecheck();
     EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 22);
 
     // Same size, edited in place, within the same clock step.
     WriteText(path, "[bob]\nMaxUser=33\n");
+    WaitForRecheck();
     EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 33);
 
     // Same size, edited in place long ago: only the nanoseconds differ.
     AgeFile(path, 60, 100);
+    WaitForRecheck();
     EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 33);
     WriteText(path, "[bob]\nMaxUser=44\n");
     AgeFile(path, 60, 200);
+    WaitForRecheck();
     EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 44);
 
     std::filesystem::remove(path);
+    WaitForRecheck();
     EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 0);
 }
 

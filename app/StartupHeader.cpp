@@ -1,0 +1,29 @@
+#include "StartupHeader.h"
+
+#include "Version.h"
+
+namespace vendrix::app {
+
+bool IsOldLanguageFormat(std::string_view version) { return version < kLanguageFormat; }
+
+std::vector<THeaderLine> StartupHeaderLines(const TLanguage& language) {
+    TLanguageInfo info = language.Info();
+    std::vector<THeaderLine> lines = {
+        {policy::FormatText(language.Translate("sVersion"), {policy::kProgramVersion})},
+        {language.Translate("sVersion2")},
+        {""},
+        {"#Traduction par: " + info.Author},
+        {"#Home Page: " + info.HomePage},
+        {"#Email: " + info.Email},
+        {"#Last Modif: " + info.LastModify},
+    };
+    if (IsOldLanguageFormat(info.FormatVersion)) {
+        lines.push_back(
+            {"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres sois pas traduite", true});
+        lines.push_back({""}); // the line break that ends the warning
+    }
+    lines.push_back({""});
+    return lines;
+}
+
+} // namespace vendrix::app
