@@ -13,18 +13,23 @@ TLanguage::TLanguage(std::string languageFolder) : FFolder(std::move(languageFol
     SetName(kDefaultLanguage);
 }
 
-void TLanguage::Load(const policy::TSettings& settings) { SetName(settings.ReadString(policy::TSetting::LangFile)); }
+void TLanguage::Load(const policy::TSettings& settings) {
+    SetName(settings.ReadString(policy::TSetting::LangFile));
+}
 
 void TLanguage::SetName(std::string_view name) {
-    if (name.empty() || name.find('/') != std::string_view::npos)
-        name = kDefaultLanguage;
+    if (name.empty() || name.find('/') != std::string_view::npos) name = kDefaultLanguage;
     FName = std::string(name);
     FFile.emplace(FilePath());
 }
 
-std::string TLanguage::FilePath() const { return FFolder + "/" + FName + ".lng"; }
+std::string TLanguage::FilePath() const {
+    return FFolder + "/" + FName + ".lng";
+}
 
-std::string TLanguage::Translate(std::string_view key) const { return FFile->ReadString(kTextSection, key, ""); }
+std::string TLanguage::Translate(std::string_view key) const {
+    return FFile->ReadString(kTextSection, key, "");
+}
 
 TLanguageInfo TLanguage::Info() const {
     auto doc = FFile->Load();

@@ -4,7 +4,9 @@
 
 namespace vendrix::app {
 
-bool IsOldLanguageFormat(std::string_view version) { return version < kLanguageFormat; }
+bool IsOldLanguageFormat(std::string_view version) {
+    return version < kLanguageFormat;
+}
 
 std::vector<THeaderLine> StartupHeaderLines(const TLanguage& language) {
     TLanguageInfo info = language.Info();
@@ -18,8 +20,9 @@ std::vector<THeaderLine> StartupHeaderLines(const TLanguage& language) {
         {"#Last Modif: " + info.LastModify},
     };
     if (IsOldLanguageFormat(info.FormatVersion)) {
-        lines.push_back(
-            {"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres sois pas traduite", true});
+        lines.push_back({"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres "
+                         "sois pas traduite",
+                         true});
         lines.push_back({""}); // the line break that ends the warning
     }
     lines.push_back({""});

@@ -37,8 +37,7 @@ void Print(const char* what, double seconds) {
 
 int main() {
     std::string folder = (std::filesystem::temp_directory_path() / "vendrix-bench-XXXXXX").string();
-    if (!mkdtemp(folder.data()))
-        return 1;
+    if (!mkdtemp(folder.data())) return 1;
     std::string path = folder + "/users.ini";
     {
         std::ofstream out(path);

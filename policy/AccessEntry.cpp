@@ -7,8 +7,7 @@ std::vector<std::string> SplitAccessFields(std::string_view value) {
     while (true) {
         std::size_t bar = value.find('|');
         if (bar == std::string_view::npos) {
-            if (!value.empty())
-                fields.emplace_back(value);
+            if (!value.empty()) fields.emplace_back(value);
             return fields;
         }
         fields.emplace_back(value.substr(0, bar));
@@ -19,12 +18,9 @@ std::vector<std::string> SplitAccessFields(std::string_view value) {
 TAccessEntry ParseAccessEntry(std::string_view value) {
     std::vector<std::string> fields = SplitAccessFields(value);
     TAccessEntry entry;
-    if (fields.size() > 0)
-        entry.Directory = fields[0];
-    if (fields.size() > 1)
-        entry.Rights = fields[1];
-    if (fields.size() > 2)
-        entry.LinkName = fields[2];
+    if (fields.size() > 0) entry.Directory = fields[0];
+    if (fields.size() > 1) entry.Rights = fields[1];
+    if (fields.size() > 2) entry.LinkName = fields[2];
     return entry;
 }
 
@@ -36,8 +32,7 @@ std::string MakeRights(std::string_view letters) {
     static constexpr std::string_view kOrder = "DUAEMRY_SV_";
     std::string rights(kOrder.size(), '_');
     for (std::size_t i = 0; i < kOrder.size(); ++i)
-        if (kOrder[i] != '_' && letters.find(kOrder[i]) != std::string_view::npos)
-            rights[i] = kOrder[i];
+        if (kOrder[i] != '_' && letters.find(kOrder[i]) != std::string_view::npos) rights[i] = kOrder[i];
     return rights;
 }
 

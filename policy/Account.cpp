@@ -8,12 +8,16 @@
 
 namespace vendrix::policy {
 
-bool IsAnonymousName(std::string_view name) { return EqualsNoCase(name, "ANONYMOUS"); }
+bool IsAnonymousName(std::string_view name) {
+    return EqualsNoCase(name, "ANONYMOUS");
+}
 
 TAccount::TAccount(std::shared_ptr<const TIniDocument> doc, std::string name)
     : FDoc(std::move(doc)), FName(std::move(name)) {}
 
-bool TAccount::Exists() const { return FDoc->SectionExists(FName); }
+bool TAccount::Exists() const {
+    return FDoc->SectionExists(FName);
+}
 
 std::string TAccount::ReadString(TAccountKey key) const {
     const TKeyDef& def = AccountKeyDef(key);

@@ -4,11 +4,17 @@
 
 namespace vendrix::policy {
 
-void CopyAccount(TIniDocument& doc, std::string_view from, std::string_view to) { doc.CopySection(from, to); }
+void CopyAccount(TIniDocument& doc, std::string_view from, std::string_view to) {
+    doc.CopySection(from, to);
+}
 
-void RenameAccount(TIniDocument& doc, std::string_view from, std::string_view to) { doc.RenameSection(from, to); }
+void RenameAccount(TIniDocument& doc, std::string_view from, std::string_view to) {
+    doc.RenameSection(from, to);
+}
 
-void DeleteAccount(TIniDocument& doc, std::string_view name) { doc.EraseSection(name); }
+void DeleteAccount(TIniDocument& doc, std::string_view name) {
+    doc.EraseSection(name);
+}
 
 void SetPassword(TIniDocument& doc, std::string_view name, std::string_view password) {
     WriteAccountString(doc, name, TAccountKey::Password, Md5Hex(password));

@@ -34,8 +34,12 @@ constexpr TListDef kAccessList{"", "Dir"};
 
 } // namespace
 
-const TKeyDef& AccountKeyDef(TAccountKey key) { return kAccountKeys.at(static_cast<std::size_t>(key)); }
+const TKeyDef& AccountKeyDef(TAccountKey key) {
+    return kAccountKeys.at(static_cast<std::size_t>(key));
+}
 
-const TListDef& AccessListDef() { return kAccessList; }
+const TListDef& AccessListDef() {
+    return kAccessList;
+}
 
 } // namespace vendrix::policy

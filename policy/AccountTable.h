@@ -10,22 +10,22 @@
 namespace vendrix::policy {
 
 enum class TAccountKey {
-    Password,     // MD5 digest, 32 upper-case hexadecimal digits
+    Password, // MD5 digest, 32 upper-case hexadecimal digits
     HomePath,
-    TimeOut,      // idle minutes, 0: none
-    MaxUser,      // sessions at once, 0: no limit
-    MaxUserIP,    // sessions at once from one address, 0: no limit
-    MaxSpeed,     // K/s per session, 0: no cap
-    VirtualDir,   // confined to the home directory
+    TimeOut,    // idle minutes, 0: none
+    MaxUser,    // sessions at once, 0: no limit
+    MaxUserIP,  // sessions at once from one address, 0: no limit
+    MaxSpeed,   // K/s per session, 0: no cap
+    VirtualDir, // confined to the home directory
     UserDisable,
-    Ratio,        // absent when the ratio is off
+    Ratio, // absent when the ratio is off
     Up,
     Down,
-    TypeRatio,    // 0 files per session, 1 bytes per session, 2 files overall, 3 bytes overall
+    TypeRatio, // 0 files per session, 1 bytes per session, 2 files overall, 3 bytes overall
     Credit,
-    Quota,        // kilobytes, 0: none
-    EnterMessage, // text file sent after login
-    ExitMessage,  // text file sent at QUIT
+    Quota,         // kilobytes, 0: none
+    EnterMessage,  // text file sent after login
+    ExitMessage,   // text file sent at QUIT
     TotalDownload, // kilobytes over all sessions
     TotalUpload,
 

@@ -17,12 +17,13 @@ TWriteFault& Fault() {
 }
 
 // Returns the injected errno of a step, or 0.
-int Injected(TWriteStep step) { return Fault() ? Fault()(step) : 0; }
+int Injected(TWriteStep step) {
+    return Fault() ? Fault()(step) : 0;
+}
 
 std::string FolderOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -36,8 +37,7 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
         int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
 }
@@ -45,11 +45,9 @@ int CreateTemporary(const std::string& path, std::string& tempPath) {
 bool WriteAll(int fd, std::string_view content) {
     while (!content.empty()) {
         ssize_t n = write(fd, content.data(), content.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
+            if (n == 0) errno = EIO;
             return false;
         }
         content.remove_prefix(static_cast<std::size_t>(n));
@@ -61,15 +59,16 @@ void FlushFolder(const std::string& folder) {
     // Best effort: the rename has happened, so the folder holds either the
     // old or the new complete file whatever happens to this flush.
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     fsync(fd);
     close(fd);
 }
 
 } // namespace
 
-void SetWriteFaultForTesting(TWriteFault fault) { Fault() = std::move(fault); }
+void SetWriteFaultForTesting(TWriteFault fault) {
+    Fault() = std::move(fault);
+}
 
 void WriteFileAtomic(const std::string& path, std::string_view content) {
     std::string tempPath;
@@ -79,8 +78,7 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
     } else {
         fd = CreateTemporary(path, tempPath);
     }
-    if (fd < 0)
-        Fail(path, "cannot create a temporary file", errno);
+    if (fd < 0) Fail(path, "cannot create a temporary file", errno);
 
     auto abandon = [&](const char* what, int error) {
         close(fd);
@@ -89,17 +87,12 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
     };
 
     struct stat old {};
-    if (stat(path.c_str(), &old) == 0)
-        fchmod(fd, old.st_mode & 07777);
+    if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
 
-    if (int error = Injected(TWriteStep::Write))
-        abandon("write failed", error);
-    if (!WriteAll(fd, content))
-        abandon("write failed", errno);
-    if (int error = Injected(TWriteStep::Flush))
-        abandon("flush to disk failed", error);
-    if (fsync(fd) != 0)
-        abandon("flush to disk failed", errno);
+    if (int error = Injected(TWriteStep::Write)) abandon("write failed", error);
+    if (!WriteAll(fd, content)) abandon("write failed", errno);
+    if (int error = Injected(TWriteStep::Flush)) abandon("flush to disk failed", error);
+    if (fsync(fd) != 0) abandon("flush to disk failed", errno);
     if (close(fd) != 0) {
         int error = errno;
         unlink(tempPath.c_str());
@@ -107,8 +100,7 @@ void WriteFileAtomic(const std::string& path, std::string_view content) {
     }
 
     int renameError = Injected(TWriteStep::Rename);
-    if (renameError == 0 && rename(tempPath.c_str(), path.c_str()) != 0)
-        renameError = errno;
+    if (renameError == 0 && rename(tempPath.c_str(), path.c_str()) != 0) renameError = errno;
     if (renameError != 0) {
         unlink(tempPath.c_str());
         Fail(path, "rename failed", renameError);

@@ -20,29 +20,27 @@ void CheckSectionName(std::string_view name) {
 }
 
 void CheckKeyName(std::string_view key) {
-    if (key.empty() || HasLineBreak(key) || key.find('=') != std::string_view::npos || TrimBlanks(key) != key ||
-        key.front() == '[' || key.front() == ';' || key.front() == '#')
+    if (key.empty() || HasLineBreak(key) || key.find('=') != std::string_view::npos ||
+        TrimBlanks(key) != key || key.front() == '[' || key.front() == ';' || key.front() == '#')
         throw std::invalid_argument("invalid key name \"" + std::string(key) + "\"");
 }
 
 void CheckValue(std::string_view value) {
-    if (HasLineBreak(value))
-        throw std::invalid_argument("a value cannot hold a line break");
+    if (HasLineBreak(value)) throw std::invalid_argument("a value cannot hold a line break");
 }
 
-bool IsBlankLine(std::string_view line) { return TrimBlanks(line).empty(); }
+bool IsBlankLine(std::string_view line) {
+    return TrimBlanks(line).empty();
+}
 
 // True when `key` is prefix + a decimal number written without leading zeros
 // that is at least `count`.
 bool IsNumberedKeyFrom(std::string_view key, std::string_view prefix, std::size_t count) {
-    if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix))
-        return false;
+    if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix)) return false;
     std::string_view digits = key.substr(prefix.size());
     for (char c : digits)
-        if (c < '0' || c > '9')
-            return false;
-    if (digits.size() > 1 && digits[0] == '0')
-        return false;
+        if (c < '0' || c > '9') return false;
+    if (digits.size() > 1 && digits[0] == '0') return false;
     std::string limit = std::to_string(count);
     return digits.size() > limit.size() || (digits.size() == limit.size() && digits >= limit);
 }
@@ -64,14 +62,14 @@ TIniDocument TIniDocument::Parse(std::string_view text) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
         std::string_view trimmed = TrimBlanks(line);
         if (!trimmed.empty() && trimmed.front() == '[') {
             std::size_t close = trimmed.find(']');
             TSection section;
-            section.Name = std::string(TrimBlanks(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+            section.Name = std::string(TrimBlanks(
+                trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
             section.Header = std::string(line);
             section.HasHeader = true;
             doc.FSections.push_back(std::move(section));
@@ -79,7 +77,8 @@ TIniDocument TIniDocument::Parse(std::string_view text) {
         }
         TEntry entry{std::string(line), {}, {}};
         std::size_t equals = line.find('=');
-        if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' && equals != std::string_view::npos) {
+        if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' &&
+            equals != std::string_view::npos) {
             entry.Key = std::string(TrimBlanks(line.substr(0, equals)));
             entry.Stored = std::string(line.substr(equals + 1));
         }
@@ -93,11 +92,9 @@ TIniDocument TIniDocument::Parse(std::string_view text) {
 
 std::string TIniDocument::Serialize() const {
     std::string text;
-    if (FByteOrderMark)
-        text += kByteOrderMark;
+    if (FByteOrderMark) text += kByteOrderMark;
     for (const TSection& section : FSections) {
-        if (section.HasHeader)
-            text.append(section.Header).append(FLineEnd);
+        if (section.HasHeader) text.append(section.Header).append(FLineEnd);
         for (const TEntry& entry : section.Entries)
             text.append(entry.Line).append(FLineEnd);
     }
@@ -107,15 +104,13 @@ std::string TIniDocument::Serialize() const {
 void TIniDocument::IndexKeys(TSection& section) {
     section.KeyIndex.clear();
     for (std::size_t i = 0; i < section.Entries.size(); ++i)
-        if (!section.Entries[i].Key.empty())
-            section.KeyIndex.emplace(section.Entries[i].Key, i);
+        if (!section.Entries[i].Key.empty()) section.KeyIndex.emplace(section.Entries[i].Key, i);
 }
 
 void TIniDocument::IndexSections() {
     FSectionIndex.clear();
     for (std::size_t i = 0; i < FSections.size(); ++i)
-        if (FSections[i].HasHeader)
-            FSectionIndex.emplace(FSections[i].Name, i);
+        if (FSections[i].HasHeader) FSectionIndex.emplace(FSections[i].Name, i);
 }
 
 const TIniDocument::TSection* TIniDocument::FindSection(std::string_view name) const {
@@ -130,13 +125,14 @@ TIniDocument::TSection* TIniDocument::FindSection(std::string_view name) {
 
 const TIniDocument::TEntry* TIniDocument::FindEntry(std::string_view section, std::string_view key) const {
     const TSection* found = FindSection(section);
-    if (!found)
-        return nullptr;
+    if (!found) return nullptr;
     auto it = found->KeyIndex.find(key);
     return it == found->KeyIndex.end() ? nullptr : &found->Entries[it->second];
 }
 
-bool TIniDocument::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
+bool TIniDocument::SectionExists(std::string_view section) const {
+    return FindSection(section) != nullptr;
+}
 
 bool TIniDocument::KeyExists(std::string_view section, std::string_view key) const {
     return FindEntry(section, key) != nullptr;
@@ -155,39 +151,35 @@ std::vector<std::string> TIniDocument::Sections() const {
 std::vector<std::string> TIniDocument::Keys(std::string_view section) const {
     std::vector<std::string> keys;
     const TSection* found = FindSection(section);
-    if (!found)
-        return keys;
+    if (!found) return keys;
     for (std::size_t i = 0; i < found->Entries.size(); ++i) {
         const TEntry& entry = found->Entries[i];
-        if (!entry.Key.empty() && found->KeyIndex.at(entry.Key) == i)
-            keys.push_back(entry.Key);
+        if (!entry.Key.empty() && found->KeyIndex.at(entry.Key) == i) keys.push_back(entry.Key);
     }
     return keys;
 }
 
 std::optional<std::string> TIniDocument::Find(std::string_view section, std::string_view key) const {
     const TEntry* entry = FindEntry(section, key);
-    if (!entry)
-        return std::nullopt;
+    if (!entry) return std::nullopt;
     return std::string(UnquoteValue(entry->Stored).substr(0, kMaxValueLength));
 }
 
-std::string TIniDocument::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+std::string TIniDocument::ReadString(std::string_view section, std::string_view key,
+                                     std::string_view def) const {
     std::optional<std::string> value = Find(section, key);
     return value ? std::move(*value) : std::string(def);
 }
 
 int32_t TIniDocument::ReadInteger(std::string_view section, std::string_view key, int32_t def) const {
     const TEntry* entry = FindEntry(section, key);
-    if (!entry)
-        return def;
+    if (!entry) return def;
     return ParseInt32(UnquoteValue(entry->Stored).substr(0, kMaxValueLength)).value_or(def);
 }
 
 int64_t TIniDocument::ReadInt64(std::string_view section, std::string_view key, int64_t def) const {
     const TEntry* entry = FindEntry(section, key);
-    if (!entry)
-        return def;
+    if (!entry) return def;
     return ParseInt64(UnquoteValue(entry->Stored).substr(0, kMaxValueLength)).value_or(def);
 }
 
@@ -199,18 +191,15 @@ std::vector<std::string> TIniDocument::ReadList(std::string_view section, std::s
     std::vector<std::string> values;
     for (std::size_t i = 0;; ++i) {
         std::optional<std::string> value = Find(section, std::string(prefix) + std::to_string(i));
-        if (!value || value->empty())
-            return values;
+        if (!value || value->empty()) return values;
         values.push_back(std::move(*value));
     }
 }
 
 TIniDocument::TSection& TIniDocument::SectionForWrite(std::string_view name) {
-    if (TSection* found = FindSection(name))
-        return *found;
+    if (TSection* found = FindSection(name)) return *found;
     CheckSectionName(name);
-    if (FSections.empty())
-        FSections.emplace_back();
+    if (FSections.empty()) FSections.emplace_back();
     TSection& last = FSections.back();
     bool documentEmpty = FSections.size() == 1 && last.Entries.empty();
     if (!documentEmpty && !(!last.Entries.empty() && IsBlankLine(last.Entries.back().Line)))
@@ -237,8 +226,7 @@ void TIniDocument::WriteString(std::string_view section, std::string_view key, s
     }
     std::size_t position = 0;
     for (std::size_t i = 0; i < target.Entries.size(); ++i)
-        if (!IsBlankLine(target.Entries[i].Line))
-            position = i + 1;
+        if (!IsBlankLine(target.Entries[i].Line)) position = i + 1;
     TEntry entry{std::string(key) + "=" + std::string(value), std::string(key), std::string(value)};
     target.Entries.insert(target.Entries.begin() + static_cast<std::ptrdiff_t>(position), std::move(entry));
     IndexKeys(target);
@@ -256,11 +244,9 @@ void TIniDocument::WriteList(std::string_view section, std::string_view prefix,
                              const std::vector<std::string>& values) {
     std::size_t count = 0;
     for (const std::string& value : values)
-        if (!value.empty())
-            WriteString(section, std::string(prefix) + std::to_string(count++), value);
+        if (!value.empty()) WriteString(section, std::string(prefix) + std::to_string(count++), value);
     TSection* target = FindSection(section);
-    if (!target)
-        return;
+    if (!target) return;
     std::erase_if(target->Entries,
                   [&](const TEntry& entry) { return IsNumberedKeyFrom(entry.Key, prefix, count); });
     IndexKeys(*target);
@@ -268,23 +254,20 @@ void TIniDocument::WriteList(std::string_view section, std::string_view prefix,
 
 void TIniDocument::DeleteKey(std::string_view section, std::string_view key) {
     TSection* target = FindSection(section);
-    if (!target || !target->KeyIndex.contains(key))
-        return;
+    if (!target || !target->KeyIndex.contains(key)) return;
     std::erase_if(target->Entries, [&](const TEntry& entry) { return EqualsNoCase(entry.Key, key); });
     IndexKeys(*target);
 }
 
 void TIniDocument::EraseSection(std::string_view section) {
-    if (!FindSection(section))
-        return;
+    if (!FindSection(section)) return;
     std::erase_if(FSections, [&](const TSection& s) { return s.HasHeader && EqualsNoCase(s.Name, section); });
     IndexSections();
 }
 
 void TIniDocument::CopySection(std::string_view from, std::string_view to) {
     const TSection* source = FindSection(from);
-    if (!source || EqualsNoCase(from, to))
-        return;
+    if (!source || EqualsNoCase(from, to)) return;
     std::vector<std::pair<std::string, std::string>> pairs;
     for (const std::string& key : Keys(from))
         pairs.emplace_back(key, source->Entries[source->KeyIndex.at(key)].Stored);
@@ -295,15 +278,13 @@ void TIniDocument::CopySection(std::string_view from, std::string_view to) {
 
 void TIniDocument::RenameSection(std::string_view from, std::string_view to) {
     if (!EqualsNoCase(from, to)) {
-        if (!FindSection(from))
-            return;
+        if (!FindSection(from)) return;
         CopySection(from, to);
         EraseSection(from);
         return;
     }
     TSection* target = FindSection(from);
-    if (!target)
-        return;
+    if (!target) return;
     CheckSectionName(to);
     target->Name = std::string(to);
     target->Header = "[" + target->Name + "]";

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <ctime>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -26,7 +26,9 @@ struct TIdentity {
     }
 };
 
-TIdentity IdentityOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+TIdentity IdentityOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim};
+}
 
 // Longer than the coarsest modification-time step of the usual file systems
 // (two seconds on FAT); kernel clocks step in milliseconds.
@@ -41,27 +43,22 @@ int64_t MonotonicNanos() {
 bool IsRecent(const timespec& modified) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    if (modified.tv_sec > now.tv_sec - kRacySeconds)
-        return true;
+    if (modified.tv_sec > now.tv_sec - kRacySeconds) return true;
     return modified.tv_sec == now.tv_sec - kRacySeconds && modified.tv_nsec >= now.tv_nsec;
 }
 
 // Reads the whole file; false when it cannot be opened or read.
 bool ReadWhole(const std::string& path, std::string& content, struct stat& st) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     content.clear();
     char buffer[65536];
     while (ok) {
         ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
@@ -79,7 +76,7 @@ struct TIniFile::TCache {
     bool Checked = false;  // CheckedAt is valid
     int64_t CheckedAt = 0; // monotonic nanoseconds of the last check
     bool Present = false;  // the file existed and was read at the last check
-    bool Recent = false;  // its time was too recent to trust the stat alone
+    bool Recent = false;   // its time was too recent to trust the stat alone
     TIdentity Identity;
     std::string Content;
     std::shared_ptr<const TIniDocument> Doc = EmptyDocument();
@@ -91,8 +88,7 @@ TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(FPath, error);
     std::shared_ptr<TCache>& cache = caches[error ? FPath : absolute.lexically_normal().string()];
-    if (!cache)
-        cache = std::make_shared<TCache>();
+    if (!cache) cache = std::make_shared<TCache>();
     FCache = cache;
 }
 
@@ -110,8 +106,7 @@ std::shared_ptr<const TIniDocument> TIniFile::Load() const {
         cache.Doc = EmptyDocument();
         return cache.Doc;
     }
-    if (cache.Present && !cache.Recent && IdentityOf(st) == cache.Identity)
-        return cache.Doc;
+    if (cache.Present && !cache.Recent && IdentityOf(st) == cache.Identity) return cache.Doc;
 
     std::string content;
     if (!ReadWhole(FPath, content, st)) {
@@ -150,9 +145,13 @@ std::vector<std::string> TIniFile::ReadList(std::string_view section, std::strin
     return Load()->ReadList(section, prefix);
 }
 
-bool TIniFile::SectionExists(std::string_view section) const { return Load()->SectionExists(section); }
+bool TIniFile::SectionExists(std::string_view section) const {
+    return Load()->SectionExists(section);
+}
 
-std::vector<std::string> TIniFile::Sections() const { return Load()->Sections(); }
+std::vector<std::string> TIniFile::Sections() const {
+    return Load()->Sections();
+}
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     Update([&](TIniDocument& doc) { doc.WriteString(section, key, value); });
@@ -166,7 +165,8 @@ void TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
     Update([&](TIniDocument& doc) { doc.WriteBool(section, key, value); });
 }
 
-void TIniFile::WriteList(std::string_view section, std::string_view prefix, const std::vector<std::string>& values) {
+void TIniFile::WriteList(std::string_view section, std::string_view prefix,
+                         const std::vector<std::string>& values) {
     Update([&](TIniDocument& doc) { doc.WriteList(section, prefix, values); });
 }
 
@@ -189,8 +189,7 @@ void TIniFile::Save(const TIniDocument& doc) {
     std::string content = doc.Serialize();
     FCache->Checked = false; // compare with the file as it is now
     Load();
-    if (FCache->Present && content == FCache->Content)
-        return; // nothing would change on disk
+    if (FCache->Present && content == FCache->Content) return; // nothing would change on disk
     WriteFileAtomic(FPath, content);
     TCache& cache = *FCache;
     struct stat st {};

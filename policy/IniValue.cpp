@@ -7,7 +7,9 @@ namespace vendrix::policy {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 } // namespace
 
@@ -39,20 +41,18 @@ std::optional<int64_t> ParseInt64(std::string_view text) {
             return std::nullopt;
         return static_cast<int64_t>(value);
     }
-    if (!text.empty() && text[0] == '+')
-        text.remove_prefix(1);
-    if (text.empty() || text[0] == '+')
-        return std::nullopt;
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty() || text[0] == '+') return std::nullopt;
     int64_t value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
 
 std::optional<int32_t> ParseInt32(std::string_view text) {
     std::optional<int64_t> value = ParseInt64(text);
-    if (!value || *value < std::numeric_limits<int32_t>::min() || *value > std::numeric_limits<int32_t>::max())
+    if (!value || *value < std::numeric_limits<int32_t>::min() ||
+        *value > std::numeric_limits<int32_t>::max())
         return std::nullopt;
     return static_cast<int32_t>(*value);
 }

@@ -4,6 +4,8 @@
 
 namespace vendrix::policy {
 
-int64_t NumericDefault(const TKeyDef& def) { return ParseInt64(def.Default).value_or(0); }
+int64_t NumericDefault(const TKeyDef& def) {
+    return ParseInt64(def.Default).value_or(0);
+}
 
 } // namespace vendrix::policy

@@ -5,10 +5,10 @@
 
 namespace vendrix::policy {
 
-std::string FrameLine(const TLogColors& colors, const TLocalTime& time, bool addDate, std::string_view message) {
+std::string FrameLine(const TLogColors& colors, const TLocalTime& time, bool addDate,
+                      std::string_view message) {
     std::string line = Segment(colors.Sep, "[");
-    if (addDate)
-        line += Segment(colors.Date, FormatLogDate(time)) + Segment(colors.Sep, " - ");
+    if (addDate) line += Segment(colors.Date, FormatLogDate(time)) + Segment(colors.Sep, " - ");
     line += Segment(colors.Date, FormatLogTime(time));
     line += Segment(colors.Sep, "] - ");
     line += Segment(colors.Text, message);
@@ -19,13 +19,16 @@ std::string FileLine(const TLocalTime& time, std::string_view message) {
     return "[" + FormatLogTime(time) + "] - " + StripTags(message) + "\r\n";
 }
 
-std::string LogFileName(const TLocalTime& time) { return "log-" + FormatLogDate(time) + ".log"; }
+std::string LogFileName(const TLocalTime& time) {
+    return "log-" + FormatLogDate(time) + ".log";
+}
 
 std::string ClientPrefix(const TLogColors& colors, int64_t id) {
     return Segment(colors.Sep, "[") + Segment(colors.ID, std::to_string(id)) + Segment(colors.Sep, "] ");
 }
 
-std::string CommandLine(const TLogColors& colors, int64_t id, std::string_view keyword, std::string_view params) {
+std::string CommandLine(const TLogColors& colors, int64_t id, std::string_view keyword,
+                        std::string_view params) {
     std::string line = ClientPrefix(colors, id);
     line += Segment(colors.Misc, "KEYWORD: ");
     line += keyword;

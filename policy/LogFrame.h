@@ -14,7 +14,8 @@ namespace vendrix::policy {
 // On screen, as tagged text: "[" time "] - " message, or with the date
 // "[" date " - " time "] - " message; date and time in the date colour, the
 // message inside one text-colour segment.
-std::string FrameLine(const TLogColors& colors, const TLocalTime& time, bool addDate, std::string_view message);
+std::string FrameLine(const TLogColors& colors, const TLocalTime& time, bool addDate,
+                      std::string_view message);
 
 // In the file: "[HH:MM:SS] - " and the message without tags, ended by CR LF.
 std::string FileLine(const TLocalTime& time, std::string_view message);
@@ -28,6 +29,7 @@ std::string ClientPrefix(const TLogColors& colors, int64_t id);
 // A received command: the client prefix, "KEYWORD: ", the keyword,
 // " -- PARAMS: " and the parameters, except that the parameters of PASS (in
 // any letter case) become " #####".
-std::string CommandLine(const TLogColors& colors, int64_t id, std::string_view keyword, std::string_view params);
+std::string CommandLine(const TLogColors& colors, int64_t id, std::string_view keyword,
+                        std::string_view params);
 
 } // namespace vendrix::policy

@@ -5,8 +5,7 @@ namespace vendrix::policy {
 void DerivePasvRange(int32_t low, int32_t high, int32_t& start, int32_t& size) {
     start = 0;
     size = 0;
-    if (low < 1 || low > 65535 || high <= low || high > 65535)
-        return;
+    if (low < 1 || low > 65535 || high <= low || high > 65535) return;
     start = low;
     size = high - low;
 }

@@ -11,16 +11,16 @@
 namespace vendrix::policy {
 
 struct TServerSettings {
-    std::string Port;           // a number or a service name; empty: the start fails
-    int32_t MaxUser = 0;        // 0: no limit
-    int32_t GlobalMaxKS = 0;    // kilobytes per second, 0: no limit
-    std::string PasvIP;         // empty: the control connection's local address
+    std::string Port;        // a number or a service name; empty: the start fails
+    int32_t MaxUser = 0;     // 0: no limit
+    int32_t GlobalMaxKS = 0; // kilobytes per second, 0: no limit
+    std::string PasvIP;      // empty: the control connection's local address
     int32_t PasvPortRangeStart = 0;
     int32_t PasvPortRangeSize = 0; // 0: no range, the system picks the port
     bool HideVersion = false;
-    bool Log = false;           // also write the daily log file
-    bool AddDate = false;       // date in the on-screen line frame
-    bool ShowCommand = false;   // log every command
+    bool Log = false;         // also write the daily log file
+    bool AddDate = false;     // date in the on-screen line frame
+    bool ShowCommand = false; // log every command
 };
 
 // The range starts at "LowPASV" and holds "HighPASV" minus "LowPASV" ports.

@@ -12,27 +12,26 @@ namespace vendrix::policy {
 
 namespace {
 
-void ReportOnStderr(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+void ReportOnStderr(const std::string& message) {
+    std::fprintf(stderr, "%s\n", message.c_str());
+}
 
 // Appends `line` with one write, so lines from several writers do not mix.
 int AppendLine(const std::string& path, const std::string& line) {
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
+    if (fd < 0) return errno;
     int error = 0;
     std::string_view rest = line;
     while (!rest.empty()) {
         ssize_t n = write(fd, rest.data(), rest.size());
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             error = n < 0 ? errno : EIO;
             break;
         }
         rest.remove_prefix(static_cast<std::size_t>(n));
     }
-    if (close(fd) != 0 && error == 0)
-        error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
     return error;
 }
 
@@ -46,12 +45,13 @@ int TSessionLog::AddSink(TLogSink sink) {
     return FNextSink++;
 }
 
-void TSessionLog::RemoveSink(int id) { FSinks.erase(id); }
+void TSessionLog::RemoveSink(int id) {
+    FSinks.erase(id);
+}
 
 void TSessionLog::Log(std::string_view message) {
     TLocalTime now = FClock();
-    if (FOptions.ToFile)
-        WriteFile(now, message);
+    if (FOptions.ToFile) WriteFile(now, message);
     std::string line = FrameLine(FColors, now, FOptions.AddDate, message);
     for (const auto& [id, sink] : FSinks)
         sink(line);

@@ -60,8 +60,12 @@ constexpr std::array<TListDef, 2> kIpLists{{
 
 } // namespace
 
-const TKeyDef& SettingDef(TSetting setting) { return kSettings.at(static_cast<std::size_t>(setting)); }
+const TKeyDef& SettingDef(TSetting setting) {
+    return kSettings.at(static_cast<std::size_t>(setting));
+}
 
-const TListDef& IpListDef(TIpList list) { return kIpLists.at(static_cast<std::size_t>(list)); }
+const TListDef& IpListDef(TIpList list) {
+    return kIpLists.at(static_cast<std::size_t>(list));
+}
 
 } // namespace vendrix::policy

@@ -11,8 +11,8 @@ std::string FormatForStream(const std::string& framedLine, TColor textColor, boo
     std::string out;
     for (const TColoredRun& run : RenderTagged(framedLine, textColor)) {
         if (ansi && run.Color != textColor) {
-            out += "\x1b[38;2;" + std::to_string(run.Color.Red) + ";" + std::to_string(run.Color.Green) + ";" +
-                   std::to_string(run.Color.Blue) + "m" + run.Text + "\x1b[0m";
+            out += "\x1b[38;2;" + std::to_string(run.Color.Red) + ";" + std::to_string(run.Color.Green) +
+                   ";" + std::to_string(run.Color.Blue) + "m" + run.Text + "\x1b[0m";
         } else {
             out += run.Text;
         }
@@ -27,10 +27,8 @@ TLogSink MakeStreamLogSink(int fd, bool ansi, std::function<TColor()> textColor)
         std::string_view rest = text;
         while (!rest.empty()) {
             ssize_t n = write(fd, rest.data(), rest.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return; // a closed or full output loses the line, nothing more
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return; // a closed or full output loses the line, nothing more
             rest.remove_prefix(static_cast<std::size_t>(n));
         }
     };

@@ -28,8 +28,7 @@ std::string StripTags(std::string_view tagged) {
         if (OpensSegment(tagged, i)) {
             i += kOpenerLength;
         } else {
-            if (tagged[i] != '>')
-                plain += tagged[i];
+            if (tagged[i] != '>') plain += tagged[i];
             ++i;
         }
     }
@@ -39,8 +38,7 @@ std::string StripTags(std::string_view tagged) {
 std::vector<TColoredRun> RenderTagged(std::string_view tagged, TColor textColor) {
     std::vector<TColoredRun> runs;
     auto draw = [&](std::size_t from, std::size_t to, std::optional<std::string_view> colorText) {
-        if (to <= from)
-            return;
+        if (to <= from) return;
         std::optional<TColor> color = colorText ? ParseColorText(*colorText) : std::nullopt;
         runs.push_back({std::string(tagged.substr(from, to - from)), color.value_or(textColor)});
     };

@@ -17,23 +17,15 @@ void WriteWindowPlacement(TSettingsFile& file, const TWindowPlacement& placement
 }
 
 TWindowPlacement CorrectWindowPlacement(TWindowPlacement p, int screenWidth, int screenHeight) {
-    if (p.Left < 0)
-        p.Left = 0;
-    if (p.Top < 0)
-        p.Top = 0;
-    if (p.Width < kMinWindowWidth)
-        p.Width = kMinWindowWidth;
+    if (p.Left < 0) p.Left = 0;
+    if (p.Top < 0) p.Top = 0;
+    if (p.Width < kMinWindowWidth) p.Width = kMinWindowWidth;
     // Any height below 416 becomes the smallest outer height, 415.
-    if (p.Height < kMinWindowHeight + 1)
-        p.Height = kMinWindowHeight;
-    if (static_cast<long long>(p.Left) + p.Width > screenWidth)
-        p.Left = screenWidth - p.Width;
-    if (static_cast<long long>(p.Top) + p.Height > screenHeight)
-        p.Top = screenHeight - p.Height;
-    if (p.Left < 0)
-        p.Left = 0;
-    if (p.Top < 0)
-        p.Top = 0;
+    if (p.Height < kMinWindowHeight + 1) p.Height = kMinWindowHeight;
+    if (static_cast<long long>(p.Left) + p.Width > screenWidth) p.Left = screenWidth - p.Width;
+    if (static_cast<long long>(p.Top) + p.Height > screenHeight) p.Top = screenHeight - p.Height;
+    if (p.Left < 0) p.Left = 0;
+    if (p.Top < 0) p.Top = 0;
     return p;
 }
 

@@ -6,8 +6,8 @@
 #include "LanguageFile.h"
 #include "LanguageKeys.h"
 #include "LanguageList.h"
-#include "StartupHeader.h"
 #include "OutsideEdit.h"
+#include "StartupHeader.h"
 #include "TempFolder.h"
 
 using namespace vendrix::app;
@@ -25,7 +25,8 @@ TSettings SettingsOf(const std::string& text) {
 }
 
 std::string LanguageText(const std::string& version, const std::string& hello) {
-    return "[INFO]\nAuthor=Ann\nHome_Page=example.org\nE-mail=ann@example.org\nLast_Modify=today\nLangueVer=" +
+    return "[INFO]\nAuthor=Ann\nHome_Page=example.org\nE-mail=ann@example.org\nLast_Modify="
+           "today\nLangueVer=" +
            version + "\n[LANGFILE]\nsHello=" + hello + "\nsVersion=Server %s\nsVersion2=Second line\n";
 }
 
@@ -85,7 +86,8 @@ TEST(LanguageTest, StartupHeaderWarnsAboutOldFiles) {
         {"#Home Page: example.org"},
         {"#Email: ann@example.org"},
         {"#Last Modif: today"},
-        {"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres sois pas traduite", true},
+        {"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres sois pas traduite",
+         true},
         {""},
         {""},
     };
@@ -120,8 +122,7 @@ std::size_t KeyLines(const std::string& text) {
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line[0] != ';' && line[0] != '[' && line.find('=') != std::string::npos)
-            ++count;
+        if (!line.empty() && line[0] != ';' && line[0] != '[' && line.find('=') != std::string::npos) ++count;
         start = end == std::string::npos ? text.size() : end + 1;
     }
     return count;
@@ -143,7 +144,8 @@ TEST(LanguageTest, ShippedFilesDefineEveryKeyWithItsPlaces) {
         for (const std::string& key : doc.Keys("LANGFILE"))
             upper.insert(vendrix::policy::UpperCase(key));
         EXPECT_EQ(KeyLines(ReadText(std::string(VENDRIX_LANGUAGE_FOLDER) + "/" + name + ".lng")),
-                  upper.size() + 5) << "a key defined twice";
+                  upper.size() + 5)
+            << "a key defined twice";
         if (english.empty())
             english = upper;
         else

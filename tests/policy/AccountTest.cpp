@@ -103,12 +103,8 @@ TEST(AccountTest, RightsLettersCountAnywhereInTheField) {
         const char* NotGiven;
     };
     const TCase cases[] = {
-        {"D_______S__", "DS", "UAEMRYV"},
-        {"SD_________", "DS", "UAEMRYV"},
-        {"________D_S", "DS", "UAEMRYV"},
-        {"DUAEMRY_SV_", "DUAEMRYSV", ""},
-        {"___________", "", "DUAEMRYSV"},
-        {"", "", "DUAEMRYSV"},
+        {"D_______S__", "DS", "UAEMRYV"}, {"SD_________", "DS", "UAEMRYV"}, {"________D_S", "DS", "UAEMRYV"},
+        {"DUAEMRY_SV_", "DUAEMRYSV", ""}, {"___________", "", "DUAEMRYSV"}, {"", "", "DUAEMRYSV"},
     };
     for (const TCase& c : cases) {
         TAccessEntry entry = ParseAccessEntry(std::string("/d/|") + c.Rights + "|");
@@ -132,7 +128,8 @@ TEST(AccountTest, AccessEntriesStopAtTheFirstGap) {
 }
 
 TEST(AccountTest, DialogCopyRenamesCopiesAndDeletesWholeAccounts) {
-    TIniDocument doc = TIniDocument::Parse("[bob]\nPassword=AB\nDir0=/a/|D__________|\n\n[ann]\nHomePath=/h/\n");
+    TIniDocument doc =
+        TIniDocument::Parse("[bob]\nPassword=AB\nDir0=/a/|D__________|\n\n[ann]\nHomePath=/h/\n");
     CopyAccount(doc, "BOB", "carl");
     RenameAccount(doc, "ann", "Anna");
     RenameAccount(doc, "carl", "CARL");
@@ -172,7 +169,8 @@ TEST(AccountTest, DialogSaveKeepsTotalsWrittenMeanwhile) {
     copy.WriteString("ann", "HomePath", "/ann/");
     file.SaveCopy(copy);
 
-    EXPECT_EQ(ReadText(path), "[bob]\nHomePath=/new/\nTotalDownload=25\nTotalUpload=3\n\n[ann]\nHomePath=/ann/\n");
+    EXPECT_EQ(ReadText(path),
+              "[bob]\nHomePath=/new/\nTotalDownload=25\nTotalUpload=3\n\n[ann]\nHomePath=/ann/\n");
 }
 
 TEST(AccountTest, OutsideEditOfTheAccountFileIsSeenAtTheNextRead) {

@@ -38,8 +38,8 @@ std::string Read(const TIniDocument& doc, const TReadCase& c) {
 const TReadCase kReadCases[] = {
     {"lower-case names found by mixed-case reader", "[setup]\nlangfile=francais\n", "Setup", "LANGFILE",
      TKind::String, "", "francais"},
-    {"blanks around name and value", "  [ Setup ]  \n  Port  =   2121   \n", "SETUP", "port", TKind::String, "",
-     "2121"},
+    {"blanks around name and value", "  [ Setup ]  \n  Port  =   2121   \n", "SETUP", "port", TKind::String,
+     "", "2121"},
     {"double quotes removed", "[s]\nk=\"  quoted value \"\n", "s", "k", TKind::String, "", "  quoted value "},
     {"single quotes removed", "[s]\nk = 'x' \n", "s", "k", TKind::String, "", "x"},
     {"only one pair removed", "[s]\nk=\"\"x\"\"\n", "s", "k", TKind::String, "", "\"x\""},
@@ -138,12 +138,19 @@ TEST(IniDocumentTest, WritesChangeOnlyTheirLines) {
         {"delete key", "[a]\nx=1\ny=2\n", [](TIniDocument& d) { d.DeleteKey("A", "X"); }, "[a]\ny=2\n"},
         {"list rewritten in place, extra entries removed, also past a gap",
          "[u]\nPassword=P\nDir0=a\nDir1=b\nHomePath=h\nDir2=c\nDir4=e\nDirX=keep\n",
-         [](TIniDocument& d) { d.WriteList("u", "Dir", {"A", "B"}); },
+         [](TIniDocument& d) {
+             d.WriteList("u", "Dir", {"A", "B"});
+         },
          "[u]\nPassword=P\nDir0=A\nDir1=B\nHomePath=h\nDirX=keep\n"},
         {"list grows behind the last key", "[u]\nDir0=a\nHomePath=h\n",
-         [](TIniDocument& d) { d.WriteList("u", "Dir", {"a", "b"}); }, "[u]\nDir0=a\nHomePath=h\nDir1=b\n"},
+         [](TIniDocument& d) {
+             d.WriteList("u", "Dir", {"a", "b"});
+         },
+         "[u]\nDir0=a\nHomePath=h\nDir1=b\n"},
         {"empty list entries left out", "",
-         [](TIniDocument& d) { d.WriteList("IP Allow", "IP", {"1.2.3.4", "", "10.*"}); },
+         [](TIniDocument& d) {
+             d.WriteList("IP Allow", "IP", {"1.2.3.4", "", "10.*"});
+         },
          "[IP Allow]\nIP0=1.2.3.4\nIP1=10.*\n"},
         {"CR LF and byte order mark kept", "\xEF\xBB\xBF[s]\r\nk=1\r\n",
          [](TIniDocument& d) { d.WriteString("s", "j", "2"); }, "\xEF\xBB\xBF[s]\r\nk=1\r\nj=2\r\n"},

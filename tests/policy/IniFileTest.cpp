@@ -135,7 +135,8 @@ struct TFaultCase {
 
 TEST(IniFileTest, FailedWriteKeepsTheOldFileAndReportsTheError) {
     const TFaultCase cases[] = {
-        {"no temporary file", TWriteStep::Create, EACCES, "cannot create a temporary file: Permission denied"},
+        {"no temporary file", TWriteStep::Create, EACCES,
+         "cannot create a temporary file: Permission denied"},
         {"disk full while writing", TWriteStep::Write, ENOSPC, "write failed: No space left on device"},
         {"flush fails", TWriteStep::Flush, EIO, "flush to disk failed: Input/output error"},
         {"rename fails", TWriteStep::Rename, EXDEV, "rename failed: Invalid cross-device link"},

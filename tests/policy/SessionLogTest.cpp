@@ -41,7 +41,8 @@ TLogClock Moments(std::vector<TLocalTime> moments) {
 
 TEST(SessionLogTest, FileLinesSwitchFilesAtMidnight) {
     TTempFolder folder;
-    TSessionLog log(folder.Path(), Moments({{2024, 12, 31, 23, 59, 59}, {2025, 1, 1, 0, 0, 1}, {2025, 1, 1, 0, 0, 2}}));
+    TSessionLog log(folder.Path(),
+                    Moments({{2024, 12, 31, 23, 59, 59}, {2025, 1, 1, 0, 0, 1}, {2025, 1, 1, 0, 0, 2}}));
     log.SetColors(TestColors());
     std::vector<std::string> seen;
     log.AddSink([&](const std::string& line) { seen.push_back(line); });
@@ -55,14 +56,17 @@ TEST(SessionLogTest, FileLinesSwitchFilesAtMidnight) {
     EXPECT_EQ(ReadText(folder.File("log-2025-01-01.log")), "[00:00:01] - second\r\n");
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], "#111111<[>#333333<23:59:59>#111111<] - >#222222<#444444<BOB> #555555<in>>");
-    EXPECT_EQ(seen[2], "#111111<[>#333333<2025-01-01>#111111< - >#333333<00:00:02>#111111<] - >#222222<screen only>");
+    EXPECT_EQ(seen[2],
+              "#111111<[>#333333<2025-01-01>#111111< - >#333333<00:00:02>#111111<] - >#222222<screen only>");
 }
 
 TEST(SessionLogTest, UnwritableLogFileIsReportedOnceAndLinesStillReachSinks) {
     TTempFolder folder;
     std::string logFolder = folder.File("log"); // not there yet
-    TSessionLog log(logFolder, Moments({{2024, 1, 1, 1, 0, 0}, {2024, 1, 1, 1, 0, 1}, {2024, 1, 1, 1, 0, 2},
-                                        {2024, 1, 1, 1, 0, 3}}));
+    TSessionLog log(
+        logFolder,
+        Moments(
+            {{2024, 1, 1, 1, 0, 0}, {2024, 1, 1, 1, 0, 1}, {2024, 1, 1, 1, 0, 2}, {2024, 1, 1, 1, 0, 3}}));
     log.SetOptions({true, false});
     std::vector<std::string> errors;
     log.SetErrorReporter([&](const std::string& message) { errors.push_back(message); });
@@ -73,7 +77,8 @@ TEST(SessionLogTest, UnwritableLogFileIsReportedOnceAndLinesStillReachSinks) {
     log.Log("two");
     EXPECT_EQ(lines, 2);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "cannot write the log file " + logFolder + "/log-2024-01-01.log: No such file or directory");
+    EXPECT_EQ(errors[0],
+              "cannot write the log file " + logFolder + "/log-2024-01-01.log: No such file or directory");
 
     std::filesystem::create_directory(logFolder);
     log.Log("three");

@@ -63,9 +63,9 @@ TEST(SettingsTest, PassiveRangeFromLowAndHigh) {
         int Low, High, Start, Size;
     };
     const TCase cases[] = {
-        {5000, 5100, 5000, 100}, {0, 0, 0, 0},         {5000, 5001, 5000, 1},  {5000, 5000, 0, 0},
-        {5000, 4000, 0, 0},      {0, 4000, 0, 0},      {-5, 100, 0, 0},        {60000, 70000, 0, 0},
-        {1, 65535, 1, 65534},
+        {5000, 5100, 5000, 100}, {0, 0, 0, 0},         {5000, 5001, 5000, 1},
+        {5000, 5000, 0, 0},      {5000, 4000, 0, 0},   {0, 4000, 0, 0},
+        {-5, 100, 0, 0},         {60000, 70000, 0, 0}, {1, 65535, 1, 65534},
     };
     for (const TCase& c : cases) {
         int32_t start = -1, size = -1;
@@ -101,8 +101,12 @@ TEST(SettingsTest, ColorTextConversion) {
         std::optional<TColor> Expected;
     };
     const TCase cases[] = {
-        {"#FF8000", TColor{255, 128, 0}}, {"#ff8000", TColor{255, 128, 0}}, {"X102030", TColor{16, 32, 48}},
-        {"#1234567", TColor{0x12, 0x34, 0x56}}, {"#12345", std::nullopt},  {"#GG0000", std::nullopt},
+        {"#FF8000", TColor{255, 128, 0}},
+        {"#ff8000", TColor{255, 128, 0}},
+        {"X102030", TColor{16, 32, 48}},
+        {"#1234567", TColor{0x12, 0x34, 0x56}},
+        {"#12345", std::nullopt},
+        {"#GG0000", std::nullopt},
         {"", std::nullopt},
     };
     for (const TCase& c : cases)
@@ -132,7 +136,8 @@ TEST(SettingsTest, DialogGroupsRoundTripThroughTheFile) {
     EXPECT_EQ(ReadEventSounds(settings), (TEventSounds{"/snd/c.wav", "", "", "", "/snd/d.wav", ""}));
     EXPECT_EQ(ReadWindowPlacement(settings), (TWindowPlacement{1, 2, 800, 600}));
     EXPECT_EQ(settings.ReadString(TSetting::LangFile), "francais");
-    EXPECT_NE(ReadText(file.Path()).find("[Window]\nTop=2\nLeft=1\nWidth=800\nHeight=600\n"), std::string::npos);
+    EXPECT_NE(ReadText(file.Path()).find("[Window]\nTop=2\nLeft=1\nWidth=800\nHeight=600\n"),
+              std::string::npos);
 }
 
 TEST(SettingsTest, IpListsAppendBehindTheLastAndRewriteWhole) {
@@ -141,7 +146,8 @@ TEST(SettingsTest, IpListsAppendBehindTheLastAndRewriteWhole) {
     WriteText(path, "[IP Deny]\nIP0=10.*\nIP1=192.168.1.?\nIP3=hidden\n");
     TSettingsFile file(path);
     file.AppendIp(TIpList::Deny, "203.0.113.9");
-    EXPECT_EQ(file.ReadIpList(TIpList::Deny), (std::vector<std::string>{"10.*", "192.168.1.?", "203.0.113.9", "hidden"}));
+    EXPECT_EQ(file.ReadIpList(TIpList::Deny),
+              (std::vector<std::string>{"10.*", "192.168.1.?", "203.0.113.9", "hidden"}));
     EXPECT_TRUE(file.ReadIpList(TIpList::Allow).empty());
 
     file.WriteIpList(TIpList::Deny, {"1.1.1.1"});

@@ -23,9 +23,13 @@ std::vector<TRun> Runs(std::string_view tagged) {
     return runs;
 }
 
-bool operator==(const TRun& a, const TRun& b) { return a.Text == b.Text && a.Color == b.Color; }
+bool operator==(const TRun& a, const TRun& b) {
+    return a.Text == b.Text && a.Color == b.Color;
+}
 
-void PrintTo(const TRun& run, std::ostream* out) { *out << "{\"" << run.Text << "\", " << run.Color << "}"; }
+void PrintTo(const TRun& run, std::ostream* out) {
+    *out << "{\"" << run.Text << "\", " << run.Color << "}";
+}
 
 TEST(TaggedTextTest, StripTagsRemovesOpenersAndClosers) {
     const std::pair<const char*, const char*> cases[] = {
@@ -53,12 +57,19 @@ TEST(TaggedTextTest, RendererColoursSegments) {
         {"nested segment, outer text before, between and after",
          "#000010<a#000020<b>c#000030<d>e>",
          {{"a", "#000010"}, {"b", "#000020"}, {"c", "#000010"}, {"d", "#000030"}, {"e", "#000010"}}},
-        {"text outside every segment is dropped", "x#FF0000<a>y#00FF00<b>z", {{"a", "#FF0000"}, {"b", "#00FF00"}}},
+        {"text outside every segment is dropped",
+         "x#FF0000<a>y#00FF00<b>z",
+         {{"a", "#FF0000"}, {"b", "#00FF00"}}},
         {"stray > after an inner segment: rest in the outer colour",
          "#000010<#000020<KEYWORD: >CWD#000020< -- PARAMS: >a>b>",
-         {{"KEYWORD: ", "#000020"}, {"CWD", "#000010"}, {" -- PARAMS: ", "#000020"}, {"a", "#000010"},
+         {{"KEYWORD: ", "#000020"},
+          {"CWD", "#000010"},
+          {" -- PARAMS: ", "#000020"},
+          {"a", "#000010"},
           {"b", "#000010"}}},
-        {"stray > with no inner segment: rest in the text colour", "#000010<a>b>c", {{"a", "#000010"}, {"b", "#000099"}}},
+        {"stray > with no inner segment: rest in the text colour",
+         "#000010<a>b>c",
+         {{"a", "#000010"}, {"b", "#000099"}}},
         {"lower-case colour digits", "#ff00aa<x>", {{"x", "#FF00AA"}}},
         {"colour text that is no colour", "#zzzzzz<x>", {{"x", "#000099"}}},
         {"unclosed segment draws nothing", "#FF0000<abc", {}},
@@ -76,8 +87,10 @@ TEST(TaggedTextTest, CommandLinesMaskPasswords) {
     colors.ID = "#222222";
     colors.Misc = "#333333";
     const std::tuple<const char*, const char*, std::string> cases[] = {
-        {"PASS", "secret", "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >PASS#333333< -- PARAMS: > #####"},
-        {"pass", "s3cr>t", "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >pass#333333< -- PARAMS: > #####"},
+        {"PASS", "secret",
+         "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >PASS#333333< -- PARAMS: > #####"},
+        {"pass", "s3cr>t",
+         "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >pass#333333< -- PARAMS: > #####"},
         {"USER", "bob", "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >USER#333333< -- PARAMS: >bob"},
         {"CWD", "", "#111111<[>#222222<7>#111111<] >#333333<KEYWORD: >CWD#333333< -- PARAMS: >"},
     };

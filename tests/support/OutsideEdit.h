@@ -8,6 +8,8 @@
 
 namespace vendrix::testing {
 
-inline void WaitForRecheck() { std::this_thread::sleep_for(2 * policy::TIniFile::kRecheckInterval); }
+inline void WaitForRecheck() {
+    std::this_thread::sleep_for(2 * policy::TIniFile::kRecheckInterval);
+}
 
 } // namespace vendrix::testing

@@ -15,8 +15,7 @@ class TTempFolder {
 public:
     TTempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vendrix-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
         FPath = pattern;
     }
     ~TTempFolder() {
