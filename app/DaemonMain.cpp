@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 #include <sys/epoll.h>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -44,10 +45,20 @@ int WatchStopSignals(net::TEventLoop& loop, const std::function<void()>& onStop)
     return fd;
 }
 
+// A server holds a handle per client: take all the handles the system allows.
+void RaiseOpenFileLimit() {
+    rlimit lim{};
+    if (getrlimit(RLIMIT_NOFILE, &lim) == 0 && lim.rlim_cur < lim.rlim_max) {
+        lim.rlim_cur = lim.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &lim);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    RaiseOpenFileLimit();
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!cl.Error.empty()) {
         std::cerr << "vendrix-ftpd: " << cl.Error << "\n" << kUsage;

@@ -50,6 +50,9 @@ void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, T
     Client.TransferError = "Transfer Ok";
     TSavedDirectory saved(Client);
     try {
+        // A second transfer on a busy data connection would pour its stream
+        // into the running one.
+        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
@@ -74,6 +77,9 @@ void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, T
     Client.TransferError = "Transfer Ok";
     TSavedDirectory saved(Client);
     try {
+        // A second transfer on a busy data connection would pour its stream
+        // into the running one.
+        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
@@ -97,6 +103,9 @@ void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, T
 void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     Client.CurCmdType = ftpcSTOU;
     try {
+        // A second transfer on a busy data connection would pour its stream
+        // into the running one.
+        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string name;
         if (OnGetUniqueFileName) OnGetUniqueFileName(*this, Client, name);
         if (name.empty() || FileExists(BuildFilePath(Client, Client.Directory, name)))
@@ -127,6 +136,9 @@ void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, T
     Client.FileName = PathStyle->ToLocal(Params);
     TSavedDirectory saved(Client);
     try {
+        // A second transfer on a busy data connection would pour its stream
+        // into the running one.
+        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidateGet) OnValidateGet(*this, Client, path, allowed);

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <sys/socket.h>
 
 namespace vendrix::ftp {
 
@@ -71,7 +72,9 @@ void TFtpServer::Start() {
     FServerSocket->SetAddr(Addr);
     FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
     FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
-    FServerSocket->ListenBacklog = 128;
+    // A burst of clients must not overflow the queue: the kernel would drop
+    // completed handshakes the clients already believe in.
+    FServerSocket->ListenBacklog = SOMAXCONN;
     FServerSocket->Listen();
 }
 

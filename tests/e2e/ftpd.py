@@ -1,0 +1,90 @@
+"""Starts the real vendrix-ftpd for a test and stops it at the end.
+
+Only loopback addresses; every process is stopped and every socket closed
+by the time a test class finishes.
+"""
+import os
+import resource
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+FTPD = os.environ.get("VENDRIX_FTPD", "vendrix-ftpd")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Daemon:
+    """The daemon writes its output to a file, never to a pipe nobody reads."""
+
+    def __init__(self, *args, cwd=None, ready="listening on"):
+        self.port = free_port()
+        self.args = [FTPD, "--listen", "127.0.0.1", "--port", str(self.port), *args]
+        self.log = tempfile.NamedTemporaryFile(prefix="vendrix-ftpd-", suffix=".out", delete=False)
+        self.proc = subprocess.Popen(self.args, stdout=self.log, stderr=subprocess.STDOUT, cwd=cwd)
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            if ready in self.output() or self.proc.poll() is not None:
+                break
+            time.sleep(0.05)
+        if ready not in self.output():
+            self.stop()
+            raise RuntimeError("vendrix-ftpd did not start: " + self.output())
+
+    def output(self):
+        with open(self.log.name, errors="replace") as f:
+            return f.read()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.log.close()
+        return self.proc.returncode
+
+    def __del__(self):
+        try:
+            os.unlink(self.log.name)
+        except OSError:
+            pass
+
+
+class DaemonTest(unittest.TestCase):
+    """A daemon serving a scratch folder (self.root) for the whole class."""
+
+    daemon_args = ()
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root = tempfile.mkdtemp(prefix="vendrix-e2e-")
+        cls.daemon = Daemon("--root", cls.root, *cls.daemon_args)
+        cls.port = cls.daemon.port
+
+    @classmethod
+    def tearDownClass(cls):
+        code = cls.daemon.stop()
+        shutil.rmtree(cls.root, ignore_errors=True)
+        if code != 0:
+            raise AssertionError("vendrix-ftpd exited with %s:\n%s" % (code, cls.daemon.output()))
+
+    def path(self, name):
+        return os.path.join(self.root, name)
+
+
+def raise_open_files(want):
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    target = min(max(soft, want), hard)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (target, hard))
+    return target
