@@ -222,7 +222,9 @@ TEST_F(Listing, ListAndNlstOverPassiveConnections) {
         {"LIST ?????.txt", kNotes},
         {"LIST SETUP.EXE", kSetup},
         {"LIST setup.exe", Home + "setup.exe not found\r\n"}, // names are case-sensitive
-        {"LIST -la", Home + "-la not found\r\n"},               // options are part of the path
+        {"LIST -la", all},                                       // leading options are dropped
+        {"LIST -l -a pub/", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA},
+        {"LIST -x9", Home + "-x9 not found\r\n"},                // not an option word: a name
         {"LIST .hidden", Home + ".hidden not found\r\n"},
         {"LIST nothing*", Home + "nothing* not found\r\n"},
         {"LIST nodir/", Home + "nodir/*.* not found\r\n"},
