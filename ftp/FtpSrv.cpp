@@ -193,6 +193,31 @@ void TFtpServer::PostStartSend(TClient& Client) { Post(Client, &TFtpServer::Star
 
 void TFtpServer::PostAbortTransfer(TClient& Client) { Post(Client, &TFtpServer::AbortTransferNotification); }
 
+void TFtpServer::DelayReplies(TClient& Client, uint32_t ms) {
+    if (Client.HoldingReplies) return;
+    Client.HoldingReplies = true;
+    Client.Pause();
+    TClient* client = &Client;
+    int32_t id = Client.ID;
+    FLoop.AddTimer(ms, false, [this, ref = net::TLifeRef(FLife), client, id] {
+        if (ref.expired() || !IsClient(client) || client->ID != id) return;
+        ReleaseHeldReplies(*client);
+    });
+}
+
+void TFtpServer::ReleaseHeldReplies(TClient& Client) {
+    Client.HoldingReplies = false;
+    std::vector<std::string> held = std::move(Client.HeldReplies);
+    Client.HeldReplies.clear();
+    Client.Resume();
+    for (const std::string& reply : held) {
+        try {
+            Client.SendText(reply);
+        } catch (...) {
+        }
+    }
+}
+
 void TFtpServer::ClientClosedProcedure(TClient& Client) {
     std::exception_ptr error;
     try {
@@ -237,6 +262,10 @@ void TFtpServer::SendAnswer(TClient& Client, TFtpString Answer) {
     try {
         if (OnAnswerToClient) OnAnswerToClient(*this, Client, Answer);
         Answer += "\r\n";
+        if (Client.HoldingReplies) {
+            Client.HeldReplies.push_back(std::move(Answer));
+            return;
+        }
         Client.SendText(Answer);
     } catch (...) {
         // A reply that cannot be sent has nowhere to go.

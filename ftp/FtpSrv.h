@@ -121,6 +121,10 @@ public:
     void PostStartSend(TClient& Client);
     // Aborts the session's data connection from the loop (quota, administrator).
     void PostAbortTransfer(TClient& Client);
+    // Holds the session's replies for `ms` milliseconds and reads no further
+    // command meanwhile; the held replies then go out in order. A policy uses
+    // it to slow down password guessing without blocking the loop.
+    void DelayReplies(TClient& Client, uint32_t ms);
 
     void AddCommand(const std::string& keyword, TCommandHandler handler, bool needsLogin);
     const std::vector<TFtpSrvCommandTableItem>& CommandTable() const { return FCommandTable; }
@@ -145,6 +149,7 @@ private:
     void StartSendNotification(TClient& Client);
     void NextBlockNotification(TClient& Client);
     void ResumeAccepting();
+    void ReleaseHeldReplies(TClient& Client);
 
     // --- login and session commands ---
     void CommandUSER(TClient&, TFtpString&, TFtpString&, TFtpString&);

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace vendrix::ftp {
 
@@ -69,6 +70,9 @@ public:
     // The kind of the running upload (STOR, APPE or STOU): its completion
     // reply follows it even when other commands arrived meanwhile.
     uint8_t XferCmdType = ftpcPORT;
+    // Replies held back by DelayReplies, sent in order when the delay ends.
+    std::vector<std::string> HeldReplies;
+    bool HoldingReplies = false;
     // The passive-range port this session holds (0: none).
     int32_t PasvPort = 0;
     // Bytes per transfer block; the server's XferBlockSize at accept. The

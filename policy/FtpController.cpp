@@ -1,0 +1,256 @@
+#include "FtpController.h"
+
+#include "Account.h"
+#include "EventSounds.h"
+#include "LogAppearance.h"
+#include "LogFrame.h"
+#include "TaggedText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vendrix::policy {
+
+namespace {
+std::string Upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+} // namespace
+
+TFtpController::TFtpController(const std::string& base, TTranslate translate, net::TEventLoop& loop,
+                               TLogClock clock)
+    : FLoop(loop), FPaths(base), FTranslate(std::move(translate)), FSettingsFile(FPaths.ConfigFile()),
+      FAccountFile(FPaths.UsersFile()), FLog(FPaths.LogFolder(), std::move(clock)), FServer(loop) {
+    FServer.ClientClass = [this](ftp::TFtpServer& owner) {
+        return std::make_unique<TAppClient>(&owner, FLoop);
+    };
+    WireEvents();
+    ReloadSettings();
+    RefreshStatus();
+}
+
+TFtpController::~TFtpController() {
+    // Sessions end without events: the bookkeeping goes with the controller.
+    FServer.OnClientDisconnect = nullptr;
+    FServer.OnStop = nullptr;
+    FServer.DisconnectAll();
+}
+
+void TFtpController::WireEvents() {
+    auto app = [](ftp::TFtpCtrlSocket& c) -> TAppClient& { return static_cast<TAppClient&>(c); };
+    FServer.OnStart = [this](ftp::TFtpServer&) {
+        LogText(Translate("sSerStart"));
+        LogText(Translate("sFTPPort") + " " + MiscSegment(FServer.ServerSocket().GetLocalPortText()));
+        for (auto* o : FObservers) o->ServerStateChanged(true);
+    };
+    FServer.OnStop = [this](ftp::TFtpServer&) {
+        LogText(Translate("sSerStop"));
+        for (auto* o : FObservers) o->ServerStateChanged(false);
+    };
+    FServer.OnClientConnect = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, uint16_t) {
+        ClientConnect(app(c));
+    };
+    FServer.OnClientDisconnect = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, uint16_t) {
+        ClientDisconnect(app(c));
+    };
+    FServer.OnClientCommand = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& k,
+                                          ftp::TFtpString& p, ftp::TFtpString& a) { ClientCommand(app(c), k, p, a); };
+    FServer.OnAuthenticate = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const ftp::TFtpString& user,
+                                         const ftp::TFtpString& pass, bool& ok) { Authenticate(app(c), user, pass, ok); };
+    // Until the transfer policy paces downloads, every block follows the last.
+    FServer.OnRetrDataSent = [](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c, net::TWSocket& d, uint16_t) {
+        s.SendNextDataBlock(c, d);
+    };
+}
+
+// --- start and stop ---------------------------------------------------------------
+
+void TFtpController::ReloadSettings() {
+    TSettings settings = FSettingsFile.Load();
+    FSettings = ReadServerSettings(settings);
+    FLog.SetOptions({FSettings.Log, FSettings.AddDate});
+    FLog.SetColors(ReadLogColors(settings));
+    TEventSounds sounds = ReadEventSounds(settings);
+    FSounds = {{TSoundEvent::Connect, sounds.Connect},         {TSoundEvent::Disconnect, sounds.Disconnect},
+               {TSoundEvent::DownStart, sounds.DownStart},     {TSoundEvent::DownEnd, sounds.DownEnd},
+               {TSoundEvent::UploadStart, sounds.UploadStart}, {TSoundEvent::UploadEnd, sounds.UploadEnd}};
+}
+
+bool TFtpController::StartServer() {
+    ReloadSettings();
+    std::string port = PortOverride.value_or(FSettings.Port);
+    try {
+        FServer.Addr = ListenAddr;
+        FServer.Port = port;
+        FServer.PasvIpAddr = FSettings.PasvIP;
+        // The range can change only while no port of it is in use; a
+        // restart has ended every session, so only a live change can fail.
+        FServer.SetPasvPortRangeSize(0);
+        FServer.SetPasvPortRangeStart(FSettings.PasvPortRangeStart);
+        FServer.SetPasvPortRangeSize(FSettings.PasvPortRangeSize);
+        RefreshStatus();
+        FServer.Start();
+    } catch (const std::exception&) {
+        LogText(FormatText(Translate("sNoPort"), {port}));
+        LogText(Translate("sNotStart"));
+        RefreshStatus();
+        return false;
+    }
+    RefreshStatus();
+    return true;
+}
+
+void TFtpController::StopServer() {
+    FServer.DisconnectAll();
+    FServer.Stop();
+    RefreshStatus();
+}
+
+void TFtpController::RestartServer() {
+    StopServer();
+    StartServer();
+}
+
+// --- status ------------------------------------------------------------------------------
+
+void TFtpController::RefreshStatus() {
+    TServerStatus s;
+    s.Running = FServer.Listening();
+    s.Users = int(FUsers.size());
+    if (FServer.ClientCount() > 0) {
+        s.UserCountText = std::to_string(s.Users) + " " + Translate("sUser");
+        s.Tray = TTrayState::ClientsConnected;
+    } else {
+        s.UserCountText = Translate("sNoUser");
+        s.Tray = TTrayState::Listening;
+    }
+    if (!s.Running) s.Tray = TTrayState::Stopped;
+    s.TipText = (Translate("sFTP") + " Client: " + std::to_string(s.Users)).substr(0, 63);
+    FStatus = s;
+    NotifyStatus();
+}
+
+void TFtpController::NotifyStatus() {
+    for (auto* o : FObservers) o->StatusChanged(FStatus);
+}
+
+void TFtpController::AddObserver(TControllerObserver* observer) { FObservers.push_back(observer); }
+
+void TFtpController::RemoveObserver(TControllerObserver* observer) {
+    FObservers.erase(std::remove(FObservers.begin(), FObservers.end(), observer), FObservers.end());
+}
+
+void TFtpController::PlayEventSound(TSoundEvent event) {
+    auto it = FSounds.find(event);
+    if (it != FSounds.end() && !it->second.empty() && OnPlaySound) OnPlaySound(event, it->second);
+}
+
+// --- log pieces ----------------------------------------------------------------------------
+
+void TFtpController::LogClient(int32_t id, const std::string& message) {
+    FLog.Log(ClientPrefix(FLog.Colors(), id) + message);
+}
+
+std::string TFtpController::ClientSegment(const std::string& text) const { return Segment(FLog.Colors().Client, text); }
+std::string TFtpController::IpSegment(const std::string& text) const { return Segment(FLog.Colors().IP, text); }
+std::string TFtpController::FileSegment(const std::string& text) const { return Segment(FLog.Colors().File, text); }
+std::string TFtpController::TimeSegment(const std::string& text) const { return Segment(FLog.Colors().Time, text); }
+std::string TFtpController::MiscSegment(const std::string& text) const { return Segment(FLog.Colors().Misc, text); }
+
+void TFtpController::ClientCommand(TAppClient& client, std::string& keyword, std::string& params, std::string&) {
+    if (FSettings.ShowCommand) FLog.Log(CommandLine(FLog.Colors(), client.ID, keyword, params));
+}
+
+// --- the user list ---------------------------------------------------------------------------
+
+TAppClient* TFtpController::FindClient(int32_t id) const {
+    auto it = FClientIDList.find(id);
+    return it == FClientIDList.end() ? nullptr : it->second;
+}
+
+double TFtpController::ClientSpeed(int32_t id) const {
+    auto it = FClientSpeed.find(id);
+    return it == FClientSpeed.end() ? 0.0 : it->second;
+}
+
+void TFtpController::SetClientSpeed(int32_t id, double speed) {
+    auto it = FClientSpeed.find(id);
+    if (it != FClientSpeed.end()) it->second = speed;
+}
+
+int TFtpController::UserCount(const std::string& account) const {
+    auto it = FUserCountList.find(Upper(account));
+    return it == FUserCountList.end() ? 0 : it->second;
+}
+
+int TFtpController::UserIPCount(const std::string& account, const std::string& address) const {
+    auto it = FUserIPCountList.find(Upper(account + "-" + address));
+    return it == FUserIPCountList.end() ? 0 : it->second;
+}
+
+void TFtpController::ChangeCount(std::map<std::string, int>& table, const std::string& key, int delta) {
+    std::string k = Upper(key);
+    int value = (table.count(k) ? table[k] : 0) + delta;
+    if (value > 0)
+        table[k] = value;
+    else
+        table.erase(k);
+}
+
+void TFtpController::AddUserRow(const TUserRow& row) {
+    FUsers.push_back(row);
+    for (auto* o : FObservers) o->UserAdded(row);
+}
+
+void TFtpController::RemoveUserRow(int32_t id) {
+    auto it = std::find_if(FUsers.begin(), FUsers.end(), [id](const TUserRow& r) { return r.ID == id; });
+    if (it == FUsers.end()) return;
+    FUsers.erase(it);
+    for (auto* o : FObservers) o->UserRemoved(id);
+}
+
+void TFtpController::AddToTotals(TAppClient& client) {
+    try {
+        TAccount account = FAccountFile.Account(client.UserName);
+        client.TotalDownload = account.ReadInt64(TAccountKey::TotalDownload) + client.UnsavedDownloadKB;
+        client.TotalUpload = account.ReadInt64(TAccountKey::TotalUpload) + client.UnsavedUploadKB;
+        FAccountFile.WriteTotals(client.UserName, client.TotalDownload, client.TotalUpload);
+        client.UnsavedDownloadKB = 0;
+        client.UnsavedUploadKB = 0;
+    } catch (const std::exception& e) {
+        // Kept as unsaved: the next write tries again. The reason is logged.
+        LogText(e.what());
+    }
+}
+
+// --- operations on a session ------------------------------------------------------------------
+
+bool TFtpController::Kick(int32_t id) {
+    TAppClient* client = FindClient(id);
+    if (!client) return false;
+    client->CloseLater();
+    return true;
+}
+
+bool TFtpController::Ban(int32_t id) {
+    TAppClient* client = FindClient(id);
+    if (!client) return false;
+    FSettingsFile.AppendIp(TIpList::Deny, client->PeerAddr());
+    return Kick(id);
+}
+
+bool TFtpController::Abort(int32_t id) {
+    TAppClient* client = FindClient(id);
+    if (!client) return false;
+    // The transfer ends now, reported to the client as aborted; a flag alone
+    // would leave a download waiting for blocks that never come.
+    client->SetAbortingTransfer(true);
+    if (client->DataSocket->State() == net::wsConnected) {
+        client->TransferError = "Transfer aborted by the administrator";
+        FServer.PostAbortTransfer(*client);
+    }
+    return true;
+}
+
+} // namespace vendrix::policy

@@ -1,0 +1,192 @@
+// The controller: owns the one FTP server, answers its events with the
+// policy (login, admission, session end; later paths, rights, accounting and
+// limits), keeps the bookkeeping of logged-in sessions and runs its timers on
+// the event loop. It touches no widget: a window or the daemon observes it
+// (user list, status, log lines through the session log's sinks) and calls
+// its operations (start, stop, kick, ban, abort).
+#pragma once
+
+#include "AccountFile.h"
+#include "FtpSrv.h"
+#include "LogClock.h"
+#include "Paths.h"
+#include "ServerSettings.h"
+#include "SessionLog.h"
+#include "SettingsFile.h"
+#include "Translate.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vendrix::policy {
+
+// The session record with the fields the application adds to it.
+class TAppClient : public ftp::TFtpCtrlSocket {
+public:
+    using ftp::TFtpCtrlSocket::TFtpCtrlSocket;
+
+    // The session has a user-list row and is counted (first successful login).
+    bool UserListed = false;
+    // The account name as the session counted it (the name sent with USER).
+    std::string CountedName;
+    // The account's running totals in kilobytes, loaded at login.
+    int64_t TotalDownload = 0;
+    int64_t TotalUpload = 0;
+    // Kilobytes this session moved that the account file does not hold yet.
+    // Totals are written as file value plus these, so sessions of one account
+    // never overwrite each other's additions.
+    int64_t UnsavedDownloadKB = 0;
+    int64_t UnsavedUploadKB = 0;
+    // Transfer bookkeeping.
+    bool DownloadFlag = false;
+    bool UploadFlag = false;
+    uint64_t XferStartTick = 0;
+    int64_t SessionDownloadKB = 0;
+    int64_t SessionUploadKB = 0;
+};
+
+// One row of the user list: a logged-in session.
+struct TUserRow {
+    int32_t ID = 0;
+    std::string UserName; // the account name in upper case
+    std::string Address;
+};
+
+enum class TTrayState { Stopped, Listening, ClientsConnected };
+
+struct TServerStatus {
+    bool Running = false;
+    int Users = 0;             // rows of the user list
+    std::string UserCountText; // "2 Users" or the no-user text
+    TTrayState Tray = TTrayState::Stopped;
+    std::string TipText;       // at most 63 characters
+};
+
+enum class TSoundEvent { Connect, Disconnect, DownStart, DownEnd, UploadStart, UploadEnd };
+
+// What a view of the controller is told. Every call comes from the event
+// loop's thread, after the controller's own state has changed.
+class TControllerObserver {
+public:
+    virtual ~TControllerObserver() = default;
+    virtual void UserAdded(const TUserRow&) {}
+    virtual void UserChanged(const TUserRow&) {}
+    virtual void UserRemoved(int32_t /*id*/) {}
+    virtual void StatusChanged(const TServerStatus&) {}
+    virtual void ServerStateChanged(bool /*running*/) {}
+};
+
+class TFtpController {
+public:
+    // `base` is the program folder holding conf/, lng/ and log/.
+    TFtpController(const std::string& base, TTranslate translate,
+                   net::TEventLoop& loop = net::TEventLoop::Instance(), TLogClock clock = SystemLocalTime);
+    ~TFtpController();
+    TFtpController(const TFtpController&) = delete;
+    TFtpController& operator=(const TFtpController&) = delete;
+
+    const TPaths& Paths() const { return FPaths; }
+    ftp::TFtpServer& Server() { return FServer; }
+    TSessionLog& SessionLog() { return FLog; }
+    TSettingsFile& SettingsFile() { return FSettingsFile; }
+    TAccountFile& AccountFile() { return FAccountFile; }
+    const TServerSettings& Settings() const { return FSettings; }
+
+    // Where to listen: the address, and a port that overrides the settings.
+    std::string ListenAddr = "0.0.0.0";
+    std::optional<std::string> PortOverride;
+
+    // Start re-reads the settings and listens; false when it could not
+    // (logged). Stop ends every session and closes the listener.
+    bool StartServer();
+    void StopServer();
+    void RestartServer();
+    bool Running() const { return FServer.Listening(); }
+
+    // Re-reads the log options, colours and sounds (after a settings dialog).
+    void ReloadSettings();
+
+    // --- the user list and the bookkeeping tables ---------------------------
+    const std::vector<TUserRow>& Users() const { return FUsers; }
+    // The session of a user-list row (the ClientIDList lookup); null when gone.
+    TAppClient* FindClient(int32_t id) const;
+    // Current speed of a logged-in session in kilobytes per second.
+    double ClientSpeed(int32_t id) const;
+    void SetClientSpeed(int32_t id, double speed);
+    int UserCount(const std::string& account) const;
+    int UserIPCount(const std::string& account, const std::string& address) const;
+
+    // --- operations on a user-list row ----------------------------------------
+    bool Kick(int32_t id);
+    bool Ban(int32_t id);
+    bool Abort(int32_t id);
+
+    // --- status and hooks ---------------------------------------------------------
+    const TServerStatus& Status() const { return FStatus; }
+    void RefreshStatus();
+    void AddObserver(TControllerObserver* observer);
+    void RemoveObserver(TControllerObserver* observer);
+    // Plays a configured sound; the GUI fills the player, the daemon leaves it
+    // empty. Receives the event and the wave file's path.
+    std::function<void(TSoundEvent, const std::string& path)> OnPlaySound;
+    void PlayEventSound(TSoundEvent event);
+
+    // Writes one message (tagged text) for a client, prefixed with its number.
+    void LogClient(int32_t id, const std::string& message);
+    void LogText(const std::string& message) { FLog.Log(message); }
+    std::string Translate(std::string_view key) const { return FTranslate ? FTranslate(key) : std::string(); }
+    // Coloured pieces of a message.
+    std::string ClientSegment(const std::string& text) const;
+    std::string IpSegment(const std::string& text) const;
+    std::string FileSegment(const std::string& text) const;
+    std::string TimeSegment(const std::string& text) const;
+    std::string MiscSegment(const std::string& text) const;
+
+    // The pause before the reply to a failed login from `address`, after
+    // `failures` consecutive failures (1 s, 2 s, 4 s, then 8 s).
+    static uint32_t LoginFailureDelayMs(int failures);
+
+private:
+    void WireEvents();
+    // Login and admission.
+    void Authenticate(TAppClient& client, const std::string& userName, const std::string& password, bool& ok);
+    void RefuseAndClose(TAppClient& client, const std::string& reply);
+    void ClientConnect(TAppClient& client);
+    void ClientDisconnect(TAppClient& client);
+    void ClientCommand(TAppClient& client, std::string& keyword, std::string& params, std::string& answer);
+    void NoteLoginFailure(TAppClient& client);
+    // Adds the session's unsaved kilobytes to the account's totals in the file.
+    void AddToTotals(TAppClient& client);
+    // Bookkeeping.
+    void AddUserRow(const TUserRow& row);
+    void RemoveUserRow(int32_t id);
+    void ChangeCount(std::map<std::string, int>& table, const std::string& key, int delta);
+    void NotifyStatus();
+
+    net::TEventLoop& FLoop;
+    TPaths FPaths;
+    TTranslate FTranslate;
+    TSettingsFile FSettingsFile;
+    TAccountFile FAccountFile;
+    policy::TSessionLog FLog;
+    TServerSettings FSettings;
+    std::map<TSoundEvent, std::string> FSounds;
+    ftp::TFtpServer FServer;
+
+    std::vector<TUserRow> FUsers;
+    std::map<int32_t, TAppClient*> FClientIDList;
+    std::map<int32_t, double> FClientSpeed;
+    // Keys compared without regard to case: they are stored in upper case.
+    std::map<std::string, int> FUserCountList;
+    std::map<std::string, int> FUserIPCountList;
+    std::map<std::string, int> FLoginFailures; // by client address
+
+    TServerStatus FStatus;
+    std::vector<TControllerObserver*> FObservers;
+};
+
+} // namespace vendrix::policy

@@ -1,0 +1,119 @@
+// Who may log in: the account's disabled flag, its session limits, the
+// password digest and the home directory; on success the session is listed,
+// counted, placed in its home and greeted with the account's welcome text.
+#include "FtpController.h"
+
+#include "Account.h"
+#include "FtpSrvT.h"
+#include "Md5.h"
+#include "TextFile.h"
+
+#include <cctype>
+
+namespace vendrix::policy {
+
+namespace {
+std::string Upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+} // namespace
+
+uint32_t TFtpController::LoginFailureDelayMs(int failures) {
+    if (failures <= 0) return 0;
+    return failures >= 4 ? 8000u : 1000u << (failures - 1);
+}
+
+void TFtpController::RefuseAndClose(TAppClient& client, const std::string& reply) {
+    try {
+        client.SendText(reply + "\r\n");
+    } catch (...) {
+    }
+    client.Close();
+}
+
+void TFtpController::NoteLoginFailure(TAppClient& client) {
+    // Remembered per address; the table is bounded so a flood of addresses
+    // cannot grow it without end.
+    if (FLoginFailures.size() > 10000) FLoginFailures.clear();
+    int failures = ++FLoginFailures[client.PeerAddr()];
+    FServer.DelayReplies(client, LoginFailureDelayMs(failures));
+}
+
+void TFtpController::Authenticate(TAppClient& client, const std::string& userName, const std::string& password,
+                                  bool& ok) {
+    ok = false;
+    const std::string& name = client.UserName;
+    const std::string upper = Upper(name);
+    const std::string& addr = client.PeerAddr();
+    TAccount account = FAccountFile.Account(name);
+
+    if (account.ReadBool(TAccountKey::UserDisable)) return;
+
+    const int count = UserCount(name);
+    const int32_t maxUser = account.ReadInteger(TAccountKey::MaxUser);
+    const int ipCount = UserIPCount(name, addr);
+    const int32_t maxUserIP = account.ReadInteger(TAccountKey::MaxUserIP);
+    if ((maxUser != 0 && count >= maxUser) || (maxUserIP != 0 && ipCount >= maxUserIP)) {
+        RefuseAndClose(client, "530 Too Many Users Connected.");
+        LogClient(client.ID, FormatText(Translate("sTooManyUser"), {ClientSegment(upper), IpSegment(addr)}));
+        return;
+    }
+
+    // The anonymous account takes any password, the empty one too.
+    bool passwordOk = IsAnonymousName(userName) || account.PasswordMatches(password);
+    if (!passwordOk) {
+        LogClient(client.ID, FormatText(Translate("sAuthFail"), {ClientSegment(upper), IpSegment(addr)}));
+        NoteLoginFailure(client);
+        return;
+    }
+
+    std::string home = account.ReadString(TAccountKey::HomePath);
+    if (!home.empty() && home.back() != '/') home += '/';
+    if (home.empty() || !ftp::DirectoryExists(home)) {
+        LogClient(client.ID, FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
+        RefuseAndClose(client, "530 Not logged in, cannot find home directory.");
+        LogClient(client.ID, FormatText(Translate("sAuthFailP"), {ClientSegment(upper), IpSegment(addr)}));
+        return;
+    }
+    FLoginFailures.erase(addr);
+
+    if (client.UserListed) {
+        // A change of user relabels the row; the counts stay the first login's.
+        for (TUserRow& row : FUsers) {
+            if (row.ID != client.ID) continue;
+            LogClient(client.ID, Translate("sChangeUser") + " " + ClientSegment(upper));
+            row.UserName = upper;
+            row.Address = addr;
+            for (auto* o : FObservers) o->UserChanged(row);
+        }
+    } else {
+        AddUserRow({client.ID, upper, addr});
+        FClientIDList[client.ID] = &client;
+        FClientSpeed[client.ID] = 0.0;
+        LogClient(client.ID, FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
+        client.UserListed = true;
+        client.CountedName = name;
+        ChangeCount(FUserCountList, name, +1);
+        ChangeCount(FUserIPCountList, name + "-" + addr, +1);
+    }
+
+    client.HomeDir = home;
+    LogClient(client.ID, FormatText(Translate("sRepNow"), {ClientSegment(upper), FileSegment(home)}));
+    RefreshStatus();
+    ok = true;
+    client.SetDirectory(client.HomeDir);
+    client.TotalDownload = account.ReadInt64(TAccountKey::TotalDownload);
+    client.TotalUpload = account.ReadInt64(TAccountKey::TotalUpload);
+    PlayEventSound(TSoundEvent::Connect);
+
+    // The welcome text goes ahead of the engine's final "230" line.
+    std::vector<std::string> lines = ReadTextLines(account.ReadString(TAccountKey::EnterMessage));
+    if (!lines.empty()) {
+        std::string text;
+        for (const std::string& line : lines) text += "230-" + line + "\r\n";
+        client.SendText(text);
+    }
+}
+
+} // namespace vendrix::policy

@@ -1,0 +1,322 @@
+// The controller's login, admission and session-end policy, driven through
+// real sockets on 127.0.0.1 against a base folder of real files.
+#include "FtpController.h"
+#include "FtpTestKit.h"
+#include "IpPattern.h"
+#include "Md5.h"
+#include "TaggedText.h"
+#include "TempFolder.h"
+
+#include <filesystem>
+#include <thread>
+
+using namespace vendrix;
+using namespace vendrix::policy;
+using ftp::testkit::PumpUntil;
+using ftp::testkit::TFtpClient;
+using vendrix::testing::ReadText;
+using vendrix::testing::TTempFolder;
+using vendrix::testing::WriteText;
+
+namespace {
+
+class Controller : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(Base.File("conf"));
+        std::filesystem::create_directories(Base.File("log"));
+        std::filesystem::create_directories(Base.File("home/anna"));
+        Home = Base.File("home/anna");
+        WriteText(Base.File("conf/config.ini"), "[Setup]\nPort=21\n");
+        WriteUsers("");
+    }
+    void TearDown() override {
+        if (Ctl) Ctl->StopServer();
+        Ctl.reset();
+        ftp::testkit::Pump(5);
+    }
+    // ANNA with password "secret" and home Home, plus `extra` lines for it,
+    // and an anonymous account.
+    void WriteUsers(const std::string& extra, const std::string& more = "") {
+        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
+                                                   "\n" + extra + "\n[anonymous]\nHomePath=" + Home + "\n" + more);
+    }
+    void Start() {
+        // Language texts show which message was logged and with what.
+        Ctl = std::make_unique<TFtpController>(Base.Path(), [](std::string_view key) {
+            return std::string(key) + (key == "sChangeUser" || key == "sSerStart" || key == "sSerStop" ||
+                                               key == "sFTPPort" || key == "sNotStart"
+                                           ? ""
+                                           : "(%s,%s)");
+        });
+        Ctl->ListenAddr = "127.0.0.1";
+        Ctl->PortOverride = "0";
+        Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(StripTags(line)); });
+        ASSERT_TRUE(Ctl->StartServer());
+        Port = std::stoi(Ctl->Server().ServerSocket().GetLocalPortText());
+    }
+    std::unique_ptr<TFtpClient> Connect(const char* from = nullptr) {
+        auto c = std::make_unique<TFtpClient>(Port, from);
+        Greeting = c->Reply();
+        return c;
+    }
+    std::string Login(TFtpClient& c, const std::string& user, const std::string& pass) {
+        c.Cmd("USER " + user);
+        return c.Cmd("PASS " + pass);
+    }
+    bool Logged(const std::string& text) const {
+        for (const std::string& l : Lines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+    bool WaitUsers(size_t n) {
+        return PumpUntil([&] { return Ctl->Users().size() == n; });
+    }
+
+    TTempFolder Base;
+    std::string Home;
+    std::unique_ptr<TFtpController> Ctl;
+    std::vector<std::string> Lines;
+    std::string Greeting;
+    int Port = 0;
+};
+
+TEST_F(Controller, LoginListsCountsAndGreets) {
+    WriteText(Base.File("welcome.txt"), "line one\nline two\r\nline three\n");
+    WriteUsers("EnterMessage=" + Base.File("welcome.txt"));
+    Start();
+    auto c = Connect();
+    EXPECT_EQ(Greeting, "220 Vendrix FTP Server 1.50 Alpha 2 ready...");
+    EXPECT_EQ(Login(*c, "anna", "secret"),
+              "230-line one\r\n230-line two\r\n230-line three\r\n230 User anna logged in.");
+    ASSERT_EQ(Ctl->Users().size(), 1u);
+    EXPECT_EQ(Ctl->Users()[0].UserName, "ANNA");
+    EXPECT_EQ(Ctl->Users()[0].Address, "127.0.0.1");
+    EXPECT_EQ(Ctl->UserCount("anna"), 1);
+    EXPECT_EQ(Ctl->UserIPCount("ANNA", "127.0.0.1"), 1);
+    EXPECT_EQ(Ctl->Status().UserCountText, "1 sUser(%s,%s)");
+    EXPECT_EQ(Ctl->Status().Tray, TTrayState::ClientsConnected);
+    EXPECT_EQ(c->Cmd("PWD"), "257 \"" + Home + "/\" is current directory.");
+    EXPECT_TRUE(Logged("sConnected(ANNA,127.0.0.1)"));
+    EXPECT_TRUE(Logged("sRepNow(ANNA," + Home + "/)"));
+    c.reset();
+    EXPECT_TRUE(WaitUsers(0));
+    EXPECT_EQ(Ctl->UserCount("anna"), 0);
+    EXPECT_TRUE(Logged("sDisconnect(ANNA,127.0.0.1) (00:00:0"));
+}
+
+TEST_F(Controller, AnonymousTakesAnyPasswordAndAnEmptyWelcomeSendsNothing) {
+    WriteText(Base.File("empty.txt"), "");
+    WriteUsers("", "EnterMessage=" + Base.File("empty.txt") + "\n");
+    Start();
+    auto c = Connect();
+    EXPECT_EQ(Login(*c, "anonymous", ""), "230 User anonymous logged in.");
+    auto d = Connect();
+    EXPECT_EQ(Login(*d, "Anonymous", "me@example"), "230 User Anonymous logged in.");
+    EXPECT_EQ(Ctl->UserCount("ANONYMOUS"), 2);
+}
+
+TEST_F(Controller, PerAccountLimitRefusesWhateverThePassword) {
+    WriteUsers("MaxUser=1");
+    Start();
+    auto first = Connect();
+    EXPECT_EQ(Login(*first, "anna", "secret"), "230 User anna logged in.");
+    for (const char* pass : {"secret", "wrong"}) {
+        auto second = Connect();
+        second->Cmd("USER anna");
+        second->Send(std::string("PASS ") + pass + "\r\n");
+        EXPECT_EQ(second->Reply(), "530 Too Many Users Connected.") << pass;
+        EXPECT_TRUE(second->PeerClosed()) << pass;
+    }
+    EXPECT_TRUE(Logged("sTooManyUser(ANNA,127.0.0.1)"));
+    first.reset();
+    EXPECT_TRUE(WaitUsers(0));
+    auto third = Connect();
+    EXPECT_EQ(Login(*third, "anna", "secret"), "230 User anna logged in.");
+}
+
+TEST_F(Controller, PerAddressLimitCountsEachAddress) {
+    WriteUsers("MaxUserIP=2");
+    Start();
+    auto a = Connect();
+    auto b = Connect();
+    EXPECT_EQ(Login(*a, "anna", "secret"), "230 User anna logged in.");
+    EXPECT_EQ(Login(*b, "ANNA", "secret"), "230 User ANNA logged in.");
+    auto c = Connect();
+    c->Cmd("USER anna");
+    c->Send("PASS secret\r\n");
+    EXPECT_EQ(c->Reply(), "530 Too Many Users Connected.");
+    auto d = Connect("127.0.0.2");
+    EXPECT_EQ(Login(*d, "anna", "secret"), "230 User anna logged in.");
+    EXPECT_EQ(Ctl->UserIPCount("anna", "127.0.0.2"), 1);
+    EXPECT_EQ(Ctl->UserCount("anna"), 3);
+}
+
+TEST_F(Controller, MissingHomeDirectoryAndDisabledAccount) {
+    WriteUsers("", "[GONE]\nPassword=" + Md5Hex("pw") + "\nHomePath=/nonexistent/dir\n[OFF]\nPassword=" +
+                       Md5Hex("pw") + "\nHomePath=" + Home + "\nUserDisable=1\n");
+    Start();
+    auto c = Connect();
+    c->Cmd("USER gone");
+    c->Send("PASS pw\r\n");
+    EXPECT_EQ(c->Reply(), "530 Not logged in, cannot find home directory.");
+    EXPECT_TRUE(c->PeerClosed());
+    auto it = std::find_if(Lines.begin(), Lines.end(), [](auto& l) { return l.find("sConnected(GONE") != l.npos; });
+    ASSERT_NE(it, Lines.end());
+    ASSERT_NE(it + 1, Lines.end());
+    EXPECT_NE((it + 1)->find("sAuthFailP(GONE,127.0.0.1)"), std::string::npos);
+    auto d = Connect();
+    EXPECT_EQ(Login(*d, "off", "pw"), "530 Login incorrect.");
+    EXPECT_TRUE(Ctl->Users().empty());
+}
+
+TEST_F(Controller, WrongPasswordIsAnsweredLateAndLogged) {
+    EXPECT_EQ(TFtpController::LoginFailureDelayMs(1), 1000u);
+    EXPECT_EQ(TFtpController::LoginFailureDelayMs(3), 4000u);
+    EXPECT_EQ(TFtpController::LoginFailureDelayMs(9), 8000u);
+    Start();
+    auto c = Connect();
+    c->Cmd("USER anna");
+    c->Send("PASS wrong\r\nNOOP\r\n");
+    // Held back, with the NOOP behind it: nothing arrives at first.
+    EXPECT_FALSE(c->ReadUntil([](std::string& s) { return !s.empty(); }, 300));
+    EXPECT_EQ(c->Reply(3000), "530 Login incorrect.");
+    EXPECT_EQ(c->Reply(), "200 NOOP Command okay.");
+    EXPECT_TRUE(Logged("sAuthFail(ANNA,127.0.0.1)"));
+    // The right password afterwards logs in.
+    EXPECT_EQ(Login(*c, "anna", "secret"), "230 User anna logged in.");
+}
+
+TEST_F(Controller, ChangeOfUserRelabelsTheRowButKeepsTheCounts) {
+    WriteUsers("", "[BOB]\nPassword=" + Md5Hex("pw") + "\nHomePath=" + Home + "\n");
+    Start();
+    auto c = Connect();
+    Login(*c, "anna", "secret");
+    EXPECT_EQ(Login(*c, "bob", "pw"), "230 User bob logged in.");
+    ASSERT_EQ(Ctl->Users().size(), 1u);
+    EXPECT_EQ(Ctl->Users()[0].UserName, "BOB");
+    EXPECT_EQ(Ctl->UserCount("anna"), 1);
+    EXPECT_EQ(Ctl->UserCount("bob"), 0);
+    EXPECT_TRUE(Logged("sChangeUser BOB"));
+}
+
+TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
+    WriteText(Base.File("conf/config.ini"), "[Setup]\nMaxUser=2\n");
+    Start();
+    auto a = Connect();
+    auto b = Connect();
+    auto idle = Connect(); // not logged in: not counted
+    EXPECT_EQ(Greeting.substr(0, 4), "220 ");
+    Login(*a, "anna", "secret");
+    Login(*b, "anna", "secret");
+    TFtpClient third(Port);
+    EXPECT_EQ(third.Reply(), "421 Too many users connected.");
+    EXPECT_TRUE(third.PeerClosed());
+}
+
+TEST_F(Controller, GreetingWithWelcomeFileAndHiddenVersion) {
+    WriteText(Base.File("hello.txt"), "first\nsecond\n");
+    WriteText(Base.File("conf/config.ini"),
+              "[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
+    Start();
+    auto c = Connect();
+    EXPECT_EQ(Greeting, "220-Connected to 127.0.0.1 ready...\r\n220-first\r\n220 second");
+}
+
+TEST_F(Controller, IpDenyAndAllowLists) {
+    WriteText(Base.File("conf/config.ini"), "[IP Deny]\nIP0=127.0.0.*\n[IP Allow]\nIP0=127.0.0.2\n");
+    Start();
+    TFtpClient denied(Port);
+    EXPECT_EQ(denied.Reply(), "421 Access Denied.");
+    EXPECT_TRUE(denied.PeerClosed());
+    auto allowed = Connect("127.0.0.2");
+    EXPECT_EQ(Greeting, "220 Vendrix FTP Server 1.50 Alpha 2 ready...");
+    EXPECT_FALSE(Logged("sConnectTo(127.0.0.1"));
+    EXPECT_TRUE(Logged("sConnectTo(127.0.0.2"));
+}
+
+TEST(IpPattern, MatchingRules) {
+    struct TCase {
+        const char* pattern;
+        const char* address;
+        bool match;
+    } cases[] = {
+        {"*", "10.0.0.1", true},          {"", "10.0.0.1", false},           {"10.0.0.1*", "10.0.0.1", true},
+        {"10.0.0.1**", "10.0.0.1", false}, {"10.0.0.?", "10.0.0.7", true},   {"10.0.0.?", "10.0.0.17", false},
+        {"192.168.*", "192.168.1.6", true}, {"192.168.*", "10.0.0.1", false}, {"*.5", "192.168.1.5", true},
+        {"10.0.0.1", "10.0.0.10", false},
+    };
+    for (const TCase& t : cases) EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
+    EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.5"));
+    EXPECT_FALSE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.6"));
+    EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "10.0.0.1"));
+}
+
+TEST_F(Controller, KickBanAndAbortActOnARow) {
+    Start();
+    auto a = Connect();
+    auto b = Connect();
+    Login(*a, "anna", "secret");
+    Login(*b, "anna", "secret");
+    ASSERT_EQ(Ctl->Users().size(), 2u);
+    int32_t idA = Ctl->Users()[0].ID, idB = Ctl->Users()[1].ID;
+    EXPECT_TRUE(Ctl->Abort(idA));
+    EXPECT_TRUE(Ctl->FindClient(idA)->AbortingTransfer);
+    EXPECT_TRUE(Ctl->Ban(idA));
+    EXPECT_TRUE(Ctl->Ban(idB));
+    EXPECT_TRUE(a->PeerClosed());
+    EXPECT_TRUE(b->PeerClosed());
+    EXPECT_TRUE(WaitUsers(0));
+    EXPECT_FALSE(Ctl->Kick(idA));
+    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny), (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
+}
+
+TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
+    WriteUsers("TotalDownload=5000000000\nTotalUpload=7");
+    Start();
+    std::string before = ReadText(Base.File("conf/users.ini"));
+    {
+        auto idle = Connect();
+        idle->Cmd("USER anna");
+    }
+    EXPECT_TRUE(PumpUntil([&] { return Ctl->Server().ClientCount() == 0; }));
+    EXPECT_EQ(ReadText(Base.File("conf/users.ini")), before);
+    EXPECT_FALSE(Logged("sDisconnect"));
+
+    auto c = Connect();
+    Login(*c, "anna", "secret");
+    auto* client = Ctl->FindClient(Ctl->Users()[0].ID);
+    EXPECT_EQ(client->TotalDownload, 5000000000);
+    client->UnsavedDownloadKB = 3;
+    // Another program adds to the upload total meanwhile: kept.
+    WriteUsers("TotalDownload=5000000000\nTotalUpload=9");
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // reads notice a change after a millisecond
+    c.reset();
+    EXPECT_TRUE(WaitUsers(0));
+    TAccount anna = Ctl->AccountFile().Account("anna");
+    EXPECT_EQ(anna.ReadInt64(TAccountKey::TotalDownload), 5000000003);
+    EXPECT_EQ(anna.ReadInt64(TAccountKey::TotalUpload), 9);
+}
+
+TEST_F(Controller, StartStopAndAFailedStart) {
+    Start();
+    EXPECT_TRUE(Ctl->Running());
+    EXPECT_TRUE(Logged("sSerStart"));
+    Ctl->StopServer();
+    EXPECT_FALSE(Ctl->Running());
+    EXPECT_TRUE(Logged("sSerStop"));
+    EXPECT_EQ(Ctl->Status().Tray, TTrayState::Stopped);
+
+    // A port another socket listens on.
+    net::TWSocket other;
+    other.SetAddr("127.0.0.1");
+    other.SetPort("0");
+    other.Listen();
+    Ctl->PortOverride = other.GetLocalPortText();
+    EXPECT_FALSE(Ctl->StartServer());
+    EXPECT_TRUE(Logged("sNoPort(" + other.GetLocalPortText() + ","));
+    EXPECT_TRUE(Logged("sNotStart"));
+    EXPECT_FALSE(Ctl->Running());
+}
+
+} // namespace
