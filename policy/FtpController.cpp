@@ -58,10 +58,54 @@ void TFtpController::WireEvents() {
                                           ftp::TFtpString& p, ftp::TFtpString& a) { ClientCommand(app(c), k, p, a); };
     FServer.OnAuthenticate = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const ftp::TFtpString& user,
                                          const ftp::TFtpString& pass, bool& ok) { Authenticate(app(c), user, pass, ok); };
-    // Until the transfer policy paces downloads, every block follows the last.
-    FServer.OnRetrDataSent = [](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c, net::TWSocket& d, uint16_t) {
-        s.SendNextDataBlock(c, d);
+
+    // Paths and rights.
+    using TValidate = TPathPolicy::TValidate;
+    FServer.OnChangeDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, std::string& dir,
+                                            bool& allowed, bool& exists) {
+        FPathPolicy.ChangeDirectory(app(c), dir, allowed, exists);
     };
+    FServer.OnMakeDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, std::string& dir, bool& allowed,
+                                          bool&) { FPathPolicy.MakeDirectory(app(c), dir, allowed); };
+    FServer.OnBuildDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& dir,
+                                           bool detailed) { FPathPolicy.BuildDirectory(app(c), dir, detailed); };
+    FServer.OnAlterDirectory = [](ftp::TFtpServer&, ftp::TFtpCtrlSocket&, ftp::TFtpString&, bool) {};
+    auto validate = [this, app](TValidate kind) {
+        return [this, app, kind](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& path, bool& allowed) {
+            FPathPolicy.Validate(kind, app(c), path, allowed);
+        };
+    };
+    FServer.OnValidateGet = validate(TValidate::Get);
+    FServer.OnValidatePut = validate(TValidate::Put);
+    FServer.OnValidateDele = validate(TValidate::Dele);
+    FServer.OnValidateRmd = validate(TValidate::Rmd);
+    FServer.OnValidateRnFr = validate(TValidate::RnFr);
+    FServer.OnValidateRnTo = validate(TValidate::RnTo);
+    FServer.OnValidateSize = validate(TValidate::Size);
+    FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& answer) {
+        TAppClient& client = app(c);
+        if (answer.rfind("226", 0) == 0 || answer.rfind("221", 0) == 0)
+            FTransferPolicy.DecorateAnswer(client, answer);
+        else
+            FPathPolicy.RewriteAnswer(client, answer);
+    };
+
+    // Transfers.
+    FServer.OnStorSessionConnected = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                                 uint16_t e) { FTransferPolicy.StorSessionConnected(app(c), d, e); };
+    FServer.OnStorDataAvailable = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                              const char* buf, int len, uint16_t e) {
+        FTransferPolicy.StorDataAvailable(app(c), d, buf, len, e);
+    };
+    FServer.OnStorSessionClosed = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                              uint16_t e) { FTransferPolicy.StorSessionClosed(app(c), d, e); };
+    FServer.OnRetrSessionConnected = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                                 uint16_t e) { FTransferPolicy.RetrSessionConnected(app(c), d, e); };
+    FServer.OnRetrDataSent = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d, uint16_t e) {
+        FTransferPolicy.RetrDataSent(app(c), d, e);
+    };
+    FServer.OnRetrSessionClosed = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                              uint16_t e) { FTransferPolicy.RetrSessionClosed(app(c), d, e); };
 }
 
 // --- start and stop ---------------------------------------------------------------

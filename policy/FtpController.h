@@ -9,10 +9,13 @@
 #include "AccountFile.h"
 #include "FtpSrv.h"
 #include "LogClock.h"
+#include "PathPolicy.h"
 #include "Paths.h"
 #include "ServerSettings.h"
 #include "SessionLog.h"
 #include "SettingsFile.h"
+#include "SpeedLimiter.h"
+#include "TransferPolicy.h"
 #include "Translate.h"
 
 #include <cstdint>
@@ -95,6 +98,9 @@ public:
     TSettingsFile& SettingsFile() { return FSettingsFile; }
     TAccountFile& AccountFile() { return FAccountFile; }
     const TServerSettings& Settings() const { return FSettings; }
+    TPathPolicy& PathPolicy() { return FPathPolicy; }
+    TTransferPolicy& TransferPolicy() { return FTransferPolicy; }
+    TSpeedLimiter& SpeedLimiter() { return FSpeedLimiter; }
 
     // Where to listen: the address, and a port that overrides the settings.
     std::string ListenAddr = "0.0.0.0";
@@ -176,6 +182,9 @@ private:
     TServerSettings FSettings;
     std::map<TSoundEvent, std::string> FSounds;
     ftp::TFtpServer FServer;
+    TPathPolicy FPathPolicy{*this};
+    TTransferPolicy FTransferPolicy{*this};
+    TSpeedLimiter FSpeedLimiter{*this, FLoop};
 
     std::vector<TUserRow> FUsers;
     std::map<int32_t, TAppClient*> FClientIDList;
