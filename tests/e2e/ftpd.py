@@ -3,7 +3,9 @@
 Only loopback addresses; every process is stopped and every socket closed
 by the time a test class finishes.
 """
+import hashlib
 import os
+import random
 import resource
 import shutil
 import signal
@@ -81,6 +83,46 @@ class DaemonTest(unittest.TestCase):
 
     def path(self, name):
         return os.path.join(self.root, name)
+
+
+def run_client(args, timeout=120, **kw):
+    """Runs a client program to its end; a non-zero exit fails with its output."""
+    done = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout, **kw)
+    if done.returncode != 0:
+        raise AssertionError("%s exited with %d:\n%s" % (args[0], done.returncode, done.stdout.decode(errors="replace")))
+    return done.stdout.decode(errors="replace")
+
+
+def make_tree(top, files, dirs, seed):
+    """Writes `files` files of random bytes spread over the nested folders
+    `dirs` (relative, "" is top itself). Sizes are mostly small, every 50th
+    file is empty and every 40th is a few hundred KB."""
+    rng = random.Random(seed)
+    for d in dirs:
+        os.makedirs(os.path.join(top, d), exist_ok=True)
+    for i in range(files):
+        if i % 50 == 0:
+            size = 0
+        elif i % 40 == 1:
+            size = rng.randint(200_000, 400_000)
+        else:
+            size = rng.randint(1, 20_000)
+        name = "file %03d.bin" % i if i % 3 else "f%03d" % i
+        with open(os.path.join(top, dirs[i % len(dirs)], name), "wb") as f:
+            f.write(rng.randbytes(size))
+
+
+def tree_hashes(top):
+    """{relative path: SHA-256} of every file under top, and the set of folders."""
+    files, folders = {}, set()
+    for here, subdirs, names in os.walk(top):
+        rel = os.path.relpath(here, top)
+        for d in subdirs:
+            folders.add(os.path.normpath(os.path.join(rel, d)))
+        for n in names:
+            with open(os.path.join(here, n), "rb") as f:
+                files[os.path.normpath(os.path.join(rel, n))] = hashlib.sha256(f.read()).hexdigest()
+    return files, folders
 
 
 def raise_open_files(want):

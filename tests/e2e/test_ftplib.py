@@ -1,0 +1,144 @@
+"""Python's ftplib against the real daemon: STOU, REST, ABOR during a
+download, MDTM and SIZE."""
+import calendar
+import ftplib
+import io
+import os
+import re
+import socket
+import time
+import unittest
+
+from ftpd import DaemonTest
+
+
+class Ftplib(DaemonTest):
+    def setUp(self):
+        self.ftp = ftplib.FTP()
+        self.ftp.connect("127.0.0.1", self.port, timeout=10)
+        self.addCleanup(self.ftp.close)
+        self.ftp.login("u", "p")
+        self.ftp.sendcmd("TYPE I")
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def retr(self, name, rest=None):
+        chunks = []
+        reply = self.ftp.retrbinary("RETR " + name, chunks.append, rest=rest)
+        self.assertEqual(reply, "226 Transfer complete.")
+        return b"".join(chunks)
+
+    def test_stou_creates_a_new_name(self):
+        names = set()
+        for data in (b"first upload", b"", b"third" * 10_000):
+            # By hand rather than with transfercmd, which hides the 150 text.
+            conn = socket.create_connection(self.ftp.makepasv(), timeout=10)
+            with conn:
+                started = self.ftp.sendcmd("STOU")
+                conn.sendall(data)
+            name = re.fullmatch(r"150 Opening data connection for (FTP\w+)\.", started).group(1)
+            self.assertEqual(self.ftp.voidresp(), "250 '%s': file created." % name)
+            self.assertEqual(self.read(name), data)
+            names.add(name)
+        self.assertEqual(len(names), 3)
+
+    def test_rest_resumes_downloads_and_uploads(self):
+        data = os.urandom(300_000)
+        self.write("r.bin", data)
+        for offset in (0, 1, 65_536, 299_999, 300_000):
+            with self.subTest(offset=offset):
+                self.assertEqual(self.retr("r.bin", rest=offset), data[offset:])
+        # The offset is used once: the next RETR sends everything again.
+        self.assertEqual(self.retr("r.bin"), data)
+        self.assertEqual(self.ftp.sendcmd("REST -5"), "350 Restarting at 0.")
+        self.assertEqual(self.ftp.sendcmd("REST 12"), "350 REST supported. Ready to resume at byte offset 12.")
+        # STOR after REST keeps what lies before and after the new bytes.
+        self.write("s.bin", b"0123456789abcdefghij")
+        self.ftp.storbinary("STOR s.bin", io.BytesIO(b"XYZ"), rest=10)
+        self.assertEqual(self.read("s.bin"), b"0123456789XYZdefghij")
+        self.ftp.storbinary("STOR s.bin", io.BytesIO(b"new"))
+        self.assertEqual(self.read("s.bin"), b"new")
+
+    def test_abor_during_download_keeps_the_session(self):
+        data = os.urandom(64 * 1024 * 1024)
+        self.write("big.bin", data)
+        conn = self.ftp.transfercmd("RETR big.bin")
+        with conn:
+            got = conn.recv(10_000)
+            self.assertTrue(got and data.startswith(got))
+            # Plain ABOR on the control line: the download's closing reply
+            # comes first, then the ABOR reply.
+            self.ftp.putcmd("ABOR")
+            self.assertEqual(self.ftp.getline(), "501 Cannot RETR. ABORT requested by client")
+            self.assertEqual(self.ftp.getline(), "225 ABOR command successful.")
+            # The server closed the data connection well before 64 MiB.
+            received = len(got)
+            try:
+                while received < len(data):
+                    chunk = conn.recv(1 << 20)
+                    if not chunk:
+                        break
+                    received += len(chunk)
+            except ConnectionResetError:
+                pass
+            self.assertLess(received, len(data))
+        self.assertEqual(self.ftp.sendcmd("NOOP"), "200 NOOP Command okay.")
+        self.assertEqual(self.retr("big.bin", rest=len(data) - 5), data[-5:])
+        self.assertEqual(self.ftp.sendcmd("ABOR"), "225 ABOR command successful.")
+
+    @unittest.expectedFailure
+    def test_abort_sent_as_urgent_data(self):
+        # ftplib's abort() sends "ABOR\r\n" with MSG_OOB, which marks its last
+        # byte urgent; the server must read it in line or the command never ends.
+        self.write("big2.bin", bytes(32 * 1024 * 1024))
+        self.ftp.sock.settimeout(3)
+        conn = self.ftp.transfercmd("RETR big2.bin")
+        with conn:
+            conn.recv(10_000)
+            with self.assertRaises(ftplib.error_proto) as raised:
+                self.ftp.abort()
+            self.assertEqual(str(raised.exception), "501 Cannot RETR. ABORT requested by client")
+            self.assertEqual(self.ftp.getresp(), "225 ABOR command successful.")
+        self.assertEqual(self.ftp.sendcmd("NOOP"), "200 NOOP Command okay.")
+
+    def test_mdtm_and_size(self):
+        self.write("t.txt", b"x" * 1234)
+        when = calendar.timegm((2021, 3, 4, 5, 6, 7)) * 10**9 + 890_000_000
+        os.utime(self.path("t.txt"), ns=(when, when))
+        self.assertEqual(self.ftp.sendcmd("MDTM t.txt"), "213 20210304050607.890")
+        # A fresh file: the reply is its modification time in UTC.
+        self.write("now.txt", b"")
+        stamp = self.ftp.sendcmd("MDTM now.txt")
+        mtime = os.stat(self.path("now.txt")).st_mtime_ns
+        self.assertEqual(stamp, "213 %s.%03d" % (time.strftime("%Y%m%d%H%M%S", time.gmtime(mtime // 10**9)),
+                                                 mtime // 10**6 % 1000))
+        self.assertEqual(self.ftp.size("t.txt"), 1234)
+        self.assertEqual(self.ftp.size("now.txt"), 0)
+        os.mkdir(self.path("d"))
+        for command, reply in (("MDTM missing", "550 '%s': no such file or directory." % self.path("missing")),
+                               ("SIZE missing", "550 Command failed: File not found."),
+                               ("SIZE d", "550 Command failed: File not found."),
+                               ("SIZE", "501 Syntax error in parameter."),
+                               ("MDTM", "501 Syntax error in MDTM parameter.")):
+            with self.subTest(command):
+                with self.assertRaises(ftplib.error_perm) as raised:
+                    self.ftp.sendcmd(command)
+                self.assertEqual(str(raised.exception), reply)
+
+    def test_mdtm_and_size_need_a_login(self):
+        self.write("t.txt", b"abc")
+        with socket.create_connection(("127.0.0.1", self.port), timeout=10) as s, s.makefile("rb") as f:
+            f.readline()
+            for command in (b"MDTM t.txt", b"SIZE t.txt"):
+                s.sendall(command + b"\r\n")
+                self.assertEqual(f.readline(), b"530 Please login with USER and PASS.\r\n")
+
+
+if __name__ == "__main__":
+    unittest.main()
