@@ -1,8 +1,19 @@
-// vendrix-ftpd: the server without a window.
+// vendrix-ftpd: the server without a window. It runs the same controller as
+// the desktop program, prints the log to standard output and obeys the
+// control channel.
+#include "ColorText.h"
 #include "CommandLine.h"
+#include "ControlChannel.h"
+#include "ControlClient.h"
+#include "ControlCommand.h"
+#include "ControlPath.h"
 #include "EventLoop.h"
-#include "FtpSrv.h"
-#include "FtpSrvT.h"
+#include "FtpController.h"
+#include "LanguageFile.h"
+#include "QuickShare.h"
+#include "StartupHeader.h"
+#include "StreamLogSink.h"
+#include "Version.h"
 
 #include <csignal>
 #include <cstdio>
@@ -18,11 +29,14 @@ namespace {
 
 const char* kUsage =
     "Usage: vendrix-ftpd [options]\n"
-    "  --listen ADDR   address to listen on (default 127.0.0.1)\n"
-    "  --port PORT     port number or service name (default ftp)\n"
     "  --base DIR      program folder holding conf/, lng/ and log/\n"
     "                  (default: the executable's folder)\n"
-    "  --root DIR      serve DIR as every client's home directory\n"
+    "  --listen ADDR   address to listen on (default 127.0.0.1)\n"
+    "  --port PORT     port number or service name; overrides the settings\n"
+    "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
+    "  --write         with --root: anonymous uploads too\n"
+    "  --send TEXT     hand TEXT (/start, /stop, /restart, /close) to the\n"
+    "                  instance running for the base folder\n"
     "  --help          this text\n"
     "  --version       the version\n";
 
@@ -54,6 +68,77 @@ void RaiseOpenFileLimit() {
     }
 }
 
+int Send(const std::string& base, const std::string& text) {
+    app::TControlAnswer answer = app::SendCommand(base, text);
+    if (!answer.Ok()) {
+        std::cerr << "vendrix-ftpd: " << answer.Text << "\n";
+        return 1;
+    }
+    std::cout << answer.Text << "\n";
+    return 0;
+}
+
+int Run(const app::TCommandLine& cl, const std::string& base, const std::string& languageFolder) {
+    net::TEventLoop& loop = net::TEventLoop::Instance();
+    loop.OnException = [](const std::exception& e) { std::cerr << "vendrix-ftpd: " << e.what() << std::endl; };
+
+    policy::TPaths paths(base);
+    app::TLanguage language(languageFolder);
+    language.Load(policy::TSettingsFile(paths.ConfigFile()).Load());
+    for (const app::THeaderLine& line : app::StartupHeaderLines(language)) std::cout << line.Text << "\n";
+
+    policy::TFtpController controller(base, language.Hook(), loop);
+    controller.ListenAddr = cl.Listen.empty() ? "127.0.0.1" : cl.Listen;
+    controller.PortOverride = cl.Port;
+    controller.SessionLog().AddSink(policy::MakeStdoutLogSink([&controller] {
+        return policy::ParseColorText(controller.SessionLog().Colors().Text).value_or(policy::TColor{});
+    }));
+
+    bool stopping = false;
+    auto stop = [&] {
+        if (stopping) return;
+        stopping = true;
+        controller.StopServer();
+        loop.Quit();
+    };
+    app::TControlChannel channel(loop, app::ControlSocketPath(base));
+    channel.OnCommand = [&](const std::string& text) {
+        switch (app::ParseControlCommand(text)) {
+        case app::TControlCommand::Start: controller.StartServer(); break;
+        case app::TControlCommand::Stop: controller.StopServer(); break;
+        case app::TControlCommand::Restart: controller.RestartServer(); break;
+        case app::TControlCommand::Close: stop(); break;
+        default: break; // the tray commands mean nothing without a window
+        }
+    };
+    try {
+        channel.Listen();
+    } catch (const app::TControlAlreadyRunning&) {
+        std::cerr << "vendrix-ftpd: an instance is already running for " << base << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        // The server still serves; only remote control is unavailable.
+        std::cerr << "vendrix-ftpd: no control channel: " << e.what() << "\n";
+    }
+    int sigfd = WatchStopSignals(loop, stop);
+
+    int status = 0;
+    if (controller.StartServer()) {
+        std::cout << std::flush;
+        loop.Run();
+    } else {
+        status = 1;
+    }
+    controller.StopServer();
+    controller.LogText(controller.Translate("sSrvShutDown"));
+    channel.Close();
+    if (sigfd >= 0) {
+        loop.Unwatch(sigfd);
+        close(sigfd);
+    }
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -69,60 +154,22 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (cl.Version) {
-        std::cout << "Vendrix FTP Server 1.50 Alpha 2\n";
+        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
         return 0;
     }
-    net::TEventLoop& loop = net::TEventLoop::Instance();
-    loop.OnException = [](const std::exception& e) { std::cerr << "vendrix-ftpd: " << e.what() << "\n"; };
-
-    ftp::TFtpServer server(loop);
-    server.Addr = cl.Listen.empty() ? "127.0.0.1" : cl.Listen;
-    server.Port = cl.Port.value_or("ftp");
-    // Uncapped: every block is followed by the next as soon as it has left.
-    server.OnRetrDataSent = [](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c, net::TWSocket& d, uint16_t) {
-        s.SendNextDataBlock(c, d);
-    };
-    if (!cl.Root.empty()) {
-        std::string root = app::FolderPath(cl.Root);
-        if (!ftp::DirectoryExists(root)) {
-            std::cerr << "vendrix-ftpd: no such folder: " << root << "\n";
-            return 1;
-        }
-        server.OnAuthenticate = [root](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const ftp::TFtpString&,
-                                       const ftp::TFtpString&, bool&) { c.HomeDir = root; };
-        server.OnChangeDirectory = [](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, std::string& shown, bool& allowed,
-                                      bool& exists) {
-            exists = ftp::DirectoryExists(c.Directory);
-            allowed = true;
-            shown = c.Directory;
-        };
-    }
-    server.OnClientConnect = [](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, uint16_t) {
-        std::cout << "Client " << c.ID << " connected from " << c.PeerAddr() << std::endl;
-    };
-    server.OnClientDisconnect = [](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, uint16_t) {
-        std::cout << "Client " << c.ID << " disconnected" << std::endl;
-    };
-
-    int sigfd = WatchStopSignals(loop, [&] {
-        server.DisconnectAll();
-        server.Stop();
-        loop.Quit();
-    });
+    const std::string programBase = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
+    const std::string languageFolder = policy::TPaths(programBase).LanguageFolder();
     try {
-        server.Start();
+        if (!cl.Root.empty()) {
+            // A quick share runs the full policy on a private base folder.
+            app::TQuickShare share(cl.Root, cl.Write);
+            if (cl.Send) return Send(share.BaseFolder(), *cl.Send);
+            return Run(cl, share.BaseFolder(), languageFolder);
+        }
+        if (cl.Send) return Send(programBase, *cl.Send);
+        return Run(cl, programBase, languageFolder);
     } catch (const std::exception& e) {
-        std::cerr << "vendrix-ftpd: cannot listen on " << server.Addr << ":" << server.Port << ": " << e.what()
-                  << "\n";
+        std::cerr << "vendrix-ftpd: " << e.what() << "\n";
         return 1;
     }
-    std::cout << "Vendrix FTP Server 1.50 Alpha 2 listening on " << server.Addr << ":"
-              << server.ServerSocket().GetLocalPortText() << std::endl;
-    loop.Run();
-    if (sigfd >= 0) {
-        loop.Unwatch(sigfd);
-        close(sigfd);
-    }
-    std::cout << "Server stopped" << std::endl;
-    return 0;
 }

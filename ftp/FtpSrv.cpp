@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace vendrix::ftp {
@@ -111,6 +113,12 @@ void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
             });
         return;
     }
+    // Replies go out at once (a completion reply must not wait for the
+    // client's delayed acknowledgement), and urgent data stays in the command
+    // stream: clients send ABOR and the Telnet interrupt that way.
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(fd, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one);
     ++ClientNum;
     std::unique_ptr<TClient> owned = ClientClass(*this);
     TClient* client = owned.get();

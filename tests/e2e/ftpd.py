@@ -27,7 +27,7 @@ def free_port():
 class Daemon:
     """The daemon writes its output to a file, never to a pipe nobody reads."""
 
-    def __init__(self, *args, cwd=None, ready="listening on"):
+    def __init__(self, *args, cwd=None, ready="Listening on port"):
         self.port = free_port()
         self.args = [FTPD, "--listen", "127.0.0.1", "--port", str(self.port), *args]
         self.log = tempfile.NamedTemporaryFile(prefix="vendrix-ftpd-", suffix=".out", delete=False)
@@ -71,7 +71,7 @@ class DaemonTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.root = tempfile.mkdtemp(prefix="vendrix-e2e-")
-        cls.daemon = Daemon("--root", cls.root, *cls.daemon_args)
+        cls.daemon = Daemon("--root", cls.root, "--write", *cls.daemon_args)
         cls.port = cls.daemon.port
 
     @classmethod

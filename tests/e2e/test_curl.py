@@ -30,7 +30,7 @@ class Curl(DaemonTest):
 
     def curl(self, extra, *args):
         return run_client(["curl", "-sS", "--connect-timeout", "10", "--max-time", "60",
-                           "-u", "u:p", *extra, *args], timeout=90)
+                           "-u", "anonymous:test@", *extra, *args], timeout=90)
 
     def url(self, path):
         return "ftp://127.0.0.1:%d/%s" % (self.port, path)

@@ -28,7 +28,7 @@ class LargeFile(DaemonTest):
         self.ftp = ftplib.FTP()
         self.ftp.connect("127.0.0.1", self.port, timeout=30)
         self.addCleanup(self.ftp.close)
-        self.ftp.login("u", "p")
+        self.ftp.login("anonymous", "test@")
         self.ftp.sendcmd("TYPE I")
 
     def expected(self, start, end):

@@ -27,7 +27,7 @@ class LftpMirror(DaemonTest):
         script = ("set ftp:passive-mode %s; set net:max-retries 1; set net:timeout 10; "
                   "set net:reconnect-interval-base 1; set cmd:fail-exit yes; set ftp:ssl-allow no; "
                   "set xfer:log no; set cmd:save-cwd-history no; "
-                  "open -u u,p ftp://127.0.0.1:%d; %s" % ("on" if passive else "off", self.port, command))
+                  "open -u anonymous,test@ ftp://127.0.0.1:%d; %s" % ("on" if passive else "off", self.port, command))
         run_client(["lftp", "-c", script], timeout=180)
 
     def test_mirror_down_and_up(self):

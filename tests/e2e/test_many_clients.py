@@ -26,7 +26,7 @@ class ManyClients(DaemonTest):
                 sel.register(s, selectors.EVENT_READ, bytearray())
             # Everybody connected at once: now every client waits for its
             # greeting, then sends NOOP and waits for the reply.
-            expect = {s: [b"220 QEV FTP Server ready.\r\n", b"200 NOOP Command okay.\r\n"] for s in socks}
+            expect = {s: [b"220 Vendrix FTP Server 1.50 Alpha 2 ready...\r\n", b"200 NOOP Command okay.\r\n"] for s in socks}
             done = 0
             deadline = time.time() + 120
             while done < count and time.time() < deadline:
@@ -47,7 +47,7 @@ class ManyClients(DaemonTest):
             # Still responsive for a newcomer while all of them are connected.
             with socket.create_connection(("127.0.0.1", self.port), timeout=10) as extra:
                 f = extra.makefile("rb")
-                self.assertEqual(f.readline(), b"220 QEV FTP Server ready.\r\n")
+                self.assertEqual(f.readline(), b"220 Vendrix FTP Server 1.50 Alpha 2 ready...\r\n")
                 f.close()
         finally:
             for s in socks:

@@ -16,7 +16,7 @@ class Refusals(DaemonTest):
         self.ftp = ftplib.FTP()
         self.ftp.connect("127.0.0.1", self.port, timeout=10)
         self.addCleanup(self.ftp.close)
-        self.ftp.login("u", "p")
+        self.ftp.login("anonymous", "test@")
         self.ftp.sendcmd("TYPE I")
 
     def retr(self):

@@ -11,8 +11,8 @@ class SessionCommands(DaemonTest):
     def test_login_and_session_commands(self):
         with ftplib.FTP() as ftp:
             greeting = ftp.connect("127.0.0.1", self.port, timeout=10)
-            self.assertEqual(greeting, "220 QEV FTP Server ready.")
-            self.assertEqual(ftp.login("anna", "secret"), "230 User anna logged in.")
+            self.assertEqual(greeting, "220 Vendrix FTP Server 1.50 Alpha 2 ready...")
+            self.assertEqual(ftp.login("anonymous", "anna@"), "230 User anonymous logged in.")
             self.assertEqual(ftp.sendcmd("FEAT"), "211-Extensions supported:\n  SIZE\n  MDTM\n211 END")
             self.assertEqual(ftp.sendcmd("SYST"), "215 UNIX Type: L8")
             self.assertEqual(ftp.sendcmd("TYPE I"), "200 Type set to I.")
@@ -23,7 +23,7 @@ class SessionCommands(DaemonTest):
     def test_two_commands_in_one_packet(self):
         with socket.create_connection(("127.0.0.1", self.port), timeout=10) as s:
             f = s.makefile("rb")
-            self.assertEqual(f.readline(), b"220 QEV FTP Server ready.\r\n")
+            self.assertEqual(f.readline(), b"220 Vendrix FTP Server 1.50 Alpha 2 ready...\r\n")
             s.sendall(b"NOOP\r\nSTRU F\r\n")
             self.assertEqual(f.readline(), b"200 NOOP Command okay.\r\n")
             self.assertEqual(f.readline(), b"200 Ok. STRU parameter 'F' ignored.\r\n")

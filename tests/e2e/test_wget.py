@@ -20,7 +20,7 @@ class WgetRecursive(DaemonTest):
                 self.addCleanup(shutil.rmtree, out, True)
                 # Deeper than wget's default recursion depth of 5.
                 run_client(["wget", "-q", "-r", "-l", "inf", "-nH", "-P", out, "--tries=1", "--timeout=10",
-                            "--user=u", "--password=p", *extra, "ftp://127.0.0.1:%d/" % self.port], timeout=120)
+                            *extra, "ftp://127.0.0.1:%d/" % self.port], timeout=120)
                 self.assertEqual(tree_hashes(out), original)
 
 
