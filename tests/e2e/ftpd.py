@@ -27,11 +27,11 @@ def free_port():
 class Daemon:
     """The daemon writes its output to a file, never to a pipe nobody reads."""
 
-    def __init__(self, *args, cwd=None, ready="Listening on port"):
-        self.port = free_port()
+    def __init__(self, *args, cwd=None, ready="Listening on port", env=None, port=None):
+        self.port = port or free_port()
         self.args = [FTPD, "--listen", "127.0.0.1", "--port", str(self.port), *args]
         self.log = tempfile.NamedTemporaryFile(prefix="vendrix-ftpd-", suffix=".out", delete=False)
-        self.proc = subprocess.Popen(self.args, stdout=self.log, stderr=subprocess.STDOUT, cwd=cwd)
+        self.proc = subprocess.Popen(self.args, stdout=self.log, stderr=subprocess.STDOUT, cwd=cwd, env=env)
         deadline = time.time() + 20
         while time.time() < deadline:
             if ready in self.output() or self.proc.poll() is not None:

@@ -1,0 +1,112 @@
+"""The daemon on a base folder of its own, driven through its control
+channel with --send: stop, start, restart and close, and a failed start."""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+from ftpd import FTPD, Daemon, free_port
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def make_base(root):
+    base = os.path.join(root, "base")
+    for sub in ("conf", "log"):
+        os.makedirs(os.path.join(base, sub))
+    shutil.copytree(os.path.join(REPO, "lng"), os.path.join(base, "lng"))
+    with open(os.path.join(base, "conf", "config.ini"), "w") as f:
+        f.write("[Setup]\nPort=21\nLog=1\n")
+    with open(os.path.join(base, "conf", "users.ini"), "w") as f:
+        f.write("[anonymous]\nHomePath=%s\nDir0=%s|D_______S__|\n" % (root, root))
+    return base
+
+
+class Control(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="vendrix-control-")
+        self.base = make_base(self.tmp)
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(self.tmp, "run"))
+        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def send(self, text):
+        return subprocess.run([FTPD, "--base", self.base, "--send", text], env=self.env, capture_output=True,
+                              text=True, timeout=20)
+
+    def wait_for(self, daemon, text, count=1):
+        deadline = time.time() + 10
+        while time.time() < deadline and daemon.output().count(text) < count:
+            time.sleep(0.05)
+        return daemon.output().count(text) >= count
+
+    def connectable(self, port):
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+                return s.recv(100).startswith(b"220 ")
+        except OSError:
+            return False
+
+    def test_stop_start_restart_close(self):
+        daemon = Daemon("--base", self.base, env=self.env)
+        try:
+            self.assertTrue(self.connectable(daemon.port))
+            done = self.send("/stop")
+            self.assertEqual((done.returncode, done.stdout), (0, "OK\n"))
+            self.assertTrue(self.wait_for(daemon, "Server stopped."))
+            self.assertFalse(self.connectable(daemon.port))
+            self.send("/start")
+            self.assertTrue(self.wait_for(daemon, "Server started.", 2))
+            self.assertTrue(self.connectable(daemon.port))
+            self.send("/restart")
+            self.assertTrue(self.wait_for(daemon, "Server started.", 3))
+            self.assertEqual(daemon.output().count("Server stopped."), 2)
+            self.assertEqual(self.send("/unknown").stdout, "OK\n")  # ignored
+            self.assertTrue(self.connectable(daemon.port))
+            self.assertEqual(self.send("/close").returncode, 0)
+            self.assertEqual(daemon.proc.wait(timeout=20), 0)
+            self.assertIn("Server shutting down.", daemon.output())
+        finally:
+            daemon.stop()
+        # The log file of the day holds the same lines without colours.
+        logs = os.listdir(os.path.join(self.base, "log"))
+        self.assertEqual(len(logs), 1)
+        with open(os.path.join(self.base, "log", logs[0]), newline="") as f:
+            text = f.read()
+        self.assertIn("] - Server started.\r\n", text)
+        self.assertNotIn("#", text)
+
+    def test_send_without_an_instance(self):
+        done = self.send("/stop")
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("no instance running for", done.stderr)
+
+    def test_first_start_on_a_busy_port_fails(self):
+        with socket.socket() as busy:
+            busy.bind(("127.0.0.1", 0))
+            busy.listen(1)
+            port = busy.getsockname()[1]
+            done = subprocess.run([FTPD, "--base", self.base, "--listen", "127.0.0.1", "--port", str(port)],
+                                  env=self.env, capture_output=True, text=True, timeout=20)
+        self.assertEqual(done.returncode, 1)
+        self.assertIn("Cannot listen on port %d." % port, done.stdout)
+        self.assertIn("The server is not running.", done.stdout)
+
+    def test_second_instance_for_the_same_base_is_refused(self):
+        daemon = Daemon("--base", self.base, env=self.env)
+        try:
+            done = subprocess.run([FTPD, "--base", self.base, "--listen", "127.0.0.1", "--port", str(free_port())],
+                                  env=self.env, capture_output=True, text=True, timeout=20)
+            self.assertEqual(done.returncode, 1)
+            self.assertIn("already running", done.stderr)
+        finally:
+            daemon.stop()
+
+
+if __name__ == "__main__":
+    unittest.main()
