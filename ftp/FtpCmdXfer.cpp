@@ -43,34 +43,18 @@ bool ParseInt64(const std::string& s, int64_t& value) {
 
 void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     Client.ByteCount = 0;
-    Client.CurCmdType = ftpcSTOR;
-    Client.FileName = PathStyle->ToLocal(Params);
-    Client.HasOpenedFile = false;
-    Client.AbortingTransfer = false;
-    Client.TransferError = "Transfer Ok";
-    TSavedDirectory saved(Client);
-    try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
-        std::string path = OverlapAndBuild(Client, Params);
-        bool allowed = true;
-        if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
-        if (allowed) {
-            Client.FilePath = path;
-            Client.XferCmdType = ftpcSTOR;
-            StartUpload(Client, true);
-            Answer = "150 Opening data connection for " + Params + ".";
-        } else {
-            Answer = "501 Permission Denied";
-        }
-    } catch (const std::exception& e) {
-        Answer = std::string("501 Cannot STOR. ") + e.what();
-    }
+    StoreCommand(Client, Params, Answer, ftpcSTOR);
 }
 
 void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
-    Client.CurCmdType = ftpcAPPE;
+    StoreCommand(Client, Params, Answer, ftpcAPPE);
+}
+
+// STOR and APPE: the same frame, their own replies, and for APPE the offset
+// of the file's end.
+void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpString& Answer, uint8_t kind) {
+    const bool appe = kind == ftpcAPPE;
+    Client.CurCmdType = kind;
     Client.FileName = PathStyle->ToLocal(Params);
     Client.HasOpenedFile = false;
     Client.AbortingTransfer = false;
@@ -83,9 +67,13 @@ void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, T
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
-        if (allowed) {
-            Client.FilePath = path;
-            Client.XferCmdType = ftpcAPPE;
+        if (!allowed) {
+            Answer = appe ? "500 Cannot APPE." : "501 Permission Denied";
+            return;
+        }
+        Client.FilePath = path;
+        Client.XferCmdType = kind;
+        if (appe) {
             // The offset is known before the connection starts, so a client
             // that is already connected appends at the right place.
             Client.RestartPos = std::max<int64_t>(GetFileSize(path), 0);
@@ -93,10 +81,11 @@ void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, T
             Answer = "150 APPE supported.  Ready to append file \"" + Params + "\" at offset " +
                      Num(Client.RestartPos) + ".";
         } else {
-            Answer = "500 Cannot APPE.";
+            StartUpload(Client, true);
+            Answer = "150 Opening data connection for " + Params + ".";
         }
-    } catch (const std::exception&) {
-        Answer = "550 APPE failed.";
+    } catch (const std::exception& e) {
+        Answer = appe ? std::string("550 APPE failed.") : std::string("501 Cannot STOR. ") + e.what();
     }
 }
 

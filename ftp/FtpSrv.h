@@ -196,7 +196,8 @@ private:
     void CommandSTOU(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandREST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandABOR(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    void StartUpload(TClient& Client, bool appe);
+    void StoreCommand(TClient& Client, const TFtpString& Params, TFtpString& Answer, uint8_t kind);
+    void StartUpload(TClient& Client, bool bindDataPort);
     void StartDownload(TClient& Client);
     void SendBlock(TClient& Client);
     void UploadConnected(TClient& Client, uint16_t err);

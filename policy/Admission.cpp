@@ -3,6 +3,8 @@
 // row, the counts and the account's totals.
 #include "FtpController.h"
 
+#include "CaseInsensitive.h"
+
 #include "IpPattern.h"
 #include "TextFile.h"
 #include "Version.h"
@@ -13,10 +15,6 @@
 namespace vendrix::policy {
 
 namespace {
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // Whole seconds as "HH:MM:SS Min", hours counted modulo 24.
 std::string ConnectedTime(uint64_t ms) {
@@ -52,7 +50,7 @@ void TFtpController::ClientConnect(TAppClient& client) {
 
 void TFtpController::ClientDisconnect(TAppClient& client) {
     if (client.ID == 0 || !client.UserListed) return; // never logged in: no trace
-    const std::string upper = Upper(client.UserName);
+    const std::string upper = UpperCase(client.UserName);
     const std::string& addr = client.PeerAddr();
     RemoveUserRow(client.ID);
     FClientIDList.erase(client.ID);

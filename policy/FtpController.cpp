@@ -1,5 +1,7 @@
 #include "FtpController.h"
 
+#include "CaseInsensitive.h"
+
 #include "Account.h"
 #include "EventSounds.h"
 #include "LogAppearance.h"
@@ -10,13 +12,6 @@
 #include <cctype>
 
 namespace vendrix::policy {
-
-namespace {
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-} // namespace
 
 TFtpController::TFtpController(const std::string& base, TTranslate translate, net::TEventLoop& loop,
                                TLogClock clock)
@@ -76,7 +71,12 @@ void TFtpController::WireEvents() {
         };
     };
     FServer.OnValidateGet = validate(TValidate::Get);
-    FServer.OnValidatePut = validate(TValidate::Put);
+    // The quota is checked before the rights.
+    FServer.OnValidatePut = [this, app, put = validate(TValidate::Put)](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c,
+                                                                       ftp::TFtpString& path, bool& allowed) {
+        FTransferPolicy.ValidatePut(app(c), path, allowed);
+        if (allowed) put(s, c, path, allowed);
+    };
     FServer.OnValidateDele = validate(TValidate::Dele);
     FServer.OnValidateRmd = validate(TValidate::Rmd);
     FServer.OnValidateRnFr = validate(TValidate::RnFr);
@@ -185,6 +185,10 @@ void TFtpController::RemoveObserver(TControllerObserver* observer) {
     FObservers.erase(std::remove(FObservers.begin(), FObservers.end(), observer), FObservers.end());
 }
 
+void TFtpController::NotifySecondTick() {
+    for (auto* o : FObservers) o->SecondTick();
+}
+
 void TFtpController::PlayEventSound(TSoundEvent event) {
     auto it = FSounds.find(event);
     if (it != FSounds.end() && !it->second.empty() && OnPlaySound) OnPlaySound(event, it->second);
@@ -224,17 +228,17 @@ void TFtpController::SetClientSpeed(int32_t id, double speed) {
 }
 
 int TFtpController::UserCount(const std::string& account) const {
-    auto it = FUserCountList.find(Upper(account));
+    auto it = FUserCountList.find(UpperCase(account));
     return it == FUserCountList.end() ? 0 : it->second;
 }
 
 int TFtpController::UserIPCount(const std::string& account, const std::string& address) const {
-    auto it = FUserIPCountList.find(Upper(account + "-" + address));
+    auto it = FUserIPCountList.find(UpperCase(account + "-" + address));
     return it == FUserIPCountList.end() ? 0 : it->second;
 }
 
 void TFtpController::ChangeCount(std::map<std::string, int>& table, const std::string& key, int delta) {
-    std::string k = Upper(key);
+    std::string k = UpperCase(key);
     int value = (table.count(k) ? table[k] : 0) + delta;
     if (value > 0)
         table[k] = value;

@@ -3,6 +3,8 @@
 // counted, placed in its home and greeted with the account's welcome text.
 #include "FtpController.h"
 
+#include "CaseInsensitive.h"
+
 #include "Account.h"
 #include "FtpSrvT.h"
 #include "Md5.h"
@@ -11,13 +13,6 @@
 #include <cctype>
 
 namespace vendrix::policy {
-
-namespace {
-std::string Upper(std::string s) {
-    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-} // namespace
 
 uint32_t TFtpController::LoginFailureDelayMs(int failures) {
     if (failures <= 0) return 0;
@@ -44,7 +39,7 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
                                   bool& ok) {
     ok = false;
     const std::string& name = client.UserName;
-    const std::string upper = Upper(name);
+    const std::string upper = UpperCase(name);
     const std::string& addr = client.PeerAddr();
     TAccount account = FAccountFile.Account(name);
 

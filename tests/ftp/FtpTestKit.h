@@ -75,22 +75,29 @@ public:
     // Reads whatever arrives until pred(received) holds, the peer closes, or
     // the time is up.
     bool ReadUntil(const std::function<bool(std::string&)>& pred, int timeoutMs = 5000) {
-        return PumpUntil(
+        // pred may consume what it accepts: it is asked once per new state.
+        bool done = pred(FIn);
+        PumpUntil(
             [&] {
+                if (done) return true;
                 char buf[65536];
+                bool got = false;
                 for (;;) {
                     ssize_t n = ::recv(FFd, buf, sizeof buf, 0);
                     if (n > 0) {
                         FIn.append(buf, size_t(n));
+                        got = true;
                         continue;
                     }
                     if (n == 0) FEof = true;
                     if (n < 0 && errno != EAGAIN) FEof = true;
                     break;
                 }
-                return pred(FIn) || FEof;
+                if (got) done = pred(FIn);
+                return done || FEof;
             },
-            timeoutMs) && pred(FIn);
+            timeoutMs);
+        return done;
     }
     // Everything until the peer closed the connection.
     std::string ReadAll(int timeoutMs = 10000) {
