@@ -5,7 +5,7 @@
 #include "CommandLine.h"
 #include "ControlChannel.h"
 #include "ControlClient.h"
-#include "ControlCommand.h"
+#include "ControlDispatch.h"
 #include "ControlPath.h"
 #include "EventLoop.h"
 #include "FtpController.h"
@@ -102,15 +102,8 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
         loop.Quit();
     };
     app::TControlChannel channel(loop, app::ControlSocketPath(base));
-    channel.OnCommand = [&](const std::string& text) {
-        switch (app::ParseControlCommand(text)) {
-        case app::TControlCommand::Start: controller.StartServer(); break;
-        case app::TControlCommand::Stop: controller.StopServer(); break;
-        case app::TControlCommand::Restart: controller.RestartServer(); break;
-        case app::TControlCommand::Close: stop(); break;
-        default: break; // the tray commands mean nothing without a window
-        }
-    };
+    // The tray commands mean nothing without a window.
+    channel.OnCommand = [&](const std::string& text) { app::RunControlCommand(controller, text, {stop, {}, {}}); };
     try {
         channel.Listen();
     } catch (const app::TControlAlreadyRunning&) {
