@@ -224,13 +224,18 @@ void TFtpServer::CommandSIZE(TClient& Client, TFtpString&, TFtpString& Params, T
 void TFtpServer::CommandMDTM(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     Client.CurCmdType = ftpcMDTM;
     std::string path = BuildFilePath(Client, Client.Directory, Params);
+    const std::string shown = path;
+    // The same question as SIZE: whether the file may be looked at. A file
+    // the application withholds is answered like a missing one.
+    bool allowed = true;
+    if (OnValidateSize) OnValidateSize(*this, Client, path, allowed);
     if (Params.empty()) {
         Answer = "501 Syntax error in MDTM parameter.";
         return;
     }
     try {
-        if (!FileExists(path)) {
-            Answer = "550 " + Quoted(path) + ": no such file or directory.";
+        if (!allowed || !FileExists(path)) {
+            Answer = "550 " + Quoted(shown) + ": no such file or directory.";
             return;
         }
         std::string utc = FileUtcStr(path);

@@ -1,22 +1,224 @@
 #include "PathPolicy.h"
 
+#include "ClientListing.h"
 #include "FtpController.h"
+#include "FtpListing.h"
 #include "FtpSrvT.h"
+#include "PathRights.h"
+#include "RealPath.h"
+#include "ReplyPaths.h"
+
+#include <cctype>
 
 namespace vendrix::policy {
 
-void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {
-    dirExist = ftp::DirectoryExists(client.Directory);
-    allowed = true;
-    directory = client.Directory;
+namespace {
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
 
-void TPathPolicy::MakeDirectory(TAppClient&, std::string&, bool&) {}
+char Letter(TPathPolicy::TValidate kind) {
+    using V = TPathPolicy::TValidate;
+    switch (kind) {
+    case V::Get:
+        return kRightDownload;
+    case V::Put:
+        return kRightUpload;
+    case V::Dele:
+        return kRightErase;
+    case V::Rmd:
+        return kRightRemoveDir;
+    case V::RnFr:
+    case V::RnTo:
+        return kRightRename;
+    case V::Size:
+        break;
+    }
+    return '\0';
+}
+} // namespace
 
-void TPathPolicy::BuildDirectory(TAppClient&, std::string&, bool) {}
+TPathPolicy::TRules TPathPolicy::Rules(const TAppClient& client) const {
+    const ftp::TPathStyle& style = *FOwner.Server().PathStyle;
+    TRules rules{style, WithTrailingSep(style, client.HomeDir), false, {}, {}};
+    // Before a login completes the session has no account: nothing is open.
+    if (client.FtpState != ftp::ftpcReady) return rules;
+    TAccount account = FOwner.AccountFile().Account(client.UserName);
+    rules.Virtual = account.ReadBool(TAccountKey::VirtualDir);
+    rules.Entries = NormalizedEntries(rules.Style, account.AccessEntries());
+    rules.RealEntries = rules.Entries;
+    if (!rules.Style.Drives)
+        for (TAccessEntry& e : rules.RealEntries)
+            if (auto real = ResolvePath(e.Directory)) e.Directory = WithTrailingSep(rules.Style, *real);
+    return rules;
+}
 
-void TPathPolicy::Validate(TValidate, TAppClient&, std::string&, bool&) {}
+std::string TPathPolicy::Mapped(const TRules& rules, const std::string& path) const {
+    std::string local =
+        rules.Virtual ? RerootUnderHome(rules.Style, rules.Home, path) : CollapseDots(rules.Style, path);
+    return MapVirtualLink(rules.Style, rules.Entries, local, rules.Home);
+}
 
-void TPathPolicy::RewriteAnswer(TAppClient&, std::string&) {}
+bool TPathPolicy::Passes(const TRules& rules, const std::string& path, const TCheck& check) const {
+    if (!check(rules.Entries, path)) return false;
+    // Only the server's own file system has links to follow.
+    if (rules.Style.Drives) return true;
+    std::optional<std::string> real = ResolvePath(path);
+    if (!real) return false;
+    return *real == path || check(rules.RealEntries, *real);
+}
+
+void TPathPolicy::LogClient(const TAppClient& client, const char* key, const std::string& fileSegments) {
+    FOwner.LogClient(client.ID, FormatText(FOwner.Translate(key),
+                                           {FOwner.ClientSegment(Upper(client.UserName)), fileSegments}));
+}
+
+void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {
+    const TRules rules = Rules(client);
+    const ftp::TPathStyle& style = rules.Style;
+    dirExist = true;
+
+    std::string dir = client.Directory;
+    if (rules.Virtual) {
+        // Above the home is the client's root, which is the home ("CDUP" there).
+        const std::string collapsed = CollapseDots(style, dir);
+        if (PathWithin(style, collapsed, rules.Home) && !PathWithin(style, rules.Home, collapsed))
+            dir = rules.Home;
+        else
+            dir = RerootUnderHome(style, rules.Home, dir);
+    } else {
+        dir = CollapseDots(style, dir);
+    }
+    dir = WithTrailingSep(style, dir);
+    if (dir.find(std::string(1, style.Sep) + "~" + style.Sep) != std::string::npos) dir = rules.Home;
+    client.Directory = dir;
+    directory = dir;
+
+    const std::string target = MapVirtualLink(style, rules.Entries, dir, rules.Home);
+    // A directory strictly below an entry without "S" is out of that entry's
+    // reach; another entry with "S" above it still reaches it.
+    allowed = false;
+    bool belowPlainEntry = false, reachedBySubdirs = false;
+    for (const TAccessEntry& e : rules.Entries) {
+        if (!PathWithin(style, e.Directory, target)) continue;
+        allowed = true;
+        if (e.Has(kRightSubdirs))
+            reachedBySubdirs = true;
+        else if (!SamePath(style, e.Directory, target))
+            belowPlainEntry = true;
+    }
+    if (belowPlainEntry && !reachedBySubdirs) dirExist = false;
+    if (allowed) {
+        if (!ftp::DirectoryExists(target)) {
+            dirExist = false;
+            allowed = false;
+        } else {
+            allowed =
+                !IsAccessForbidden(style, rules.Entries, target) &&
+                Passes(rules, target, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
+                    for (const TAccessEntry& e : entries)
+                        if (PathWithin(style, e.Directory, p) &&
+                            (SamePath(style, e.Directory, p) || e.Has(kRightSubdirs)))
+                            return !IsAccessForbidden(style, entries, p);
+                    return false;
+                });
+        }
+    }
+    if (allowed && dirExist) LogClient(client, "sRepNow", FOwner.FileSegment(client.Directory));
+}
+
+void TPathPolicy::MakeDirectory(TAppClient& client, std::string& directory, bool& allowed) {
+    const TRules rules = Rules(client);
+    const ftp::TPathStyle& style = rules.Style;
+    const std::string local =
+        rules.Virtual ? RerootUnderHome(rules.Style, rules.Home, directory) : CollapseDots(style, directory);
+    const std::string parent = MapVirtualLink(style, rules.Entries, DirectoryPart(style, local), rules.Home);
+    const std::string target = parent + NamePart(style, local);
+    allowed = Passes(rules, target, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
+        return !IsAccessForbidden(style, entries, p) &&
+               HasRight(style, entries, DirectoryPart(style, p), kRightMakeDir);
+    });
+    if (!allowed) return;
+    directory = target;
+    LogClient(client, "sFMake", FOwner.FileSegment(directory));
+}
+
+void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed) {
+    const TRules rules = Rules(client);
+    const ftp::TPathStyle& style = rules.Style;
+    const std::string path = Mapped(rules, filePath);
+    const char letter = Letter(kind);
+
+    const bool ok = Passes(rules, path, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
+        if (IsAccessForbidden(style, entries, p)) return false;
+        if (kind == TValidate::Size) return IsCovered(style, entries, p);
+        // Replacing a file destroys it: that needs the right to delete.
+        if (kind == TValidate::Put && ftp::FileExists(p) && !HasRight(style, entries, p, kRightErase))
+            return false;
+        return HasRight(style, entries, p, letter);
+    });
+
+    switch (kind) {
+    case TValidate::Size:
+        // An empty path names no file: the reply is the not-found one.
+        filePath = ok ? path : std::string();
+        return;
+    case TValidate::RnTo:
+        allowed = ok;
+        filePath = path;
+        LogClient(client, "sRFile", FOwner.FileSegment(client.RenameFrom) + " - " + FOwner.FileSegment(path));
+        return;
+    default:
+        break;
+    }
+    allowed = ok;
+    if (!ok) return;
+    filePath = path;
+    if (kind == TValidate::Get) client.DownloadFlag = true;
+    if (kind == TValidate::Put) client.UploadFlag = true;
+    if (kind == TValidate::Dele) LogClient(client, "sFDel", FOwner.FileSegment(path));
+    if (kind == TValidate::Rmd) LogClient(client, "sRepDel", FOwner.FileSegment(path));
+}
+
+void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, bool detailed) {
+    const TRules rules = Rules(client);
+    const ftp::TPathStyle& style = rules.Style;
+    std::string arg = directory;
+    if (!arg.empty() && arg[0] == '-') arg.clear();
+    // An argument from the root is a path of its own, not a name in the
+    // current directory.
+    std::string raw = arg.empty() ? client.Directory : arg[0] == style.Sep ? arg : client.Directory + arg;
+    std::string local = rules.Virtual ? RerootUnderHome(style, rules.Home, raw) : CollapseDots(style, raw);
+    if (arg.empty() || local.back() == style.Sep) local = WithTrailingSep(style, local) + "*.*";
+
+    TListingRequest request;
+    request.Pattern = MapVirtualLink(style, rules.Entries, local, rules.Home);
+    request.Detailed = detailed;
+    request.AtHome = SamePath(style, WithTrailingSep(style, client.Directory), rules.Home);
+    request.CurrentYear = ftp::CurrentYear();
+    const std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
+        return Passes(rules, p, [&](const std::vector<TAccessEntry>& entries, const std::string& q) {
+            for (const TAccessEntry& e : entries)
+                if (PathWithin(style, e.Directory, q)) return !IsAccessForbidden(style, entries, q);
+            return false;
+        });
+    });
+
+    // Marks the stream as a listing, released when the transfer ends.
+    client.UserData = 99;
+    auto stream = std::make_unique<ftp::TMemoryStream>();
+    stream->Write(text);
+    stream->Seek(0);
+    client.DataStream = std::move(stream);
+    client.HasOpenedFile = true;
+}
+
+void TPathPolicy::RewriteAnswer(TAppClient& client, std::string& answer) {
+    if (client.UserName.empty() || client.FtpState != ftp::ftpcReady) return;
+    const bool virtualDir = FOwner.AccountFile().Account(client.UserName).ReadBool(TAccountKey::VirtualDir);
+    answer = ClientReply(*FOwner.Server().PathStyle, client.HomeDir, virtualDir, answer);
+}
 
 } // namespace vendrix::policy

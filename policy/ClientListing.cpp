@@ -1,0 +1,51 @@
+#include "ClientListing.h"
+
+#include "FtpListing.h"
+#include "FtpSrvT.h"
+
+#include <sys/stat.h>
+
+namespace vendrix::policy {
+
+namespace {
+// The line of a virtual link: its date and size are fixed.
+std::string LinkLine(const std::string& name, bool detailed) {
+    return (detailed ? "drw-rw-rw-   1 ftp      ftp            0 Apr 30 19:00 " : "") + name + "\r\n";
+}
+
+bool IsSymlink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+} // namespace
+
+std::string BuildClientListing(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+                               const TListingRequest& request, const TReachable& reachable) {
+    const std::string dir = DirectoryPart(style, request.Pattern);
+    bool covered = false, showDirs = false;
+    for (const TAccessEntry& e : entries) {
+        if (!PathWithin(style, e.Directory, dir)) continue;
+        covered = true;
+        if (e.Has(kRightSubdirs)) showDirs = true;
+    }
+    if (!covered || IsAccessForbidden(style, entries, dir) || !reachable(dir)) return {};
+
+    std::string text;
+    for (const ftp::TListEntry& entry : ftp::FindEntries(request.Pattern)) {
+        const bool dots = entry.Name == "." || entry.Name == "..";
+        const std::string path = dir + entry.Name;
+        if (!dots && (IsAccessForbidden(style, entries, path) || (IsSymlink(path) && !reachable(path))))
+            continue;
+        if (entry.Directory && !showDirs) continue;
+        text += request.Detailed ? ftp::DetailedLine(entry, request.CurrentYear) : ftp::NameLine(entry);
+    }
+    if (request.AtHome) {
+        for (const TAccessEntry& e : entries) {
+            if (!e.Has(kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
+            if (ftp::DirectoryExists(e.Directory)) text += LinkLine(*e.LinkName, request.Detailed);
+        }
+    }
+    return text;
+}
+
+} // namespace vendrix::policy

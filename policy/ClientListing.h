@@ -1,0 +1,31 @@
+// The listing an account sees: only directories its access entries cover,
+// subdirectories only under an entry with "S", nothing that lies in a
+// forbidden directory, and at the home the virtual links whose targets
+// exist. Lines are the engine's listing lines.
+#pragma once
+
+#include "PathRights.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vendrix::policy {
+
+struct TListingRequest {
+    std::string Pattern; // local path: the directory, then a mask or a name
+    bool Detailed = true;
+    bool AtHome = false; // the session's current directory is its home
+    int CurrentYear = 1970;
+};
+
+// Whether the file system's entry at a local path may be shown: false when
+// it leads, through a symbolic link, where the account may not go. Asked for
+// the listed directory and for each entry that is a link.
+using TReachable = std::function<bool(const std::string& path)>;
+
+// The complete listing text; empty when no entry covers the directory.
+std::string BuildClientListing(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+                               const TListingRequest& request, const TReachable& reachable);
+
+} // namespace vendrix::policy
