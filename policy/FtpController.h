@@ -17,6 +17,7 @@
 #include "SpeedLimiter.h"
 #include "TransferPolicy.h"
 #include "Translate.h"
+#include "UploadQuota.h"
 
 #include <cstdint>
 #include <functional>
@@ -50,6 +51,14 @@ public:
     uint64_t XferStartTick = 0;
     int64_t SessionDownloadKB = 0;
     int64_t SessionUploadKB = 0;
+    // ByteCount when the current transfer started: its speed counts only the
+    // bytes this transfer moved.
+    int64_t XferStartBytes = 0;
+    // The last download block was released at once (no speed cap): the
+    // limiter's timer must not release it a second time.
+    bool ReleasePending = false;
+    // The home tree size during an upload of an account with a quota.
+    TUploadQuota UploadQuota;
 };
 
 // One row of the user list: a logged-in session.
@@ -81,6 +90,9 @@ public:
     virtual void UserRemoved(int32_t /*id*/) {}
     virtual void StatusChanged(const TServerStatus&) {}
     virtual void ServerStateChanged(bool /*running*/) {}
+    // Once a second: the total speed (SpeedLimiter().TotalSpeed()) and the
+    // selected user's information are due for a refresh.
+    virtual void SecondTick() {}
 };
 
 class TFtpController {
@@ -140,6 +152,10 @@ public:
     // empty. Receives the event and the wave file's path.
     std::function<void(TSoundEvent, const std::string& path)> OnPlaySound;
     void PlayEventSound(TSoundEvent event);
+    // Tells every observer that a second has passed.
+    void NotifySecondTick();
+    // Adds the session's unsaved kilobytes to the account's totals in the file.
+    void AddToTotals(TAppClient& client);
 
     // Writes one message (tagged text) for a client, prefixed with its number.
     void LogClient(int32_t id, const std::string& message);
@@ -165,8 +181,6 @@ private:
     void ClientDisconnect(TAppClient& client);
     void ClientCommand(TAppClient& client, std::string& keyword, std::string& params, std::string& answer);
     void NoteLoginFailure(TAppClient& client);
-    // Adds the session's unsaved kilobytes to the account's totals in the file.
-    void AddToTotals(TAppClient& client);
     // Bookkeeping.
     void AddUserRow(const TUserRow& row);
     void RemoveUserRow(int32_t id);

@@ -2,18 +2,100 @@
 
 #include "FtpController.h"
 
+#include "CaseInsensitive.h"
+#include "NumberFormat.h"
+#include "TransferSpeed.h"
+
+#include <cmath>
+
 namespace vendrix::policy {
 
-TSpeedLimiter::TSpeedLimiter(TFtpController& owner, net::TEventLoop& loop, TClock clock)
-    : FOwner(owner), FLoop(loop), FClock(std::move(clock)) {}
+namespace {
+std::vector<int32_t> RowIds(const TFtpController& owner) {
+    std::vector<int32_t> ids;
+    for (const TUserRow& row : owner.Users())
+        ids.push_back(row.ID);
+    return ids;
+}
+} // namespace
 
-TSpeedLimiter::~TSpeedLimiter() {
-    if (FSecondTimer) FLoop.CancelTimer(FSecondTimer);
-    if (FFastTimer) FLoop.CancelTimer(FFastTimer);
+TSpeedLimiter::TSpeedLimiter(TFtpController& owner, net::TEventLoop& loop, TClock clock)
+    : FOwner(owner), FLoop(loop), FClock(std::move(clock)) {
+    Start();
 }
 
-void TSpeedLimiter::SecondTick() {}
+TSpeedLimiter::~TSpeedLimiter() {
+    Stop();
+}
 
-void TSpeedLimiter::FastTick() {}
+void TSpeedLimiter::Start() {
+    if (!FSecondTimer) FSecondTimer = FLoop.AddTimer(kSecondIntervalMs, true, [this] { SecondTick(); });
+    if (!FFastTimer) FFastTimer = FLoop.AddTimer(kFastIntervalMs, true, [this] { FastTick(); });
+}
+
+void TSpeedLimiter::Stop() {
+    if (FSecondTimer) FLoop.CancelTimer(FSecondTimer);
+    if (FFastTimer) FLoop.CancelTimer(FFastTimer);
+    FSecondTimer = FFastTimer = 0;
+}
+
+std::string TSpeedLimiter::TotalSpeedText() const {
+    return FormatDecimal(FTotalSpeed) + " K/s";
+}
+
+bool TSpeedLimiter::Capped(const TAppClient& client) const {
+    return FOwner.Settings().GlobalMaxKS != 0 ||
+           FOwner.AccountFile().Account(client.UserName).ReadInteger(TAccountKey::MaxSpeed) != 0;
+}
+
+double TSpeedLimiter::SessionSpeed(const TAppClient& client) const {
+    return KBPerSecond(client.ByteCount - client.XferStartBytes, client.XferStartTick, Now());
+}
+
+void TSpeedLimiter::SecondTick() {
+    const uint64_t now = Now();
+    for (int32_t id : RowIds(FOwner)) {
+        TAppClient* client = FOwner.FindClient(id);
+        if (!client) continue;
+        const int64_t minutes =
+            FOwner.AccountFile().Account(client->UserName).ReadInteger(TAccountKey::TimeOut);
+        if (minutes == 0) continue;
+        const int64_t idleSeconds =
+            now > client->LastCommandTick ? int64_t((now - client->LastCommandTick) / 1000) : 0;
+        if (idleSeconds <= minutes * 60) continue;
+        // The session ends from the loop; its end removes it from the list.
+        client->CloseLater();
+        FOwner.LogClient(id, FOwner.Translate("sTimeOutDisc") + " " +
+                                 FOwner.ClientSegment(UpperCase(client->UserName)));
+    }
+    FOwner.NotifySecondTick();
+}
+
+void TSpeedLimiter::FastTick() {
+    const std::vector<int32_t> ids = RowIds(FOwner);
+    // With nobody logged in nothing moves: the status shows no speed.
+    double total = 0;
+    for (int32_t id : ids)
+        total += FOwner.ClientSpeed(id);
+    FTotalSpeed = total;
+    if (ids.empty()) return;
+    const int32_t globalCap = FOwner.Settings().GlobalMaxKS;
+    for (int32_t id : ids) {
+        TAppClient* client = FOwner.FindClient(id);
+        if (!client) continue;
+        // A download that reached its end moves nothing more; a running
+        // upload is measured even when an earlier download left the mark.
+        if (client->DataSent && !client->UploadFlag) {
+            FOwner.SetClientSpeed(id, 0);
+            continue;
+        }
+        const double speed = float(SessionSpeed(*client));
+        FOwner.SetClientSpeed(id, std::round(speed * 1000.0) / 1000.0);
+        if (!client->ReadyForNextBlock || client->ReleasePending) continue;
+        const int32_t cap = FOwner.AccountFile().Account(client->UserName).ReadInteger(TAccountKey::MaxSpeed);
+        if ((cap == 0 || speed < cap) && (globalCap == 0 || globalCap > total))
+            FOwner.Server().SendNextDataBlock(*client, *client->DataSocket);
+    }
+}
 
 } // namespace vendrix::policy

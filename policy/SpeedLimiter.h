@@ -1,33 +1,49 @@
-// The two timers of the controller: every second the idle time-out and the
-// total speed; every 5 ms the per-session speeds and the pacing of downloads
-// within "MaxSpeed" and "GlobalMaxKS".
+// The two timers of the controller: every second the idle time-out, the
+// observers' refresh and the total speed; every 5 ms the per-session speeds
+// and the pacing of downloads within "MaxSpeed" and "GlobalMaxKS".
 #pragma once
 
 #include "EventLoop.h"
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vendrix::policy {
 
 class TFtpController;
+class TAppClient;
 
 class TSpeedLimiter {
 public:
     // The clock gives milliseconds like the event loop's tick counter; tests
-    // inject a later one to see time-outs without waiting.
+    // inject another one to see time-outs and speeds without waiting.
     using TClock = std::function<uint64_t()>;
+    static constexpr uint32_t kSecondIntervalMs = 1000;
+    static constexpr uint32_t kFastIntervalMs = 5;
 
+    // Starts both timers.
     TSpeedLimiter(TFtpController& owner, net::TEventLoop& loop, TClock clock = net::TEventLoop::Tick);
     ~TSpeedLimiter();
     TSpeedLimiter(const TSpeedLimiter&) = delete;
     TSpeedLimiter& operator=(const TSpeedLimiter&) = delete;
 
+    void Start();
+    void Stop();
     void SetClock(TClock clock) { FClock = std::move(clock); }
+    uint64_t Now() const { return FClock(); }
+
     void SecondTick();
     void FastTick();
     // Kilobytes per second of all sessions together, as of the last fast tick.
     double TotalSpeed() const { return FTotalSpeed; }
+    // The status bar's text: "102.4 K/s".
+    std::string TotalSpeedText() const;
+    // Whether the session's downloads are paced: its account has a
+    // "MaxSpeed" or the server a "GlobalMaxKS".
+    bool Capped(const TAppClient& client) const;
+    // The average speed of the session's last transfer, in K/s.
+    double SessionSpeed(const TAppClient& client) const;
 
 private:
     TFtpController& FOwner;

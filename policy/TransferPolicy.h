@@ -6,6 +6,7 @@
 
 #include "WSocket.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vendrix::policy {
@@ -17,7 +18,11 @@ class TTransferPolicy {
 public:
     explicit TTransferPolicy(TFtpController& owner) : FOwner(owner) {}
 
+    // The quota check before an upload is allowed; refuses with a "452" line.
+    void ValidatePut(TAppClient& client, const std::string& filePath, bool& allowed);
     void StorSessionConnected(TAppClient& client, net::TWSocket& data, uint16_t error);
+    // Raises when the block would exceed the quota: the engine then neither
+    // writes it nor keeps the data connection.
     void StorDataAvailable(TAppClient& client, net::TWSocket& data, const char* buf, int len, uint16_t error);
     void StorSessionClosed(TAppClient& client, net::TWSocket& data, uint16_t error);
     void RetrSessionConnected(TAppClient& client, net::TWSocket& data, uint16_t error);
@@ -27,6 +32,15 @@ public:
     void DecorateAnswer(TAppClient& client, std::string& answer);
 
 private:
+    // A client event line: the account name, the file and `more` arguments.
+    void LogEvent(TAppClient& client, const char* key, const std::string& more = std::string());
+    // Sends a line at once, ahead of the engine's reply.
+    void SendLine(TAppClient& client, const std::string& line);
+    // Large blocks released at once without a cap; under a cap, small blocks
+    // that only the limiter's timer releases. Returns whether capped.
+    bool ChooseBlockSize(TAppClient& client, net::TWSocket& data);
+    void ReleaseListingStream(TAppClient& client);
+
     TFtpController& FOwner;
 };
 
