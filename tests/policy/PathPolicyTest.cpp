@@ -80,18 +80,27 @@ protected:
     struct TXfer {
         std::string First, Final, Data;
     };
-    // A transfer or listing over a passive connection; with `upload` the
-    // bytes are sent, otherwise whatever arrives is read.
+    // A transfer or listing over a passive connection, made only once the
+    // command has started (a connection to a refused command would stay
+    // open until the next PASV); with `upload` the bytes are sent, otherwise
+    // whatever arrives is read.
     TXfer Xfer(TFtpClient& c, const std::string& command, const std::string* upload = nullptr) {
         TXfer r;
-        auto data = c.Pasv();
+        std::string pasv = c.Cmd("PASV");
+        int n[6] = {};
+        size_t open = pasv.find('(');
+        EXPECT_EQ(std::sscanf(open == std::string::npos ? "" : pasv.c_str() + open + 1, "%d,%d,%d,%d,%d,%d",
+                              &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]),
+                  6)
+            << pasv;
         r.First = c.Cmd(command);
         if (r.First.rfind("150", 0) != 0) return r;
+        ftp::testkit::TRawConn data(n[4] * 256 + n[5]);
         if (upload) {
-            data->Send(*upload);
-            data->Close();
+            data.Send(*upload);
+            data.Close();
         } else {
-            r.Data = data->ReadAll();
+            r.Data = data.ReadAll();
         }
         r.Final = c.Reply();
         return r;
@@ -267,6 +276,199 @@ TEST_F(PathPolicy, DirectoryAndFileOperationsNeedTheirLettersAndAreLogged) {
     TXfer r = Xfer(*c, "RETR vlink/l.txt");
     EXPECT_EQ(r.Data, "content of data/linked/l.txt");
     EXPECT_EQ(r.Final, "226 Transfer complete.");
+}
+
+// An account confined to its home tries every way out it has: dots, absolute
+// paths, doubled and dotted separators, a virtual link followed by "..", a
+// sibling whose name extends the home's, a case variant of the home, and
+// symbolic links inside the home that point outside. Nothing outside may be
+// read, listed, measured, changed or entered; the same table runs for an
+// account with and without "VirtualDir".
+class PathEscape : public PathPolicy {
+protected:
+    void SetUp() override {
+        PathPolicy::SetUp();
+        Outside = Root + "/outside";
+        for (const char* d : {"outside/keep", "srv/ftp2", "srv/FTP", "srv/emptydir"})
+            fs::create_directories(Root + "/" + d);
+        WriteText(Outside + "/victim.txt", "VICTIM");
+        WriteText(Root + "/srv/ftp2/secret2.txt", "SECRET2");
+        WriteText(Root + "/srv/FTP/victim-case.txt", "CASESECRET");
+        WriteText(Root + "/data/datasecret.txt", "DATASECRET");
+        fs::create_directory_symlink(Outside, Home + "/out");
+        fs::create_symlink(Outside + "/victim.txt", Home + "/outfile");
+        fs::create_symlink(Outside + "/newfile", Home + "/dangle");
+    }
+    // Everything outside the home and the link target, with its content.
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        for (auto it = fs::recursive_directory_iterator(Root); it != fs::recursive_directory_iterator();
+             ++it) {
+            const std::string path = it->path().string();
+            if (path == Home || path == Linked || path == Root + "/log" || path == Root + "/conf") {
+                it.disable_recursion_pending();
+                continue;
+            }
+            files[path] = it->is_symlink() ? "link" : it->is_directory() ? "dir" : ReadText(path);
+        }
+        return files;
+    }
+    void RunTable(bool virtualDir) {
+        Account({Entry(Home, "DUEMRYS"), Entry(Linked, "DUEMRYSV", "vlink")},
+                virtualDir ? "VirtualDir=1" : "");
+        const std::string H = Home, O = Outside, home = virtualDir ? "/" : Home;
+        auto c = Start();
+        // The rights are real: inside the home everything works.
+        EXPECT_EQ(Xfer(*c, "RETR a.txt").Data, "content of srv/ftp/a.txt");
+        EXPECT_EQ(c->Cmd("SIZE a.txt").substr(0, 4), "213 ");
+        std::string names = Names(*c, "NLST");
+        EXPECT_NE(names.find("a.txt\r\n"), std::string::npos);
+        EXPECT_NE(names.find("vlink\r\n"), std::string::npos);
+        EXPECT_EQ(names.find("out"), std::string::npos); // links leading outside are not shown
+        EXPECT_EQ(c->Cmd("CWD vlink").substr(0, 4), "250 ");
+        c->Cmd("CWD " + home);
+        const auto before = Snapshot();
+
+        struct {
+            std::string Setup, Command;
+        } rows[] = {
+            {"", "RETR ../ftp2/secret2.txt"},
+            {"", "RETR ../../outside/victim.txt"},
+            {"", "RETR /etc/passwd"},
+            {"", "RETR //etc//passwd"},
+            {"", "RETR /./etc/./passwd"},
+            {"", "RETR " + O + "/victim.txt"},
+            {"", "RETR " + H + "/../ftp2/secret2.txt"},
+            {"", "RETR " + Root + "/srv/ftp2/secret2.txt"},
+            {"", "RETR " + Root + "/srv/FTP/victim-case.txt"},
+            {"", "RETR vlink/../../ftp2/secret2.txt"},
+            {"", "RETR vlink/../../../data/datasecret.txt"},
+            {"", "RETR out/victim.txt"},
+            {"", "RETR outfile"},
+            {"", "SIZE /etc/passwd"},
+            {"", "SIZE ../ftp2/secret2.txt"},
+            {"", "SIZE " + O + "/victim.txt"},
+            {"", "SIZE " + Root + "/srv/FTP/victim-case.txt"},
+            {"", "SIZE vlink/../../../data/datasecret.txt"},
+            {"", "SIZE out/victim.txt"},
+            {"", "SIZE outfile"},
+            {"", "MDTM /etc/passwd"},
+            {"", "MDTM ../ftp2/secret2.txt"},
+            {"", "MDTM " + O + "/victim.txt"},
+            {"", "MDTM " + Root + "/srv/FTP/victim-case.txt"},
+            {"", "MDTM " + H + "/../ftp2/secret2.txt"},
+            {"", "MDTM out/victim.txt"},
+            {"", "MDTM outfile"},
+            {"", "LIST /etc"},
+            {"", "NLST /etc/"},
+            {"", "NLST //etc/"},
+            {"", "LIST .."},
+            {"", "NLST ../"},
+            {"", "LIST ../ftp2/"},
+            {"", "NLST " + Root + "/srv/ftp2/"},
+            {"", "NLST " + Root + "/srv/FTP/"},
+            {"", "NLST " + H + "/.."},
+            {"", "NLST " + H + "/./../"},
+            {"", "NLST vlink/.."},
+            {"", "NLST vlink/../.."},
+            {"", "NLST out/"},
+            {"", "NLST outfile"},
+            {"", "LIST " + O + "/"},
+            {"", "NLST " + Root + "/data/"},
+            {"", "CWD .."},
+            {"", "CDUP"},
+            {"", "CWD ../ftp2"},
+            {"", "CWD /etc"},
+            {"", "CWD //etc"},
+            {"", "CWD /"},
+            {"", "CWD " + H + "/.."},
+            {"", "CWD " + Root + "/srv/ftp2"},
+            {"", "CWD " + Root + "/srv/FTP"},
+            {"", "CWD " + O},
+            {"", "CWD out"},
+            {"", "CWD dangle"},
+            {"", "CWD vlink/.."},
+            {"CWD vlink", "CWD .."},
+            {"CWD vlink", "CDUP"},
+            {"", "STOR ../../outside/new.txt"},
+            {"", "STOR ../ftp2/new.txt"},
+            {"", "STOR " + O + "/victim.txt"},
+            {"", "STOR /" + O + "/victim.txt"},
+            {"", "STOR " + Root + "/srv/FTP/victim-case.txt"},
+            {"", "STOR out/victim.txt"},
+            {"", "STOR outfile"},
+            {"", "STOR dangle"},
+            {"", "APPE ../../outside/victim.txt"},
+            {"", "APPE outfile"},
+            {"", "DELE ../../outside/victim.txt"},
+            {"", "DELE " + O + "/victim.txt"},
+            {"", "DELE " + Root + "/srv/ftp2/secret2.txt"},
+            {"", "DELE vlink/../../ftp2/secret2.txt"},
+            {"", "DELE out/victim.txt"},
+            {"", "RNFR ../../outside/victim.txt"},
+            {"", "RNFR " + O + "/victim.txt"},
+            {"", "RNFR out"},
+            {"RNFR a.txt", "RNTO ../../outside/stolen.txt"},
+            {"RNFR a.txt", "RNTO " + O + "/stolen.txt"},
+            {"RNFR a.txt", "RNTO " + Root + "/srv/ftp2/stolen.txt"},
+            {"RNFR a.txt", "RNTO out/stolen.txt"},
+            {"RNFR a.txt", "RNTO vlink/../../outside/stolen.txt"},
+            {"", "MKD ../../outside/newdir"},
+            {"", "MKD " + O + "/newdir"},
+            {"", "MKD " + Root + "/srv/ftp2/newdir"},
+            {"", "MKD vlink/../../outside/newdir"},
+            {"", "MKD out/newdir"},
+            {"", "MKD dangle"},
+            {"", "RMD ../emptydir"},
+            {"", "RMD " + Root + "/srv/emptydir"},
+            {"", "RMD ../../outside/keep"},
+            {"", "RMD " + O + "/keep"},
+            {"", "RMD out/keep"},
+        };
+        const std::string upload = "EVIL";
+        for (const auto& row : rows) {
+            const std::string& cmd = row.Command;
+            SCOPED_TRACE((virtualDir ? "virtual: " : "real: ") + row.Setup + " / " + cmd);
+            if (!row.Setup.empty()) c->Cmd(row.Setup);
+            const std::string verb = cmd.substr(0, 4);
+            const bool xfer =
+                verb == "RETR" || verb == "LIST" || verb == "NLST" || verb == "STOR" || verb == "APPE";
+            TXfer r = xfer ? Xfer(*c, cmd, verb == "STOR" || verb == "APPE" ? &upload : nullptr)
+                           : TXfer{c->Cmd(cmd), "", ""};
+            const std::string reply = r.Final.empty() ? r.First : r.Final;
+            for (const char* secret : {"VICTIM", "SECRET2", "CASESECRET", "DATASECRET", "root:"}) {
+                EXPECT_EQ(r.Data.find(secret), std::string::npos) << secret;
+                EXPECT_EQ(reply.find(secret), std::string::npos) << secret;
+            }
+            if (verb == "LIST" || verb == "NLST") {
+                for (const char* name :
+                     {"victim", "secret2", "passwd", "keep", "datasecret", "ftp2", "emptydir"})
+                    EXPECT_EQ(r.Data.find(name), std::string::npos) << name << " in " << r.Data;
+            } else if (verb == "CWD " || verb == "CDUP") {
+                EXPECT_TRUE(PathWithin(TPathStyle::Posix, Home, ServerDirectory())) << ServerDirectory();
+            } else if (verb == "SIZE") {
+                EXPECT_EQ(reply, "550 Command failed: File not found.");
+            } else if (verb == "MDTM") {
+                EXPECT_EQ(reply.substr(0, 5), "550 '");
+                EXPECT_NE(reply.find("': no such file or directory."), std::string::npos) << reply;
+            } else {
+                EXPECT_NE(reply[0], '2') << reply;
+            }
+            c->Cmd("CWD " + home);
+        }
+        EXPECT_TRUE(Snapshot() == before);
+        EXPECT_EQ(ReadText(O + "/victim.txt"), "VICTIM");
+    }
+
+    std::string Outside;
+};
+
+TEST_F(PathEscape, EveryWayOutFailsForARealPathAccount) {
+    RunTable(false);
+}
+
+TEST_F(PathEscape, EveryWayOutFailsForAVirtualDirAccount) {
+    RunTable(true);
 }
 
 } // namespace
