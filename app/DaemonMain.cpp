@@ -31,7 +31,7 @@ const char* kUsage =
     "Usage: vendrix-ftpd [options]\n"
     "  --base DIR      program folder holding conf/, lng/ and log/\n"
     "                  (default: the executable's folder)\n"
-    "  --listen ADDR   address to listen on (default 127.0.0.1)\n"
+    "  --listen ADDR   address to listen on (default 0.0.0.0: every address)\n"
     "  --port PORT     port number or service name; overrides the settings\n"
     "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
     "  --write         with --root: anonymous uploads too\n"
@@ -88,7 +88,7 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     for (const app::THeaderLine& line : app::StartupHeaderLines(language)) std::cout << line.Text << "\n";
 
     policy::TFtpController controller(base, language.Hook(), loop);
-    controller.ListenAddr = cl.Listen.empty() ? "127.0.0.1" : cl.Listen;
+    controller.ListenAddr = cl.Listen.empty() ? "0.0.0.0" : cl.Listen;
     controller.PortOverride = cl.Port;
     controller.SessionLog().AddSink(policy::MakeStdoutLogSink([&controller] {
         return policy::ParseColorText(controller.SessionLog().Colors().Text).value_or(policy::TColor{});
