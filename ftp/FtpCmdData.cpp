@@ -215,8 +215,12 @@ void TFtpServer::PassiveAccept(TClient& Client, uint16_t) {
     }
     data.OnSessionClosed = nullptr;
     data.Close();
+    // Without a waiting transfer command the connection gets no handlers: a
+    // client that connects early and is then refused must not see its idle
+    // connection reported as a completed transfer. The command installs its
+    // own handlers when it comes.
     THandlerSet set = THandlerSet::None;
-    switch (Client.CurCmdType) {
+    if (Client.PassiveStart) switch (Client.CurCmdType) {
     case ftpcSTOR: case ftpcAPPE: case ftpcSTOU: set = THandlerSet::Upload; break;
     case ftpcRETR: case ftpcLIST: case ftpcNLST: set = THandlerSet::Download; break;
     default: break;

@@ -183,6 +183,17 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
     EXPECT_EQ(got, "");
 }
 
+TEST_F(Transfers, AnIdleDataConnectionIsNoTransfer) {
+    Server->OnValidateGet = [](TFtpServer&, TFtpCtrlSocket&, TFtpString&, bool& ok) { ok = false; };
+    auto c = LoggedIn();
+    auto early = c->Pasv(); // connected before the command, which is then refused
+    Pump();
+    EXPECT_EQ(c->Cmd("RETR f.txt"), "500 Cannot RETR.");
+    // The next PASV drops the idle connection without a completion reply.
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+}
+
 TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     auto c = LoggedIn();
     EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
