@@ -186,6 +186,10 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
 TEST_F(Transfers, AnIdleDataConnectionIsNoTransfer) {
     Server->OnValidateGet = [](TFtpServer&, TFtpCtrlSocket&, TFtpString&, bool& ok) { ok = false; };
     auto c = LoggedIn();
+    auto list = c->Pasv();
+    EXPECT_EQ(c->Cmd("LIST"), "150 Opening data connection for directory list.");
+    list->ReadAll();
+    EXPECT_EQ(c->Reply(), "226 Transfer complete.");
     auto early = c->Pasv(); // connected before the command, which is then refused
     Pump();
     EXPECT_EQ(c->Cmd("RETR f.txt"), "500 Cannot RETR.");
