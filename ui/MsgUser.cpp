@@ -1,0 +1,47 @@
+#include "MsgUser.h"
+
+#include <QFileInfo>
+
+#include "ui_MsgUser.h"
+
+#include "AccountEditing.h"
+#include "AccountTable.h"
+#include "DialogTexts.h"
+
+namespace vendrix::ui {
+
+TfrmMsgUser::TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+                         QWidget* parent)
+    : QDialog(parent), FCopy(copy), FAccount(std::move(account)), FUi(std::make_unique<Ui::TfrmMsgUser>()) {
+    Ui::TfrmMsgUser& w = *FUi;
+    w.setupUi(this);
+    w.lblEnterMessage->setText(LanguageText(language, "sEnterMessage"));
+    w.lblExitMessage->setText(LanguageText(language, "sExitMessage"));
+    w.cmdSave->setText(LanguageText(language, "sSave"));
+    w.cmdClose->setText(LanguageText(language, "sClose"));
+    const std::pair<QLineEdit*, policy::TAccountKey> fields[] = {
+        {w.txtEnterMessage, policy::TAccountKey::EnterMessage}, {w.txtExitMessage, policy::TAccountKey::ExitMessage}};
+    for (const auto& [field, key] : fields) {
+        const QString path = QString::fromStdString(FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, ""));
+        if (!path.isEmpty() && QFileInfo(path).isFile()) field->setText(path);
+    }
+    for (auto [button, field] : {std::pair{w.cmdEnterMessage, w.txtEnterMessage},
+                                 std::pair{w.cmdExitMessage, w.txtExitMessage}})
+        connect(button, &QToolButton::clicked, this, [this, field = field] {
+            const QString path = PickFile(this, QStringLiteral("Text File (*.txt)"), field->text());
+            if (!path.isEmpty()) field->setText(path);
+        });
+    connect(w.cmdSave, &QPushButton::clicked, this, &TfrmMsgUser::Save);
+    connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TfrmMsgUser::~TfrmMsgUser() = default;
+
+void TfrmMsgUser::Save() {
+    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::EnterMessage,
+                               WithoutQuotes(FUi->txtEnterMessage->text()));
+    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::ExitMessage,
+                               WithoutQuotes(FUi->txtExitMessage->text()));
+}
+
+} // namespace vendrix::ui
