@@ -1,0 +1,94 @@
+// vendrix-ftp: the desktop program. The controller's event loop runs inside
+// Qt's; a second start for the same base folder brings the running window to
+// the front and ends.
+#include "CommandLine.h"
+#include "ControlChannel.h"
+#include "ControlClient.h"
+#include "ControlPath.h"
+#include "DesktopApp.h"
+#include "Version.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <csignal>
+#include <iostream>
+
+using namespace vendrix;
+
+namespace {
+
+const char* kUsage = "Usage: vendrix-ftp [options]\n"
+                     "  --base DIR      program folder holding conf/, lng/ and log/\n"
+                     "                  (default: the executable's folder)\n"
+                     "  --listen ADDR   address to listen on (default: every address)\n"
+                     "  --port PORT     port number or service name; overrides the settings\n"
+                     "  --send TEXT     hand TEXT (/start, /stop, /restart, /close, /hidetray,\n"
+                     "                  /showtray) to the instance running for the base folder\n"
+                     "  -hidetray       start without the tray icon (also /hidetray)\n"
+                     "  --help          this text\n"
+                     "  --version       the version\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (cl.Error.empty() && !cl.Root.empty()) cl.Error = "--root is an option of vendrix-ftpd";
+    if (!cl.Error.empty()) {
+        std::cerr << "vendrix-ftp: " << cl.Error << "\n" << kUsage;
+        return 2;
+    }
+    if (cl.Help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (cl.Version) {
+        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
+        return 0;
+    }
+    const std::string base = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
+    if (cl.Send) {
+        app::TControlAnswer answer = app::SendCommand(base, *cl.Send);
+        if (!answer.Ok()) {
+            std::cerr << "vendrix-ftp: " << answer.Text << "\n";
+            return 1;
+        }
+        std::cout << answer.Text << "\n";
+        return 0;
+    }
+
+    app::TControlChannel channel(net::TEventLoop::Instance(), app::ControlSocketPath(base));
+    try {
+        channel.Listen();
+    } catch (const app::TControlAlreadyRunning&) {
+        app::TControlAnswer answer = app::Activate(base);
+        if (!answer.Ok()) {
+            std::cerr << "vendrix-ftp: " << answer.Text << "\n";
+            return 1;
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        // The server still serves; only remote control is unavailable.
+        std::cerr << "vendrix-ftp: no control channel: " << e.what() << "\n";
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("vendrix-ftp");
+    QApplication::setWindowIcon(QIcon(":/images/vendrix-ftp.svg"));
+    // Hiding the window to the tray is not the end of the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    int status = 0;
+    {
+        ui::TDesktopOptions options;
+        options.Base = base;
+        options.HideTray = cl.HideTray;
+        if (!cl.Listen.empty()) options.ListenAddr = cl.Listen;
+        options.Port = cl.Port;
+        ui::TDesktopApp desktop(options, channel.Listening() ? &channel : nullptr);
+        QObject::connect(&desktop, &ui::TDesktopApp::Finished, &application, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+        status = QApplication::exec();
+    }
+    channel.Close();
+    return status;
+}

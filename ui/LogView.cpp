@@ -1,0 +1,70 @@
+#include "LogView.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace vendrix::ui {
+
+namespace {
+// Set once the view holds a line, even an empty one.
+const char* const kHasLines = "vendrixHasLines";
+} // namespace
+
+QColor ToQColor(const policy::TColor& c) {
+    return QColor(c.Red, c.Green, c.Blue);
+}
+
+void SetUpLogView(QPlainTextEdit& view) {
+    view.setReadOnly(true);
+    view.setLineWrapMode(QPlainTextEdit::NoWrap);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Each line is one block; the document drops the first when full.
+    view.setMaximumBlockCount(kMaxLogLines);
+    view.setUndoRedoEnabled(false);
+}
+
+void ApplyLogAppearance(QPlainTextEdit& view, const policy::TLogColors& colors,
+                        const policy::TLogFont& font) {
+    QPalette palette = view.palette();
+    QColor back = ToQColor(policy::ParseColorText(colors.Back).value_or(policy::TColor{255, 255, 255}));
+    QColor text = ToQColor(policy::ParseColorText(colors.Text).value_or(policy::TColor{}));
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, back);
+        palette.setColor(group, QPalette::Text, text);
+    }
+    view.setPalette(palette);
+    QFont f(QString::fromStdString(font.Name));
+    if (font.Size > 0) f.setPointSize(font.Size);
+    f.setBold(font.Style & 1);
+    f.setItalic(font.Style & 2);
+    f.setUnderline(font.Style & 4);
+    f.setStrikeOut(font.Style & 8);
+    view.setFont(f);
+}
+
+void ClearLogView(QPlainTextEdit& view) {
+    view.clear();
+    view.setProperty(kHasLines, false);
+}
+
+void AppendLogLine(QPlainTextEdit& view, const std::vector<policy::TColoredRun>& runs, bool bold) {
+    QTextCursor cursor(view.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    // The empty document already has the block the first line goes into.
+    if (view.property(kHasLines).toBool()) cursor.insertBlock();
+    view.setProperty(kHasLines, true);
+    for (const policy::TColoredRun& run : runs) {
+        QTextCharFormat format;
+        format.setForeground(ToQColor(run.Color));
+        if (bold) format.setFontWeight(QFont::Bold);
+        cursor.insertText(QString::fromStdString(run.Text), format);
+    }
+    cursor.endEditBlock();
+    view.moveCursor(QTextCursor::End);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+}
+
+} // namespace vendrix::ui

@@ -1,0 +1,25 @@
+// The log view: lines of coloured runs appended at the end, at most
+// kMaxLogLines lines (the oldest goes first), drawn with the "Color" and
+// "Font" settings.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <string>
+#include <vector>
+
+#include "LogAppearance.h"
+#include "TaggedText.h"
+
+namespace vendrix::ui {
+
+inline constexpr int kMaxLogLines = 5000;
+
+// Read-only, no wrap, both scroll bars, bounded.
+void SetUpLogView(QPlainTextEdit& view);
+void ApplyLogAppearance(QPlainTextEdit& view, const policy::TLogColors& colors, const policy::TLogFont& font);
+void ClearLogView(QPlainTextEdit& view);
+// One line made of runs; the caret and the view move to the end.
+void AppendLogLine(QPlainTextEdit& view, const std::vector<policy::TColoredRun>& runs, bool bold = false);
+QColor ToQColor(const policy::TColor& color);
+
+} // namespace vendrix::ui

@@ -1,0 +1,278 @@
+#include "Main.h"
+
+#include "ui_Main.h"
+
+#include "About.h"
+#include "LogView.h"
+#include "StartupHeader.h"
+#include "UserList.h"
+#include "WindowPlacement.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace vendrix::ui {
+
+TfrmMain::TfrmMain(policy::TFtpController& controller, app::TLanguage& language, QWidget* parent)
+    : QMainWindow(parent), FController(controller), FLanguage(language),
+      FUi(std::make_unique<Ui::TfrmMain>()) {
+    FUi->setupUi(this);
+    setWindowIcon(QIcon(":/images/vendrix-ftp.svg"));
+    setMinimumSize(policy::kMinWindowWidth, policy::kMinWindowHeight);
+    SetUpLogView(*FUi->Info);
+    SetUpUserList(*FUi->UserBox);
+    FSorter = new TUserListSorter(*FUi->UserBox);
+
+    FStatusUsers = new QLabel(this);
+    FStatusUsers->setObjectName("lblStatusUsers");
+    FStatusUsers->setFixedWidth(100);
+    FStatusFill = new QLabel(this);
+    FStatusFill->setObjectName("lblStatusFill");
+    FStatusSpeed = new QLabel(this);
+    FStatusSpeed->setObjectName("lblStatusSpeed");
+    FStatusSpeed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FStatusSpeed->setMinimumWidth(110);
+    statusBar()->addWidget(FStatusUsers);
+    statusBar()->addWidget(FStatusFill, 1);
+    statusBar()->addPermanentWidget(FStatusSpeed);
+
+    FUserPopup = new QMenu(this);
+    FUserPopup->setObjectName("popUser");
+    FUserPopup->addActions({FUi->popKick, FUi->popBanIP, FUi->popAbort, FUi->popCopyIP});
+    connect(FUserPopup, &QMenu::aboutToShow, this, &TfrmMain::UpdateUserPopup);
+    FTrayMenu = new QMenu(this);
+    FTrayMenu->setObjectName("popTray");
+    FTrayMenu->addActions({FUi->popTrayStart, FUi->popTrayStop});
+    FTrayMenu->addSeparator();
+    FTrayMenu->addAction(FUi->popTrayExit);
+    // Stopped until the server's start event says otherwise.
+    ServerStateChanged(false);
+
+    ConnectCommands();
+    FController.AddObserver(this);
+    FLogSink = FController.SessionLog().AddSink([this](const std::string& line) {
+        auto text = policy::ParseColorText(FController.SessionLog().Colors().Text).value_or(policy::TColor{});
+        AppendLogLine(*FUi->Info, policy::RenderTagged(line, text));
+    });
+    for (const policy::TUserRow& row : FController.Users())
+        UserAdded(row);
+
+    FSecondTimer.setInterval(1000);
+    connect(&FSecondTimer, &QTimer::timeout, this, [this] {
+        FStatusSpeed->setText(
+            QString::fromStdString(app::TotalSpeedText(FController.SpeedLimiter().TotalSpeed())));
+        RefreshPanel();
+    });
+    FSecondTimer.start();
+    RefreshPanel();
+}
+
+TfrmMain::~TfrmMain() {
+    FController.SessionLog().RemoveSink(FLogSink);
+    FController.RemoveObserver(this);
+}
+
+QString TfrmMain::Tr(std::string_view key) const {
+    return QString::fromStdString(FLanguage.Translate(key));
+}
+
+void TfrmMain::ConnectCommands() {
+    Ui::TfrmMain& w = *FUi;
+    connect(w.mnuClear, &QAction::triggered, this, [this] { ClearLogView(*FUi->Info); });
+    connect(w.mnuQuit, &QAction::triggered, this, &QWidget::close);
+    connect(w.popTrayExit, &QAction::triggered, this, &QWidget::close);
+    for (QAction* start : {w.mnuStart, w.popTrayStart})
+        connect(start, &QAction::triggered, this, [this] { FController.StartServer(); });
+    for (QAction* stop : {w.mnuStop, w.popTrayStop})
+        connect(stop, &QAction::triggered, this, [this] { FController.StopServer(); });
+    connect(w.mnuRestart, &QAction::triggered, this, [this] { FController.RestartServer(); });
+    connect(w.mnuOnlineHelp, &QAction::triggered, this, [this] {
+        QMessageBox box(QMessageBox::Information, Tr("sFTP"), Tr("sShowHelp"), QMessageBox::Ok, this);
+        box.setObjectName("msgShowHelp");
+        box.exec();
+    });
+    connect(w.mnuAbout, &QAction::triggered, this, [this] {
+        TfrmAbout about(FLanguage, this);
+        about.exec();
+    });
+    connect(w.UserBox, &QWidget::customContextMenuRequested, this, &TfrmMain::ShowUserPopup);
+    connect(w.UserBox, &QTreeWidget::itemSelectionChanged, this, &TfrmMain::RefreshPanel);
+    auto onSelected = [this](bool (policy::TFtpController::*op)(int32_t)) {
+        return [this, op] {
+            if (int32_t id = SelectedUserID(*FUi->UserBox)) (FController.*op)(id);
+        };
+    };
+    connect(w.popKick, &QAction::triggered, this, onSelected(&policy::TFtpController::Kick));
+    connect(w.popBanIP, &QAction::triggered, this, onSelected(&policy::TFtpController::Ban));
+    connect(w.popAbort, &QAction::triggered, this, onSelected(&policy::TFtpController::Abort));
+}
+
+void TfrmMain::LoadAppearance() {
+    policy::TSettings settings = FController.SettingsFile().Load();
+    ApplyLogAppearance(*FUi->Info, policy::ReadLogColors(settings), policy::ReadLogFont(settings));
+}
+
+void TfrmMain::LoadLanguage(bool first) {
+    FLanguage.Load(FController.SettingsFile().Load());
+    Ui::TfrmMain& w = *FUi;
+    QApplication::setApplicationDisplayName(Tr("sFTP"));
+    if (first) {
+        policy::TColor text =
+            policy::ParseColorText(FController.SessionLog().Colors().Text).value_or(policy::TColor{});
+        for (const app::THeaderLine& line : app::StartupHeaderLines(FLanguage)) {
+            policy::TColor color = line.Warning ? policy::TColor{255, 0, 0} : text;
+            AppendLogLine(*w.Info, {{line.Text, color}}, line.Warning);
+        }
+    }
+    setWindowTitle(Tr("sFTP"));
+    const std::pair<QAction*, const char*> actions[] = {
+        {w.mnuClear, "sClear"},         {w.mnuStart, "sStart"},       {w.mnuStop, "sStop"},
+        {w.mnuUser, "sUser"},           {w.mnuFTP, "sMnuFTP"},        {w.mnuOnlineHelp, "sOnlineHelp"},
+        {w.mnuAbout, "sAbout"},         {w.mnuIPAccess, "sIPAccess"}, {w.mnuColor, "sfrmColor"},
+        {w.mnuSound, "sSound"},         {w.mnuQuit, "sQuit"},         {w.popBanIP, "sBanIP"},
+        {w.popKick, "sDisconnectUser"}, {w.popAbort, "sAbortUser"},   {w.popCopyIP, "sPasteIP"},
+        {w.popTrayStart, "sStart"},     {w.popTrayStop, "sStop"},     {w.popTrayExit, "sQuit"},
+    };
+    for (const auto& [action, key] : actions)
+        action->setText(Tr(key));
+    const std::pair<QMenu*, const char*> menus[] = {
+        {w.mnuFile, "sFile"}, {w.mnuServer, "sServer"}, {w.mnuSetup, "sSetup"}, {w.mnuHelp, "sHelp"}};
+    for (const auto& [menu, key] : menus)
+        menu->setTitle(Tr(key));
+    w.pgcMain->setTabText(0, Tr("sMain"));
+    w.pgcMain->setTabText(1, Tr("sUMain"));
+    const std::pair<QLabel*, const char*> labels[] = {
+        {w.lblConnect, "sConnect"},
+        {w.lblHostname, "sHostname"},
+        {w.lblStatus, "Status"},
+        {w.lblIdleTime, "sIdleTime"},
+        {w.lblTransfert, "sTransfert"},
+        {w.lblTempRest, "sTempRest"},
+        {w.lblSessDown, "sSessDown"},
+        {w.lblSessUp, "sSessUp"},
+        {w.lblTotalDownload, "sTotalDownload"},
+        {w.lblTotalUpload, "sTotalUpload"},
+    };
+    for (const auto& [label, key] : labels)
+        label->setText(Tr(key));
+    w.UserBox->setHeaderLabels({Tr("sIDNum"), Tr("sUsername"), Tr("sIP")});
+    RefreshPanel();
+    FController.RefreshStatus();
+}
+
+// --- the user list and the information panel -------------------------------------
+
+void TfrmMain::UserAdded(const policy::TUserRow& row) {
+    AddUserRow(*FUi->UserBox, row);
+}
+void TfrmMain::UserChanged(const policy::TUserRow& row) {
+    ChangeUserRow(*FUi->UserBox, row);
+}
+void TfrmMain::UserRemoved(int32_t id) {
+    RemoveUserRow(*FUi->UserBox, id);
+}
+
+void TfrmMain::RefreshPanel() {
+    auto translate = [this](std::string_view key) { return FLanguage.Translate(key); };
+    const policy::TAppClient* client = FController.FindClient(SelectedUserID(*FUi->UserBox));
+    if (!client) {
+        ShowPanel(app::EmptySessionPanel(translate));
+        return;
+    }
+    ShowPanel(app::DescribeSession(app::FactsOf(*client), net::TEventLoop::Tick(), translate));
+}
+
+void TfrmMain::ShowPanel(const app::TSessionPanel& p) {
+    Ui::TfrmMain& w = *FUi;
+    auto q = [](const std::string& s) { return QString::fromStdString(s); };
+    w.txtHost->setText(q(p.Host));
+    w.lblConnectTime->setText(q(p.Connected));
+    w.lblIdle->setText(q(p.Idle));
+    w.txtFile->setText(q(p.File));
+    w.txtFile->setCursorPosition(0);
+    w.lblBytes->setText(q(p.Transferred + " / " + p.Size));
+    w.lblTransferTime->setText(q(p.TransferTime));
+    w.lblTimeLeft->setText(q(p.TimeLeft));
+    w.lblSpeed->setText(q(p.Speed));
+    w.prgTransfer->setValue(p.Progress);
+    w.lblTransferStatus->setText(q(p.Status));
+    w.lblSessDownKB->setText(q(p.SessionDownload));
+    w.lblSessUpKB->setText(q(p.SessionUpload));
+    w.lblTotalDownKB->setText(q(p.TotalDownload));
+    w.lblTotalUpKB->setText(q(p.TotalUpload));
+}
+
+void TfrmMain::ShowUserPopup(const QPoint& pos) {
+    FUserPopup->popup(FUi->UserBox->viewport()->mapToGlobal(pos));
+}
+
+void TfrmMain::UpdateUserPopup() {
+    const bool selected = SelectedUserID(*FUi->UserBox) != 0;
+    for (QAction* a : {FUi->popKick, FUi->popBanIP, FUi->popAbort, FUi->popCopyIP})
+        a->setEnabled(selected);
+}
+
+// --- status and server state ---------------------------------------------------------
+
+void TfrmMain::StatusChanged(const policy::TServerStatus& status) {
+    FStatusUsers->setText(QString::fromStdString(status.UserCountText));
+}
+
+void TfrmMain::ServerStateChanged(bool running) {
+    for (QAction* a : {FUi->mnuStart, FUi->popTrayStart})
+        a->setEnabled(!running);
+    for (QAction* a : {FUi->mnuStop, FUi->popTrayStop})
+        a->setEnabled(running);
+}
+
+// --- showing, minimising and closing ---------------------------------------------------
+
+void TfrmMain::ShowAndRaise() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && FMinimizeToTray)
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) hide();
+        });
+}
+
+bool TfrmMain::ConfirmClose() {
+    if (FController.SettingsFile().ReadBool(policy::TSetting::DisableExitMessage)) return true;
+    QMessageBox box(QMessageBox::Question, Tr("sFTP"), Tr("sShutDown"), QMessageBox::Yes | QMessageBox::No,
+                    this);
+    box.setObjectName("msgShutDown");
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TfrmMain::SavePlacement() {
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    try {
+        policy::WriteWindowPlacement(FController.SettingsFile(),
+                                     {normal.x(), normal.y(), normal.width(), normal.height()});
+    } catch (const std::exception& e) {
+        // The window closes all the same; the reason goes to the log.
+        FController.LogText(e.what());
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    SavePlacement();
+    FSecondTimer.stop();
+    event->accept();
+    emit Closing();
+}
+
+} // namespace vendrix::ui

@@ -1,0 +1,86 @@
+// The main window: the log view, the user list with its information panel,
+// the status bar and the menus. A view of the controller: it shows what the
+// controller tells it and hands every command back to the controller.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTimer>
+#include <memory>
+
+#include "FtpController.h"
+#include "LanguageFile.h"
+#include "SessionPanel.h"
+
+namespace Ui {
+class TfrmMain;
+}
+
+namespace vendrix::ui {
+
+class TUserListSorter;
+
+class TfrmMain : public QMainWindow, public policy::TControllerObserver {
+    Q_OBJECT
+public:
+    TfrmMain(policy::TFtpController& controller, app::TLanguage& language, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    Ui::TfrmMain& Widgets() { return *FUi; }
+    QMenu& UserPopup() { return *FUserPopup; }
+    QMenu& TrayMenu() { return *FTrayMenu; }
+    QLabel& StatusUsers() { return *FStatusUsers; }
+    QLabel& StatusSpeed() { return *FStatusSpeed; }
+
+    // Colours and font of the log view from the settings.
+    void LoadAppearance();
+    // Reads the current language and applies every caption; the first load
+    // after start also writes the header lines into the log view.
+    void LoadLanguage(bool first);
+    // Shows the selected session's details, or the empty panel.
+    void RefreshPanel();
+    // Restores a minimised window and brings it to the front.
+    void ShowAndRaise();
+    // Minimising hides the window while the tray icon can bring it back.
+    void SetMinimizeToTray(bool on) { FMinimizeToTray = on; }
+
+    // policy::TControllerObserver
+    void UserAdded(const policy::TUserRow& row) override;
+    void UserChanged(const policy::TUserRow& row) override;
+    void UserRemoved(int32_t id) override;
+    void StatusChanged(const policy::TServerStatus& status) override;
+    void ServerStateChanged(bool running) override;
+
+signals:
+    // The close was confirmed and the placement saved.
+    void Closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ConnectCommands();
+    void ShowUserPopup(const QPoint& pos);
+    void UpdateUserPopup();
+    void ShowPanel(const app::TSessionPanel& panel);
+    bool ConfirmClose();
+    void SavePlacement();
+    QString Tr(std::string_view key) const;
+
+    policy::TFtpController& FController;
+    app::TLanguage& FLanguage;
+    std::unique_ptr<Ui::TfrmMain> FUi;
+    QMenu* FUserPopup;
+    QMenu* FTrayMenu;
+    QLabel* FStatusUsers;
+    QLabel* FStatusFill;
+    QLabel* FStatusSpeed;
+    TUserListSorter* FSorter;
+    QTimer FSecondTimer;
+    int FLogSink = 0;
+    bool FMinimizeToTray = false;
+};
+
+} // namespace vendrix::ui
