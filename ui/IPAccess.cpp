@@ -1,0 +1,94 @@
+#include "IPAccess.h"
+
+#include <QKeyEvent>
+
+#include "ui_IPAccess.h"
+
+#include "DialogTexts.h"
+
+namespace vendrix::ui {
+
+TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent)
+    : QDialog(parent), FSettings(settings), FUi(std::make_unique<Ui::TfrmIPAccess>()) {
+    Ui::TfrmIPAccess& w = *FUi;
+    w.setupUi(this);
+    auto tr = [&](std::string_view key) { return LanguageText(language, key); };
+    setWindowTitle(tr("sIPAccess"));
+    const std::pair<QWidget*, const char*> captions[] = {
+        {w.optDeny, "sIPDeny"}, {w.optAllow, "sIPAccept"}, {w.lblIPList, "sIPListRes"}, {w.lblIP, "sIP"},
+        {w.cmdAdd, "sAdd"},     {w.cmdModify, "sModify"},  {w.cmdDel, "sDel"},           {w.cmdClose, "sClose"}};
+    for (const auto& [widget, key] : captions) widget->setProperty("text", tr(key));
+    FilterKeys(*w.txtIP, kDigits + ".*");
+
+    const policy::TSettings s = FSettings.Load();
+    FDeny = s.ReadIpList(policy::TIpList::Deny);
+    FAllow = s.ReadIpList(policy::TIpList::Allow);
+    w.optDeny->setChecked(true);
+    ShowList();
+
+    connect(w.optDeny, &QRadioButton::toggled, this, &TfrmIPAccess::ShowList);
+    connect(w.lstIP, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { FUi->txtIP->setText(item->text()); });
+    connect(w.cmdAdd, &QPushButton::clicked, this, [this] {
+        const QString text = FUi->txtIP->text();
+        if (text.isEmpty()) return;
+        Shown().push_back(text.toStdString());
+        FUi->lstIP->addItem(text);
+        FUi->txtIP->clear();
+    });
+    connect(w.cmdModify, &QPushButton::clicked, this, [this] {
+        const int row = FUi->lstIP->currentRow();
+        if (row < 0 || !FUi->lstIP->currentItem()->isSelected()) return;
+        const QString text = FUi->txtIP->text();
+        Shown()[std::size_t(row)] = text.toStdString();
+        FUi->lstIP->item(row)->setText(text);
+        FUi->txtIP->clear();
+    });
+    connect(w.cmdDel, &QPushButton::clicked, this, [this] {
+        const int row = FUi->lstIP->currentRow();
+        if (row < 0 || !FUi->lstIP->currentItem()->isSelected()) return;
+        Shown().erase(Shown().begin() + row);
+        delete FUi->lstIP->takeItem(row);
+        FUi->txtIP->clear();
+    });
+    connect(w.cmdClose, &QPushButton::clicked, this, &TfrmIPAccess::SaveAndClose);
+}
+
+TfrmIPAccess::~TfrmIPAccess() = default;
+
+std::vector<std::string>& TfrmIPAccess::Shown() { return FUi->optAllow->isChecked() ? FAllow : FDeny; }
+
+void TfrmIPAccess::ShowList() {
+    FUi->lstIP->clear();
+    for (const std::string& pattern : Shown()) FUi->lstIP->addItem(QString::fromStdString(pattern));
+}
+
+void TfrmIPAccess::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        SaveAndClose();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmIPAccess::SaveAndClose() {
+    // A pattern emptied by Modify is left out: written as an empty key it
+    // would end the list for every reader and silently drop the ones after.
+    auto filled = [](const std::vector<std::string>& list) {
+        std::vector<std::string> kept;
+        for (const std::string& pattern : list)
+            if (!pattern.empty()) kept.push_back(pattern);
+        return kept;
+    };
+    try {
+        FSettings.Update([&](policy::TIniDocument& doc) {
+            policy::WriteIpList(doc, policy::TIpList::Deny, filled(FDeny));
+            policy::WriteIpList(doc, policy::TIpList::Allow, filled(FAllow));
+        });
+    } catch (const std::exception& e) {
+        ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));
+        return;
+    }
+    accept();
+}
+
+} // namespace vendrix::ui

@@ -1,0 +1,41 @@
+// The IP access dialog: the deny and allow lists of the settings file.
+// Close and Escape save both lists; the title bar's close button does not.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LanguageFile.h"
+#include "SettingsFile.h"
+
+namespace Ui {
+class TfrmIPAccess;
+}
+
+namespace vendrix::ui {
+
+class TfrmIPAccess : public QDialog {
+    Q_OBJECT
+public:
+    TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent = nullptr);
+    ~TfrmIPAccess() override;
+
+    Ui::TfrmIPAccess& Widgets() { return *FUi; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::vector<std::string>& Shown();
+    void ShowList();
+    void SaveAndClose();
+
+    policy::TSettingsFile& FSettings;
+    std::unique_ptr<Ui::TfrmIPAccess> FUi;
+    std::vector<std::string> FDeny;
+    std::vector<std::string> FAllow;
+};
+
+} // namespace vendrix::ui

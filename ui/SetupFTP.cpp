@@ -1,0 +1,190 @@
+#include "SetupFTP.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "ui_SetupFTP.h"
+
+#include "AtomicFile.h"
+#include "DialogTexts.h"
+#include "LanguageList.h"
+
+namespace vendrix::ui {
+
+namespace {
+
+// One argument of an Exec line: quoted when it holds anything but plain
+// characters, with the escapes the desktop entry format asks for.
+std::string ExecArgument(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += '"';
+    // The value itself is a string in which "\" is escaped once more, and a
+    // "%" would be taken for a field code.
+    std::string value;
+    for (char c : quoted) {
+        if (c == '\\') value += '\\';
+        if (c == '%') value += '%';
+        value += c;
+    }
+    return value;
+}
+
+} // namespace
+
+std::string AutostartEntryPath() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config)) config = QDir::homePath() + "/.config";
+    return (config + "/autostart/vendrix-ftp.desktop").toStdString();
+}
+
+std::string AutostartEntryText(const std::string& program, const std::string& baseFolder) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Vendrix FTP Server\n"
+           "Exec=" +
+           ExecArgument(program) + " --base " + ExecArgument(baseFolder) +
+           "\n"
+           "Icon=vendrix-ftp\n"
+           "Terminal=false\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+TfrmSetupFTP::TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile& settings,
+                           std::string languageFolder, std::string baseFolder, QWidget* parent)
+    : QDialog(parent), FLanguage(language), FSettings(settings), FBase(std::move(baseFolder)),
+      FUi(std::make_unique<Ui::TfrmSetupFTP>()) {
+    Ui::TfrmSetupFTP& w = *FUi;
+    w.setupUi(this);
+    auto tr = [this](std::string_view key) { return LanguageText(FLanguage, key); };
+    setWindowTitle(tr("sSetupFTP"));
+    const std::pair<QWidget*, const char*> captions[] = {{w.lblPort, "sFTPPort"},
+                                                         {w.lblMaxUser, "sMaxUser1"},
+                                                         {w.lblNoULim, "sNoULim"},
+                                                         {w.lblRestart, "sRestart"},
+                                                         {w.lblEnterMessage, "sEnterMessage"},
+                                                         {w.lblExitMessage, "sExitMessage"},
+                                                         {w.lblLangue, "sLangue"},
+                                                         {w.cmdSave, "sSave"},
+                                                         {w.cmdClose, "sClose"},
+                                                         {w.chkRun, "sRun"},
+                                                         {w.chkTray, "sTray"},
+                                                         {w.chkHideVersion, "sHideVersion"},
+                                                         {w.chkDisableNOOP, "sDisableNOOP"},
+                                                         {w.chkDisableExitMsg, "sDisableExitMsg"}};
+    for (const auto& [widget, key] : captions)
+        widget->setProperty("text", tr(key));
+    w.chkDisableNOOP->setVisible(false);
+
+    FilterKeys(*w.txtPort, kDigits + "-");
+    FilterKeys(*w.txtMaxUser, kDigits);
+    FilterKeys(*w.txtMaxKS, kDigits + "-");
+
+    for (const std::string& name : app::ListLanguages(languageFolder))
+        w.cboLangue->addItem(QString::fromStdString(name));
+
+    const policy::TSettings s = FSettings.Load();
+    using policy::TSetting;
+    auto text = [&](TSetting setting) { return QString::fromStdString(s.ReadString(setting)); };
+    const QString port = text(TSetting::Port);
+    w.txtPort->setText(port.isEmpty() ? QStringLiteral("21") : port);
+    w.txtMaxUser->setText(QString::number(s.ReadInteger(TSetting::MaxUser)));
+    w.txtMaxKS->setText(QString::number(s.ReadInteger(TSetting::GlobalMaxKS)));
+    w.chkDisableNOOP->setChecked(s.ReadBool(TSetting::DisableNoop));
+    w.chkDisableExitMsg->setChecked(s.ReadBool(TSetting::DisableExitMessage));
+    w.chkTray->setChecked(s.ReadBool(TSetting::TrayIcon));
+    w.chkHideVersion->setChecked(s.ReadBool(TSetting::HideVersion));
+    for (auto [field, setting] : {std::pair{w.txtEnterMessage, TSetting::EnterMessage},
+                                  std::pair{w.txtExitMessage, TSetting::ExitMessage}}) {
+        const QString path = text(setting);
+        if (!path.isEmpty() && QFileInfo(path).isFile()) field->setText(path);
+    }
+    w.txtPasvIP->setText(text(TSetting::PasvIP));
+    w.txtLowPasv->setText(QString::number(s.ReadInteger(TSetting::LowPasv)));
+    w.txtHighPasv->setText(QString::number(s.ReadInteger(TSetting::HighPasv)));
+    QString chosen = text(TSetting::LangFile);
+    if (w.cboLangue->findText(chosen, Qt::MatchFixedString) < 0)
+        chosen = QString::fromUtf8(app::kDefaultLanguage);
+    w.cboLangue->setCurrentIndex(w.cboLangue->findText(chosen, Qt::MatchFixedString));
+    w.chkRun->setChecked(QFileInfo(QString::fromStdString(AutostartEntryPath())).isFile());
+    w.cmdSave->setEnabled(false);
+
+    auto enableSave = [this] { FUi->cmdSave->setEnabled(true); };
+    for (QLineEdit* field : {w.txtPort, w.txtMaxUser, w.txtMaxKS, w.txtPasvIP, w.txtLowPasv, w.txtHighPasv,
+                             w.txtEnterMessage, w.txtExitMessage})
+        connect(field, &QLineEdit::textChanged, this, enableSave);
+    for (QCheckBox* box : {w.chkDisableNOOP, w.chkDisableExitMsg, w.chkTray, w.chkHideVersion, w.chkRun})
+        connect(box, &QCheckBox::toggled, this, enableSave);
+    connect(w.cboLangue, &QComboBox::currentIndexChanged, this, enableSave);
+    OnFocusLeave(*w.txtHighPasv, [this] { CheckRange(); });
+    for (auto [button, field] :
+         {std::pair{w.cmdEnterMessage, w.txtEnterMessage}, std::pair{w.cmdExitMessage, w.txtExitMessage}})
+        connect(button, &QToolButton::clicked, this, [this, field = field] {
+            const QString path = PickFile(this, QStringLiteral("Text File (*.txt)"), field->text());
+            if (!path.isEmpty()) field->setText(path);
+        });
+    connect(w.cmdSave, &QPushButton::clicked, this, &TfrmSetupFTP::Save);
+    connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TfrmSetupFTP::~TfrmSetupFTP() = default;
+
+void TfrmSetupFTP::CheckRange() {
+    int64_t low = 0;
+    int64_t high = 0;
+    if (!ReadInteger(this, FUi->txtHighPasv->text(), high) ||
+        !ReadInteger(this, FUi->txtLowPasv->text(), low))
+        return;
+    if (high != 0 && low != 0 && low >= high) {
+        ShowMessage(this, LanguageText(FLanguage, "sErrPASVLower"), QStringLiteral("msgErrPASVLower"));
+        FUi->txtHighPasv->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TfrmSetupFTP::Save() {
+    Ui::TfrmSetupFTP& w = *FUi;
+    using policy::TSetting;
+    try {
+        FSettings.Update([&](policy::TIniDocument& doc) {
+            auto text = [&](TSetting setting, const QString& value) {
+                policy::WriteTextSetting(doc, setting, value.toStdString());
+            };
+            text(TSetting::Port, w.txtPort->text());
+            text(TSetting::MaxUser, w.txtMaxUser->text());
+            // Without any language file there is nothing to choose; the
+            // stored name stays.
+            if (w.cboLangue->currentIndex() >= 0) text(TSetting::LangFile, w.cboLangue->currentText());
+            text(TSetting::GlobalMaxKS, w.txtMaxKS->text());
+            text(TSetting::PasvIP, w.txtPasvIP->text());
+            text(TSetting::LowPasv, w.txtLowPasv->text());
+            text(TSetting::HighPasv, w.txtHighPasv->text());
+            policy::WriteBoolSetting(doc, TSetting::DisableNoop, w.chkDisableNOOP->isChecked());
+            policy::WriteBoolSetting(doc, TSetting::DisableExitMessage, w.chkDisableExitMsg->isChecked());
+            policy::WriteBoolSetting(doc, TSetting::TrayIcon, w.chkTray->isChecked());
+            policy::WriteBoolSetting(doc, TSetting::HideVersion, w.chkHideVersion->isChecked());
+            policy::WriteTextSetting(doc, TSetting::EnterMessage, WithoutQuotes(w.txtEnterMessage->text()));
+            policy::WriteTextSetting(doc, TSetting::ExitMessage, WithoutQuotes(w.txtExitMessage->text()));
+        });
+        const QString entry = QString::fromStdString(AutostartEntryPath());
+        if (w.chkRun->isChecked()) {
+            QDir().mkpath(QFileInfo(entry).absolutePath());
+            QString program = QCoreApplication::applicationFilePath();
+            if (QFileInfo(program).fileName() != QStringLiteral("vendrix-ftp"))
+                program = QStringLiteral("vendrix-ftp");
+            policy::WriteFileAtomic(entry.toStdString(), AutostartEntryText(program.toStdString(), FBase));
+        } else if (QFileInfo::exists(entry) && !QFile::remove(entry)) {
+            throw std::runtime_error("cannot remove " + entry.toStdString());
+        }
+    } catch (const std::exception& e) {
+        ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));
+        return;
+    }
+    w.cmdSave->setEnabled(false);
+}
+
+} // namespace vendrix::ui

@@ -1,0 +1,43 @@
+// The server setup dialog: section "Setup" of the settings file, the
+// language, and whether the program starts with the desktop session (a
+// freedesktop autostart entry).
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+
+#include "LanguageFile.h"
+#include "SettingsFile.h"
+
+namespace Ui {
+class TfrmSetupFTP;
+}
+
+namespace vendrix::ui {
+
+// "$XDG_CONFIG_HOME/autostart/vendrix-ftp.desktop" (~/.config when unset).
+std::string AutostartEntryPath();
+// The entry that starts the program for `baseFolder`.
+std::string AutostartEntryText(const std::string& program, const std::string& baseFolder);
+
+class TfrmSetupFTP : public QDialog {
+    Q_OBJECT
+public:
+    TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile& settings, std::string languageFolder,
+                 std::string baseFolder, QWidget* parent = nullptr);
+    ~TfrmSetupFTP() override;
+
+    Ui::TfrmSetupFTP& Widgets() { return *FUi; }
+
+private:
+    void CheckRange();
+    void Save();
+
+    const app::TLanguage& FLanguage;
+    policy::TSettingsFile& FSettings;
+    std::string FBase;
+    std::unique_ptr<Ui::TfrmSetupFTP> FUi;
+};
+
+} // namespace vendrix::ui
