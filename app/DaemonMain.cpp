@@ -9,6 +9,7 @@
 #include "ControlPath.h"
 #include "EventLoop.h"
 #include "FtpController.h"
+#include "InstallPaths.h"
 #include "LanguageFile.h"
 #include "QuickShare.h"
 #include "StartupHeader.h"
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string programBase = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
-    const std::string languageFolder = policy::TPaths(programBase).LanguageFolder();
+    const std::string languageFolder = app::LanguageFolderFor(programBase);
     try {
         if (!cl.Root.empty()) {
             // A quick share runs the full policy on a private base folder.

@@ -6,6 +6,7 @@
 #include "ControlClient.h"
 #include "ControlPath.h"
 #include "DesktopApp.h"
+#include "InstallPaths.h"
 #include "Version.h"
 
 #include <QApplication>
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
     {
         ui::TDesktopOptions options;
         options.Base = base;
+        options.LanguageFolder = app::LanguageFolderFor(base);
         options.HideTray = cl.HideTray;
         if (!cl.Listen.empty()) options.ListenAddr = cl.Listen;
         options.Port = cl.Port;

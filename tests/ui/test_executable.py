@@ -1,0 +1,92 @@
+"""vendrix-ftp as another program sees it (offscreen platform): a second
+start for the same base folder hands over to the first and ends, and --send
+stops, starts and closes the running window."""
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+import unittest
+
+GUI = os.environ["VENDRIX_FTP"]
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def connectable(port):
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+            return s.recv(100).startswith(b"220 ")
+    except OSError:
+        return False
+
+
+def wait_until(check, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if check():
+            return True
+        time.sleep(0.05)
+    return check()
+
+
+class Executable(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="vendrix-gui-")
+        self.base = os.path.join(self.tmp, "base")
+        for sub in ("conf", "log"):
+            os.makedirs(os.path.join(self.base, sub))
+        shutil.copytree(os.path.join(REPO, "lng"), os.path.join(self.base, "lng"))
+        self.port = free_port()
+        with open(os.path.join(self.base, "conf", "config.ini"), "w") as f:
+            f.write("[Setup]\nPort=%d\nDisableExitMessage=1\n" % self.port)
+        with open(os.path.join(self.base, "conf", "users.ini"), "w") as f:
+            f.write("[anonymous]\nHomePath=%s\n" % self.tmp)
+        runtime = os.path.join(self.tmp, "run")
+        os.makedirs(runtime, mode=0o700)
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen")
+        self.out = open(os.path.join(self.tmp, "gui.log"), "w")
+        self.gui = subprocess.Popen([GUI, "--base", self.base, "--listen", "127.0.0.1"], env=self.env,
+                                    stdout=self.out, stderr=subprocess.STDOUT)
+        self.assertTrue(wait_until(lambda: connectable(self.port)), self.log())
+
+    def tearDown(self):
+        if self.gui.poll() is None:
+            self.gui.kill()
+        self.gui.wait()
+        self.out.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def log(self):
+        with open(os.path.join(self.tmp, "gui.log")) as f:
+            return f.read()
+
+    def run_gui(self, *args):
+        return subprocess.run([GUI, "--base", self.base, *args], env=self.env, capture_output=True, text=True,
+                              timeout=60)
+
+    def test_second_start_hands_over(self):
+        second = self.run_gui()
+        self.assertEqual(second.returncode, 0, second.stderr)
+        self.assertIsNone(self.gui.poll())
+        self.assertTrue(connectable(self.port))
+
+    def test_send_stop_start_close(self):
+        for text, listening in (("/stop", False), ("/start", True)):
+            done = self.run_gui("--send", text)
+            self.assertEqual((done.returncode, done.stdout), (0, "OK\n"), done.stderr)
+            self.assertTrue(wait_until(lambda: connectable(self.port) == listening), text)
+        done = self.run_gui("--send", "/close")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(self.gui.wait(timeout=60), 0, self.log())
+        self.assertFalse(connectable(self.port))
+
+
+if __name__ == "__main__":
+    unittest.main()
