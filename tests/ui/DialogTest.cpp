@@ -1,0 +1,596 @@
+// The configuration dialogs driven through their widgets as an administrator
+// would (clicks, typing, moving the focus), with the files checked on disk.
+// Message boxes, input boxes and pickers are answered by a script.
+#include "IPAccess.h"
+#include "Md5.h"
+#include "MsgUser.h"
+#include "Quota.h"
+#include "Ratio.h"
+#include "SetupFTP.h"
+#include "SetupUser.h"
+#include "TempFolder.h"
+#include "ui_IPAccess.h"
+#include "ui_MsgUser.h"
+#include "ui_Quota.h"
+#include "ui_Ratio.h"
+#include "ui_SetupFTP.h"
+#include "ui_SetupUser.h"
+
+#include "AccountFile.h"
+#include "AccountTable.h"
+#include "SettingsFile.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+
+using namespace vendrix;
+using vendrix::testing::ReadText;
+using vendrix::testing::TTempFolder;
+using vendrix::testing::WriteText;
+
+namespace {
+
+// Runs `answer` on the next modal window that opens.
+void WhenModal(std::function<void(QWidget*)> answer) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            answer(modal);
+        }
+    });
+    timer->start();
+}
+
+// Answers the next message box with OK and keeps its name and text.
+struct TMessageSeen {
+    QString Name;
+    QString Text;
+};
+std::shared_ptr<TMessageSeen> AnswerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto seen = std::make_shared<TMessageSeen>();
+    WhenModal([seen, button](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return;
+        seen->Name = box->objectName();
+        seen->Text = box->text();
+        box->button(button)->click();
+    });
+    return seen;
+}
+
+void AnswerInput(const QString& text) {
+    WhenModal([text](QWidget* modal) {
+        auto* input = qobject_cast<QInputDialog*>(modal);
+        if (!input) return;
+        input->setTextValue(text);
+        input->accept();
+    });
+}
+
+void AnswerFolder(const QString& folder) {
+    WhenModal([folder](QWidget* modal) {
+        auto* picker = qobject_cast<QFileDialog*>(modal);
+        if (!picker) return;
+        QVERIFY(picker->windowTitle() == "Select a directory");
+        picker->setDirectory(folder);
+        picker->selectFile(folder);
+        static_cast<QDialog*>(picker)->accept();
+    });
+}
+
+void ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+// After a message box the window manager would make the dialog active again
+// (the offscreen platform does not); focus changes in an inactive window send
+// no focus events.
+void WaitActive(QWidget& widget) {
+    if (!widget.window()->isActiveWindow()) widget.window()->activateWindow();
+    QTRY_VERIFY(widget.window()->isActiveWindow());
+}
+
+// A check box reacts to a click on its box or its text, not on the empty
+// room a layout may give it.
+void ClickBox(QAbstractButton* box) {
+    WaitActive(*box);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+void Click(QWidget* button) {
+    WaitActive(*button);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void ClickItem(QListWidget& list, int row) {
+    WaitActive(list);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(list.item(row)).center());
+}
+
+// Clicks into a field, replaces its text by typing, and tabs out of it.
+void TypeInto(QLineEdit& field, const QString& text, bool leave = true) {
+    WaitActive(field);
+    QTest::mouseClick(&field, Qt::LeftButton);
+    field.selectAll();
+    QTest::keyClick(&field, Qt::Key_Backspace);
+    QTest::keyClicks(&field, text);
+    if (leave) QTest::keyClick(&field, Qt::Key_Tab);
+}
+
+policy::TIniDocument ReadDoc(const std::string& path) { return policy::TIniDocument::Parse(ReadText(path)); }
+
+} // namespace
+
+class DialogTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TTempFolder> FTemp;
+    std::unique_ptr<app::TLanguage> FLanguage;
+
+    std::string Users() const { return FTemp->File("conf/users.ini"); }
+    std::string Config() const { return FTemp->File("conf/config.ini"); }
+
+private slots:
+    void init() {
+        FTemp = std::make_unique<TTempFolder>();
+        std::filesystem::create_directory(FTemp->File("conf"));
+        FLanguage = std::make_unique<app::TLanguage>(VENDRIX_LANGUAGE_FOLDER);
+        FLanguage->SetName("english");
+    }
+    void cleanup() {
+        FLanguage.reset();
+        FTemp.reset();
+    }
+
+    void accountNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "alice" << true;
+        QTest::newRow("inner blank") << "alice smith" << true;
+        for (const char* bad : {"a\\b", "a/b", "a:b", "a|b", "a*b", "a?b", "a\"b", "a<b", "a>b", "[x", "x]"})
+            QTest::newRow(bad) << QString(bad) << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("blanks") << "   " << false;
+    }
+    void accountNames() {
+        QFETCH(QString, name);
+        QFETCH(bool, valid);
+        QCOMPARE(ui::TfrmSetupUser::ValidAccountName(name), valid);
+    }
+
+    // The digest and "<< Encrypt >>"; leaving the field unchanged writes
+    // nothing; an emptied field stores the digest of the empty password.
+    void userPassword() {
+        WriteText(Users(), "[alice]\nHomePath=/srv\n");
+        policy::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        QVERIFY(!w.txtPass->isEnabled());
+        ClickItem(*w.lstUsers, 0);
+        QCOMPARE(w.txtPass->text(), QString());
+        TypeInto(*w.txtPass, "secret");
+        QCOMPARE(w.txtPass->text(), "<< Encrypt >>");
+        Click(w.cmdSave);
+        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), policy::Md5Hex("secret"));
+
+        Click(w.txtPass);
+        QTest::keyClick(w.txtPass, Qt::Key_Tab);
+        QCOMPARE(dialog.Copy().ReadString("alice", "Password", ""), policy::Md5Hex("secret"));
+
+        TypeInto(*w.txtPass, "");
+        Click(w.cmdSave);
+        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), policy::Md5Hex(""));
+        QCOMPARE(w.txtPass->text(), "<< Encrypt >>");
+    }
+
+    void userLimitsAndHome() {
+        WriteText(Users(), "[alice]\nMaxSpeed=7\n");
+        policy::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        ClickItem(*w.lstUsers, 0);
+        QCOMPARE(w.txtMaxSpeed->text(), "7");
+        TypeInto(*w.txtMaxSpeed, "4x2");
+        QCOMPARE(w.txtMaxSpeed->text(), "42");
+        auto invalid = AnswerMessage();
+        TypeInto(*w.txtTimeOut, "");
+        QCOMPARE(invalid->Name, "msgInvalidNumber");
+        auto home = AnswerMessage();
+        TypeInto(*w.txtHome, QString::fromStdString(FTemp->File("missing")));
+        QCOMPARE(home->Text, LanguageText("sHomeDirInv"));
+        WaitActive(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), w.txtHome);
+        TypeInto(*w.txtHome, QString::fromStdString(FTemp->Path()));
+        ClickBox(w.chkVirtual);
+        Click(w.cmdSave);
+        const policy::TIniDocument saved = ReadDoc(Users());
+        QCOMPARE(saved.ReadString("alice", "MaxSpeed", ""), "42");
+        QCOMPARE(saved.ReadString("alice", "HomePath", ""), FTemp->Path());
+        QCOMPARE(saved.ReadString("alice", "VirtualDir", ""), "1");
+        QVERIFY(!saved.KeyExists("alice", "Time-Out"));
+    }
+
+    // The folder picker sets the home folder and adds it as an entry with no
+    // rights.
+    void userHomePicker() {
+        WriteText(Users(), "[alice]\n");
+        policy::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        ClickItem(*w.lstUsers, 0);
+        const QString folder = QString::fromStdString(FTemp->Path());
+        AnswerFolder(folder);
+        Click(w.cmdHome);
+        QCOMPARE(w.txtHome->text(), folder + "/");
+        QCOMPARE(w.lstDirs->count(), 1);
+        Click(w.cmdSave);
+        const policy::TIniDocument saved = ReadDoc(Users());
+        QCOMPARE(saved.ReadString("alice", "HomePath", ""), (folder + "/").toStdString());
+        QCOMPARE(saved.ReadString("alice", "Dir0", ""), (folder + "/|___________|").toStdString());
+    }
+
+    // Add refuses a directory already listed in any letter case; "D" and "S"
+    // give "D_______S__"; access denied clears the rest.
+    void userAccessEntries() {
+        const std::string lower = FTemp->File("ftp");
+        const std::string upper = FTemp->File("FTP");
+        std::filesystem::create_directory(lower);
+        std::filesystem::create_directory(upper);
+        WriteText(Users(), "[alice]\n");
+        policy::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        ClickItem(*w.lstUsers, 0);
+
+        TypeInto(*w.txtDir, QString::fromStdString(lower), false);
+        Click(w.cmdAdd);
+        QCOMPARE(w.lstDirs->count(), 1);
+        QCOMPARE(w.lstDirs->item(0)->text(), QString::fromStdString(lower + "/"));
+        auto duplicate = AnswerMessage();
+        TypeInto(*w.txtDir, QString::fromStdString(upper + "/"), false);
+        Click(w.cmdAdd);
+        QCOMPARE(duplicate->Name, "msgsPathAlreadInc");
+        QCOMPARE(w.lstDirs->count(), 1);
+
+        ClickItem(*w.lstDirs, 0);
+        ClickBox(w.chkDown);
+        ClickBox(w.chkSubDir);
+        QTest::mouseClick(w.lstUsers->viewport(), Qt::LeftButton, {},
+                          w.lstUsers->visualItemRect(w.lstUsers->item(0)).center());
+        QCOMPARE(dialog.Copy().ReadString("alice", "Dir0", ""), lower + "/|D_______S__|");
+
+        ClickItem(*w.lstDirs, 0);
+        ClickBox(w.chkLink);
+        QVERIFY(w.txtLinkName->isVisible());
+        QTest::keyClicks(w.txtLinkName, "pub/:<>?\\|lic");
+        QCOMPARE(w.txtLinkName->text(), "public");
+        Click(w.cmdSave);
+        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Dir0", ""), lower + "/|D_______SV_|public");
+
+        ClickItem(*w.lstDirs, 0);
+        ClickBox(w.chkDeny);
+        QVERIFY(w.chkDeny->isChecked());
+        QVERIFY(!w.chkDown->isChecked() && !w.chkLink->isChecked() && !w.txtLinkName->isVisible());
+        ClickBox(w.chkDeny);
+        QVERIFY(w.chkDeny->isChecked());
+        ClickBox(w.chkUp);
+        QVERIFY(!w.chkDeny->isChecked() && w.chkUp->isChecked());
+
+        Click(w.cmdDelDir);
+        QCOMPARE(w.lstDirs->count(), 0);
+        auto noRow = AnswerMessage();
+        ClickBox(w.chkDown);
+        QCOMPARE(noRow->Name, "msgsNoRep");
+        QVERIFY(!w.chkDown->isChecked());
+        Click(w.cmdSave);
+        QVERIFY(!ReadDoc(Users()).KeyExists("alice", "Dir0"));
+    }
+
+    // Rename keeps every key; refused names; New alone writes nothing; Close
+    // without Save leaves the file as it was.
+    void userAccountCommands() {
+        const std::string original = "[alice]\nPassword=" + policy::Md5Hex("x") +
+                                     "\nHomePath=/srv/\nDir0=/srv/|D__________|\nTotalDownload=12\nTotalUpload=34\n";
+        WriteText(Users(), original);
+        policy::TAccountFile accounts(Users());
+        {
+            ui::TfrmSetupUser dialog(*FLanguage, accounts);
+            ShowActive(dialog);
+            Ui::TfrmSetupUser& w = dialog.Widgets();
+            ClickItem(*w.lstUsers, 0);
+            for (const QString& bad : {QString("bo/b"), QString("[bob]"), QString("  ")}) {
+                AnswerInput(bad);
+                auto refused = AnswerMessageLater();
+                Click(w.cmdRename);
+                QCOMPARE(refused->Name, "msgsInvalidCarac");
+            }
+            AnswerInput("bob");
+            Click(w.cmdRename);
+            QCOMPARE(dialog.Account(), "bob");
+            AnswerInput("carol");
+            Click(w.cmdNew);
+            QCOMPARE(dialog.Account(), "carol");
+            QCOMPARE(w.lstUsers->count(), 2);
+            Click(w.cmdSave);
+        }
+        const policy::TIniDocument saved = ReadDoc(Users());
+        QCOMPARE(saved.Sections(), std::vector<std::string>{"bob"});
+        for (const char* key : {"Password", "HomePath", "Dir0", "TotalDownload", "TotalUpload"})
+            QCOMPARE(saved.Find("bob", key), policy::TIniDocument::Parse(original).Find("alice", key));
+
+        const std::string before = ReadText(Users());
+        {
+            ui::TfrmSetupUser dialog(*FLanguage, accounts);
+            ShowActive(dialog);
+            Ui::TfrmSetupUser& w = dialog.Widgets();
+            ClickItem(*w.lstUsers, 0);
+            TypeInto(*w.txtMaxUser, "9");
+            auto confirm = AnswerMessage(QMessageBox::Yes);
+            Click(w.cmdDelete);
+            QCOMPARE(confirm->Name, "msgDelUserConf");
+            QCOMPARE(w.lstUsers->count(), 0);
+            Click(w.cmdClose);
+            QVERIFY(!dialog.isVisible());
+        }
+        QCOMPARE(ReadText(Users()), before);
+    }
+
+    // Totals a session wrote while the dialog was open survive its Save.
+    void userSaveKeepsLiveTotals() {
+        WriteText(Users(), "[alice]\nTotalDownload=10\nTotalUpload=20\n");
+        policy::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        ClickItem(*w.lstUsers, 0);
+        policy::TAccountFile server(Users());
+        server.WriteTotals("alice", 1500, 2500);
+        TypeInto(*w.txtMaxUser, "3");
+        Click(w.cmdSave);
+        const policy::TIniDocument saved = ReadDoc(Users());
+        QCOMPARE(saved.ReadString("alice", "MaxUser", ""), "3");
+        QCOMPARE(saved.ReadString("alice", "TotalDownload", ""), "1500");
+        QCOMPARE(saved.ReadString("alice", "TotalUpload", ""), "2500");
+    }
+
+    // Enabled without a counting kind: TypeRatio -1; cleared: five keys go.
+    void ratio() {
+        policy::TIniDocument copy = policy::TIniDocument::Parse("[alice]\nHomePath=/srv/\n");
+        {
+            ui::TfrmRatio dialog(*FLanguage, copy, "alice");
+            ShowActive(dialog);
+            Ui::TfrmRatio& w = dialog.Widgets();
+            QVERIFY(!w.SpinUP->isEnabled());
+            QCOMPARE(w.cmbCount->count(), 4);
+            QCOMPARE(w.cmbCount->itemText(0), LanguageText("sCount1"));
+            ClickBox(w.chkRatio);
+            QVERIFY(w.SpinUP->isEnabled());
+            w.SpinUP->setValue(2);
+            TypeInto(*w.txtCredit, "100");
+            Click(w.cmdSave);
+        }
+        QCOMPARE(copy.ReadString("alice", "Ratio", ""), "1");
+        QCOMPARE(copy.ReadString("alice", "UP", ""), "2");
+        QCOMPARE(copy.ReadString("alice", "TypeRatio", ""), "-1");
+        QCOMPARE(copy.ReadString("alice", "Credit", ""), "100");
+        {
+            ui::TfrmRatio dialog(*FLanguage, copy, "alice");
+            ShowActive(dialog);
+            Ui::TfrmRatio& w = dialog.Widgets();
+            QVERIFY(w.chkRatio->isChecked());
+            QCOMPARE(w.SpinUP->value(), 2);
+            ClickBox(w.chkRatio);
+            QCOMPARE(w.SpinUP->palette().color(QPalette::Base), QColor(192, 192, 192));
+            Click(w.cmdSave);
+        }
+        for (const char* key : {"Ratio", "UP", "DOWN", "TypeRatio", "Credit"}) QVERIFY(!copy.KeyExists("alice", key));
+        QVERIFY(copy.KeyExists("alice", "HomePath"));
+        ui::TfrmRatio reopened(*FLanguage, copy, "alice");
+        QVERIFY(!reopened.Widgets().chkRatio->isChecked());
+        QVERIFY(!reopened.Widgets().SpinDown->isEnabled());
+    }
+
+    void quotaAndMessages() {
+        const std::string home = FTemp->File("home");
+        std::filesystem::create_directories(home + "/sub");
+        WriteText(home + "/sub/big", std::string(3 * 1024 * 1024 / 2, 'x'));
+        const std::string goodbye = FTemp->File("bye.txt");
+        WriteText(goodbye, "bye\n");
+        policy::TIniDocument copy = policy::TIniDocument::Parse("[alice]\nQuota=2048\nEnterMessage=/nowhere.txt\n");
+        {
+            ui::TfrmQuota dialog(*FLanguage, copy, "alice", QString::fromStdString(home));
+            ShowActive(dialog);
+            Ui::TfrmQuota& w = dialog.Widgets();
+            QCOMPARE(w.lblSize->text(), QLocale().toString(1.5, 'f', 2));
+            QCOMPARE(w.lblUnit->text(), "KB");
+            QCOMPARE(w.txtQuotaSize->text(), "2048");
+            TypeInto(*w.txtQuotaSize, "5000");
+            Click(w.cmdSave);
+        }
+        QCOMPARE(copy.ReadString("alice", "Quota", ""), "5000");
+        {
+            ui::TfrmMsgUser dialog(*FLanguage, copy, "alice");
+            ShowActive(dialog);
+            Ui::TfrmMsgUser& w = dialog.Widgets();
+            QCOMPARE(w.txtEnterMessage->text(), QString());
+            TypeInto(*w.txtExitMessage, "\"" + QString::fromStdString(goodbye) + "\"");
+            Click(w.cmdSave);
+        }
+        QCOMPARE(copy.ReadString("alice", "ExitMessage", ""), goodbye);
+        QCOMPARE(copy.Find("alice", "EnterMessage"), std::optional<std::string>(""));
+    }
+
+    void setupFtpRangeCheck_data() {
+        QTest::addColumn<QString>("low");
+        QTest::addColumn<QString>("high");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("low above high") << "5000" << "4000" << true;
+        QTest::newRow("equal") << "4000" << "4000" << true;
+        QTest::newRow("no low") << "0" << "4000" << false;
+        QTest::newRow("in order") << "4000" << "5000" << false;
+    }
+    void setupFtpRangeCheck() {
+        QFETCH(QString, low);
+        QFETCH(QString, high);
+        QFETCH(bool, refused);
+        policy::TSettingsFile settings(Config());
+        ui::TfrmSetupFTP dialog(*FLanguage, settings, VENDRIX_LANGUAGE_FOLDER, FTemp->Path());
+        ShowActive(dialog);
+        Ui::TfrmSetupFTP& w = dialog.Widgets();
+        TypeInto(*w.txtLowPasv, low);
+        auto seen = AnswerMessage();
+        TypeInto(*w.txtHighPasv, high);
+        QCOMPARE(seen->Name, refused ? QString("msgErrPASVLower") : QString());
+        if (refused) QCOMPARE(seen->Text, LanguageText("sErrPASVLower"));
+        WaitActive(dialog);
+        if (refused) QTRY_COMPARE(QApplication::focusWidget(), w.txtHighPasv);
+        if (!refused) Click(w.cmdSave); // ends the script's wait
+    }
+
+    void setupFtpSave() {
+        const std::string welcome = FTemp->File("hello.txt");
+        WriteText(welcome, "hi\n");
+        WriteText(Config(), "[Setup]\nLangFile=klingon\nPort=2121\n");
+        TTempFolder config;
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
+        const std::string entry = config.Path() + "/autostart/vendrix-ftp.desktop";
+        policy::TSettingsFile settings(Config());
+        {
+            ui::TfrmSetupFTP dialog(*FLanguage, settings, VENDRIX_LANGUAGE_FOLDER, FTemp->Path());
+            ShowActive(dialog);
+            Ui::TfrmSetupFTP& w = dialog.Widgets();
+            QCOMPARE(w.cboLangue->currentText(), "english");
+            QVERIFY(!w.cmdSave->isEnabled());
+            QVERIFY(!w.chkRun->isChecked());
+            Click(w.txtPort);
+            QTest::keyClick(w.txtPort, Qt::Key_End);
+            QTest::keyClicks(w.txtPort, "ab-");
+            QCOMPARE(w.txtPort->text(), "2121-");
+            TypeInto(*w.txtPort, "2100");
+            QTest::keyClicks(w.txtMaxUser, "x");
+            TypeInto(*w.txtEnterMessage, "\"" + QString::fromStdString(welcome) + "\"");
+            ClickBox(w.chkRun);
+            QVERIFY(w.cmdSave->isEnabled());
+            Click(w.cmdSave);
+            QVERIFY(!w.cmdSave->isEnabled());
+        }
+        policy::TSettings saved = settings.Load();
+        QCOMPARE(saved.ReadString(policy::TSetting::Port), "2100");
+        QCOMPARE(saved.ReadString(policy::TSetting::LangFile), "english");
+        QCOMPARE(saved.ReadString(policy::TSetting::EnterMessage), welcome);
+        QVERIFY(std::filesystem::exists(entry));
+        QVERIFY(ReadText(entry).find(" --base " + FTemp->Path()) != std::string::npos);
+        {
+            ui::TfrmSetupFTP dialog(*FLanguage, settings, VENDRIX_LANGUAGE_FOLDER, FTemp->Path());
+            ShowActive(dialog);
+            Ui::TfrmSetupFTP& w = dialog.Widgets();
+            QCOMPARE(w.txtEnterMessage->text(), QString::fromStdString(welcome));
+            QVERIFY(w.chkRun->isChecked());
+            ClickBox(w.chkRun);
+            QVERIFY(w.cmdSave->isEnabled());
+            Click(w.cmdSave);
+        }
+        QVERIFY(!std::filesystem::exists(entry));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void autostartEntryQuotes() {
+        const std::string text = ui::AutostartEntryText("/opt/vendrix/vendrix-ftp", "/home/me/my ftp \"x\"");
+        QVERIFY(text.find("Exec=/opt/vendrix/vendrix-ftp --base \"/home/me/my ftp \\\\\"x\\\\\"\"\n") !=
+                std::string::npos);
+    }
+
+    // Close saves both lists renumbered from IP0, leaving out a pattern
+    // emptied by Modify; "?" and letters cannot be typed.
+    void ipAccessSave() {
+        WriteText(Config(), "[IP Deny]\nIP0=10.0.0.*\nIP1=192.168.?.1\nIP2=172.16.*\n[IP Allow]\nIP0=127.0.0.1\n");
+        policy::TSettingsFile settings(Config());
+        ui::TfrmIPAccess dialog(*FLanguage, settings);
+        ShowActive(dialog);
+        Ui::TfrmIPAccess& w = dialog.Widgets();
+        QVERIFY(w.optDeny->isChecked());
+        QCOMPARE(w.lstIP->count(), 3);
+        ClickItem(*w.lstIP, 0);
+        QCOMPARE(w.txtIP->text(), "10.0.0.*");
+        w.txtIP->clear();
+        Click(w.cmdModify);
+        ClickBox(w.optAllow);
+        QCOMPARE(w.lstIP->count(), 1);
+        QTest::keyClicks(w.txtIP, "1a.?2.*");
+        QCOMPARE(w.txtIP->text(), "1.2.*");
+        Click(w.cmdAdd);
+        Click(w.cmdClose);
+        QVERIFY(!dialog.isVisible());
+        const policy::TIniDocument saved = ReadDoc(Config());
+        QCOMPARE(saved.ReadList("IP Deny", "IP"), (std::vector<std::string>{"192.168.?.1", "172.16.*"}));
+        QVERIFY(!saved.KeyExists("IP Deny", "IP2"));
+        QCOMPARE(saved.ReadList("IP Allow", "IP"), (std::vector<std::string>{"127.0.0.1", "1.2.*"}));
+    }
+
+    void ipAccessCloseKinds() {
+        const std::string original = "[IP Deny]\nIP0=1.1.1.1\n";
+        for (bool escape : {false, true}) {
+            WriteText(Config(), original);
+            policy::TSettingsFile settings(Config());
+            ui::TfrmIPAccess dialog(*FLanguage, settings);
+            ShowActive(dialog);
+            Ui::TfrmIPAccess& w = dialog.Widgets();
+            QTest::keyClicks(w.txtIP, "2.2.2.2");
+            Click(w.cmdAdd);
+            if (escape)
+                QTest::keyClick(w.lstIP, Qt::Key_Escape);
+            else
+                dialog.close();
+            QVERIFY(!dialog.isVisible());
+            QCOMPARE(ReadDoc(Config()).ReadList("IP Deny", "IP").size(), escape ? 2u : 1u);
+        }
+    }
+
+private:
+    QString LanguageText(std::string_view key) const { return QString::fromStdString(FLanguage->Translate(key)); }
+    // A message box that opens after an input box the script answers first.
+    std::shared_ptr<TMessageSeen> AnswerMessageLater() {
+        auto seen = std::make_shared<TMessageSeen>();
+        auto* timer = new QTimer;
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [timer, seen] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                timer->stop();
+                timer->deleteLater();
+                seen->Name = box->objectName();
+                seen->Text = box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        timer->start();
+        return seen;
+    }
+};
+
+int main(int argc, char** argv) {
+    TTempFolder runtime;
+    std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.Path()));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    DialogTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "DialogTest.moc"
