@@ -16,7 +16,8 @@ namespace {
 
 class TKeyFilter : public QObject {
 public:
-    TKeyFilter(QObject* parent, QString chars, bool refuse) : QObject(parent), FChars(std::move(chars)), FRefuse(refuse) {}
+    TKeyFilter(QObject* parent, QString chars, bool refuse)
+        : QObject(parent), FChars(std::move(chars)), FRefuse(refuse) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -70,12 +71,15 @@ void OnFocusEnter(QWidget& widget, std::function<void()> entered) {
 }
 
 void ShowMessage(QWidget* parent, const QString& text, const QString& name, QMessageBox::Icon icon) {
-    QMessageBox box(icon, parent ? parent->window()->windowTitle() : QString(), text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, parent ? parent->window()->windowTitle() : QString(), text, QMessageBox::Ok,
+                    parent);
     box.setObjectName(name.isEmpty() ? QStringLiteral("msgError") : name);
     box.exec();
 }
 
-QString InvalidNumberText(const QString& text) { return QStringLiteral("'%1' is not a valid integer value").arg(text); }
+QString InvalidNumberText(const QString& text) {
+    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+}
 
 bool ReadInteger(QWidget* parent, const QString& text, int64_t& value) {
     bool ok = false;
@@ -101,7 +105,8 @@ QString PickFolder(QWidget* parent, const QString& start) {
     picker.setOption(QFileDialog::DontUseNativeDialog);
     if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty()) return {};
     QString folder = picker.selectedFiles().constFirst();
-    while (folder.size() > 1 && folder.endsWith(u'/')) folder.chop(1);
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
     return folder;
 }
 

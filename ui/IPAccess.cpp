@@ -15,9 +15,11 @@ TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile
     auto tr = [&](std::string_view key) { return LanguageText(language, key); };
     setWindowTitle(tr("sIPAccess"));
     const std::pair<QWidget*, const char*> captions[] = {
-        {w.optDeny, "sIPDeny"}, {w.optAllow, "sIPAccept"}, {w.lblIPList, "sIPListRes"}, {w.lblIP, "sIP"},
-        {w.cmdAdd, "sAdd"},     {w.cmdModify, "sModify"},  {w.cmdDel, "sDel"},           {w.cmdClose, "sClose"}};
-    for (const auto& [widget, key] : captions) widget->setProperty("text", tr(key));
+        {w.optDeny, "sIPDeny"}, {w.optAllow, "sIPAccept"}, {w.lblIPList, "sIPListRes"},
+        {w.lblIP, "sIP"},       {w.cmdAdd, "sAdd"},        {w.cmdModify, "sModify"},
+        {w.cmdDel, "sDel"},     {w.cmdClose, "sClose"}};
+    for (const auto& [widget, key] : captions)
+        widget->setProperty("text", tr(key));
     FilterKeys(*w.txtIP, kDigits + ".*");
 
     const policy::TSettings s = FSettings.Load();
@@ -27,7 +29,8 @@ TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile
     ShowList();
 
     connect(w.optDeny, &QRadioButton::toggled, this, &TfrmIPAccess::ShowList);
-    connect(w.lstIP, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { FUi->txtIP->setText(item->text()); });
+    connect(w.lstIP, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { FUi->txtIP->setText(item->text()); });
     connect(w.cmdAdd, &QPushButton::clicked, this, [this] {
         const QString text = FUi->txtIP->text();
         if (text.isEmpty()) return;
@@ -55,11 +58,14 @@ TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile
 
 TfrmIPAccess::~TfrmIPAccess() = default;
 
-std::vector<std::string>& TfrmIPAccess::Shown() { return FUi->optAllow->isChecked() ? FAllow : FDeny; }
+std::vector<std::string>& TfrmIPAccess::Shown() {
+    return FUi->optAllow->isChecked() ? FAllow : FDeny;
+}
 
 void TfrmIPAccess::ShowList() {
     FUi->lstIP->clear();
-    for (const std::string& pattern : Shown()) FUi->lstIP->addItem(QString::fromStdString(pattern));
+    for (const std::string& pattern : Shown())
+        FUi->lstIP->addItem(QString::fromStdString(pattern));
 }
 
 void TfrmIPAccess::keyPressEvent(QKeyEvent* event) {

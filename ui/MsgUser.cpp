@@ -20,13 +20,15 @@ TfrmMsgUser::TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& c
     w.cmdSave->setText(LanguageText(language, "sSave"));
     w.cmdClose->setText(LanguageText(language, "sClose"));
     const std::pair<QLineEdit*, policy::TAccountKey> fields[] = {
-        {w.txtEnterMessage, policy::TAccountKey::EnterMessage}, {w.txtExitMessage, policy::TAccountKey::ExitMessage}};
+        {w.txtEnterMessage, policy::TAccountKey::EnterMessage},
+        {w.txtExitMessage, policy::TAccountKey::ExitMessage}};
     for (const auto& [field, key] : fields) {
-        const QString path = QString::fromStdString(FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, ""));
+        const QString path =
+            QString::fromStdString(FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, ""));
         if (!path.isEmpty() && QFileInfo(path).isFile()) field->setText(path);
     }
-    for (auto [button, field] : {std::pair{w.cmdEnterMessage, w.txtEnterMessage},
-                                 std::pair{w.cmdExitMessage, w.txtExitMessage}})
+    for (auto [button, field] :
+         {std::pair{w.cmdEnterMessage, w.txtEnterMessage}, std::pair{w.cmdExitMessage, w.txtExitMessage}})
         connect(button, &QToolButton::clicked, this, [this, field = field] {
             const QString path = PickFile(this, QStringLiteral("Text File (*.txt)"), field->text());
             if (!path.isEmpty()) field->setText(path);

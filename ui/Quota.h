@@ -20,8 +20,8 @@ class TfrmQuota : public QDialog {
     Q_OBJECT
 public:
     // `homePath`: the home folder as the user setup dialog shows it now.
-    TfrmQuota(const app::TLanguage& language, policy::TIniDocument& copy, std::string account, const QString& homePath,
-              QWidget* parent = nullptr);
+    TfrmQuota(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+              const QString& homePath, QWidget* parent = nullptr);
     ~TfrmQuota() override;
 
     Ui::TfrmQuota& Widgets() { return *FUi; }

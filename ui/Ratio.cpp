@@ -21,7 +21,8 @@ TfrmRatio::TfrmRatio(const app::TLanguage& language, policy::TIniDocument& copy,
     w.lblCount->setText(tr("sCount") + ":");
     w.lblCredit->setText(tr("sCredit") + ":");
     w.cmbCount->clear();
-    for (const char* key : {"sCount1", "sCount2", "sCount3", "sCount4"}) w.cmbCount->addItem(tr(key));
+    for (const char* key : {"sCount1", "sCount2", "sCount3", "sCount4"})
+        w.cmbCount->addItem(tr(key));
     w.cmbCount->setCurrentIndex(-1);
     w.cmdSave->setText(tr("sSave"));
     w.cmdClose->setText(tr("sClose"));
@@ -35,7 +36,8 @@ TfrmRatio::TfrmRatio(const app::TLanguage& language, policy::TIniDocument& copy,
         w.SpinDown->setValue(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Down), 0));
         const int type = FCopy.ReadInteger(FAccount, key(policy::TAccountKey::TypeRatio), 0);
         w.cmbCount->setCurrentIndex(type >= 0 && type < w.cmbCount->count() ? type : -1);
-        w.txtCredit->setText(QString::number(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Credit), 0)));
+        w.txtCredit->setText(
+            QString::number(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Credit), 0)));
     }
     EnableValues(on);
     connect(w.chkRatio, &QCheckBox::toggled, this, &TfrmRatio::EnableValues);
@@ -47,11 +49,13 @@ TfrmRatio::~TfrmRatio() = default;
 
 void TfrmRatio::EnableValues(bool on) {
     Ui::TfrmRatio& w = *FUi;
-    for (QWidget* label : {w.lblUPR, w.lblDOWNR, w.lblCount, w.lblCredit, w.lblSlash}) label->setEnabled(on);
+    for (QWidget* label : {w.lblUPR, w.lblDOWNR, w.lblCount, w.lblCredit, w.lblSlash})
+        label->setEnabled(on);
     for (QWidget* value : std::initializer_list<QWidget*>{w.SpinUP, w.SpinDown, w.cmbCount, w.txtCredit}) {
         value->setEnabled(on);
         QPalette palette = value->palette();
-        palette.setColor(QPalette::Base, on ? QApplication::palette().color(QPalette::Base) : QColor(192, 192, 192));
+        palette.setColor(QPalette::Base,
+                         on ? QApplication::palette().color(QPalette::Base) : QColor(192, 192, 192));
         value->setPalette(palette);
     }
 }
@@ -59,7 +63,8 @@ void TfrmRatio::EnableValues(bool on) {
 void TfrmRatio::Save() {
     Ui::TfrmRatio& w = *FUi;
     if (!w.chkRatio->isChecked()) {
-        for (policy::TAccountKey key : policy::kRatioKeys) policy::DeleteAccountKey(FCopy, FAccount, key);
+        for (policy::TAccountKey key : policy::kRatioKeys)
+            policy::DeleteAccountKey(FCopy, FAccount, key);
         return;
     }
     policy::WriteAccountBool(FCopy, FAccount, policy::TAccountKey::Ratio, true);

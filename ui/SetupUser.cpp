@@ -50,26 +50,48 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
       FUi(std::make_unique<Ui::TfrmSetupUser>()) {
     Ui::TfrmSetupUser& w = *FUi;
     w.setupUi(this);
-    FRights = {{w.chkDown, policy::kRightDownload},   {w.chkUp, policy::kRightUpload},
-               {w.chkDeny, policy::kRightDenied},     {w.chkErase, policy::kRightErase},
-               {w.chkMake, policy::kRightMakeDir},    {w.chkRemove, policy::kRightRemoveDir},
-               {w.chkRename, policy::kRightRename},   {w.chkSubDir, policy::kRightSubdirs},
+    FRights = {{w.chkDown, policy::kRightDownload}, {w.chkUp, policy::kRightUpload},
+               {w.chkDeny, policy::kRightDenied},   {w.chkErase, policy::kRightErase},
+               {w.chkMake, policy::kRightMakeDir},  {w.chkRemove, policy::kRightRemoveDir},
+               {w.chkRename, policy::kRightRename}, {w.chkSubDir, policy::kRightSubdirs},
                {w.chkLink, policy::kRightVirtual}};
 
     setWindowTitle(Tr("sSetupUser"));
-    const std::pair<QWidget*, const char*> captions[] = {
-        {w.lblList, "sList"},         {w.cmdNew, "sNewUser"},       {w.cmdCopy, "sCopyUser"},
-        {w.cmdRename, "sRenUser"},    {w.cmdDelete, "sDelUser"},    {w.cmdSave, "sSave"},
-        {w.lblPass, "sPass"},         {w.lblHome, "sHome"},         {w.chkVirtual, "sVirtual"},
-        {w.chkDisable, "sDisable"},   {w.lblTimeOut, "sTimeOutLimit"}, {w.lblTimeOutNote, "sNotLim"},
-        {w.lblMaxUser, "sMaxUser1"},  {w.lblMaxUserNote, "sMaxUser2"}, {w.lblMaxUserIP, "sMaxUserIP1"},
-        {w.lblMaxUserIPNote, "sMaxUserIP2"}, {w.lblMaxSpeed, "sMaxSpeed"}, {w.cmdClose, "sClose"},
-        {w.cmdAdd, "sAdd"},           {w.cmdModify, "sModify"},     {w.cmdDelDir, "sDel"},
-        {w.lblFiles, "sFiles"},       {w.lblDirRights, "sDir"},     {w.chkDown, "sDown"},
-        {w.chkUp, "sUP"},             {w.chkDeny, "sDeny"},         {w.chkErase, "sDel"},
-        {w.chkMake, "sMake"},         {w.chkRemove, "sRemove"},     {w.chkRename, "sRenFile"},
-        {w.chkSubDir, "sSubDir"},     {w.chkLink, "sLink"},         {w.lblLinkName, "sNameLnk"}};
-    for (const auto& [widget, key] : captions) widget->setProperty("text", Tr(key));
+    const std::pair<QWidget*, const char*> captions[] = {{w.lblList, "sList"},
+                                                         {w.cmdNew, "sNewUser"},
+                                                         {w.cmdCopy, "sCopyUser"},
+                                                         {w.cmdRename, "sRenUser"},
+                                                         {w.cmdDelete, "sDelUser"},
+                                                         {w.cmdSave, "sSave"},
+                                                         {w.lblPass, "sPass"},
+                                                         {w.lblHome, "sHome"},
+                                                         {w.chkVirtual, "sVirtual"},
+                                                         {w.chkDisable, "sDisable"},
+                                                         {w.lblTimeOut, "sTimeOutLimit"},
+                                                         {w.lblTimeOutNote, "sNotLim"},
+                                                         {w.lblMaxUser, "sMaxUser1"},
+                                                         {w.lblMaxUserNote, "sMaxUser2"},
+                                                         {w.lblMaxUserIP, "sMaxUserIP1"},
+                                                         {w.lblMaxUserIPNote, "sMaxUserIP2"},
+                                                         {w.lblMaxSpeed, "sMaxSpeed"},
+                                                         {w.cmdClose, "sClose"},
+                                                         {w.cmdAdd, "sAdd"},
+                                                         {w.cmdModify, "sModify"},
+                                                         {w.cmdDelDir, "sDel"},
+                                                         {w.lblFiles, "sFiles"},
+                                                         {w.lblDirRights, "sDir"},
+                                                         {w.chkDown, "sDown"},
+                                                         {w.chkUp, "sUP"},
+                                                         {w.chkDeny, "sDeny"},
+                                                         {w.chkErase, "sDel"},
+                                                         {w.chkMake, "sMake"},
+                                                         {w.chkRemove, "sRemove"},
+                                                         {w.chkRename, "sRenFile"},
+                                                         {w.chkSubDir, "sSubDir"},
+                                                         {w.chkLink, "sLink"},
+                                                         {w.lblLinkName, "sNameLnk"}};
+    for (const auto& [widget, key] : captions)
+        widget->setProperty("text", Tr(key));
     w.grpAccess->setTitle(Tr("sDirAcc"));
 
     FPopup = new QMenu(this);
@@ -89,7 +111,8 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
     connect(w.lstUsers, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { FPopup->popup(FUi->lstUsers->viewport()->mapToGlobal(pos)); });
 
-    for (QLineEdit* number : {w.txtTimeOut, w.txtMaxUser, w.txtMaxUserIP, w.txtMaxSpeed}) FilterKeys(*number, kDigits);
+    for (QLineEdit* number : {w.txtTimeOut, w.txtMaxUser, w.txtMaxUserIP, w.txtMaxSpeed})
+        FilterKeys(*number, kDigits);
     FilterKeys(*w.txtLinkName, kLinkRefused, true);
     for (QWidget* link : {static_cast<QWidget*>(w.lblLinkName), static_cast<QWidget*>(w.txtLinkName)}) {
         QSizePolicy policy = link->sizePolicy();
@@ -119,10 +142,11 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
     OnFocusLeave(*w.txtPass, [this] { PasswordLeft(); });
     OnFocusLeave(*w.txtHome, [this] { HomeLeft(); });
     connect(w.cmdHome, &QToolButton::clicked, this, &TfrmSetupUser::PickHome);
-    const std::pair<QLineEdit*, policy::TAccountKey> numbers[] = {{w.txtTimeOut, policy::TAccountKey::TimeOut},
-                                                                  {w.txtMaxUser, policy::TAccountKey::MaxUser},
-                                                                  {w.txtMaxUserIP, policy::TAccountKey::MaxUserIP},
-                                                                  {w.txtMaxSpeed, policy::TAccountKey::MaxSpeed}};
+    const std::pair<QLineEdit*, policy::TAccountKey> numbers[] = {
+        {w.txtTimeOut, policy::TAccountKey::TimeOut},
+        {w.txtMaxUser, policy::TAccountKey::MaxUser},
+        {w.txtMaxUserIP, policy::TAccountKey::MaxUserIP},
+        {w.txtMaxSpeed, policy::TAccountKey::MaxSpeed}};
     for (const auto& [field, key] : numbers)
         OnFocusLeave(*field, [this, field = field, key = key] { NumberLeft(*field, key); });
     connect(w.chkVirtual, &QCheckBox::clicked, this,
@@ -164,7 +188,9 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
 
 TfrmSetupUser::~TfrmSetupUser() = default;
 
-QString TfrmSetupUser::Tr(std::string_view key) const { return LanguageText(FLanguage, key); }
+QString TfrmSetupUser::Tr(std::string_view key) const {
+    return LanguageText(FLanguage, key);
+}
 
 void TfrmSetupUser::Message(std::string_view key) {
     ShowMessage(this, Tr(key), QStringLiteral("msg") + QString::fromUtf8(key.data(), qsizetype(key.size())));
@@ -207,12 +233,13 @@ void TfrmSetupUser::FillAccountList(const QString& select) {
 
 void TfrmSetupUser::ClearFields() {
     Ui::TfrmSetupUser& w = *FUi;
-    for (QLineEdit* field :
-         {w.txtPass, w.txtHome, w.txtTimeOut, w.txtMaxUser, w.txtMaxUserIP, w.txtMaxSpeed, w.txtDir, w.txtLinkName})
+    for (QLineEdit* field : {w.txtPass, w.txtHome, w.txtTimeOut, w.txtMaxUser, w.txtMaxUserIP, w.txtMaxSpeed,
+                             w.txtDir, w.txtLinkName})
         field->clear();
     w.chkVirtual->setChecked(false);
     w.chkDisable->setChecked(false);
-    for (const auto& [box, letter] : FRights) box->setChecked(false);
+    for (const auto& [box, letter] : FRights)
+        box->setChecked(false);
     const QSignalBlocker quiet(w.lstDirs);
     w.lstDirs->clear();
     FEntries.clear();
@@ -230,8 +257,10 @@ void TfrmSetupUser::EnableEditing(bool on) {
     for (const char* name : {"popCopy", "popRename", "popDel"})
         if (QAction* action = FPopup->findChild<QAction*>(name)) action->setEnabled(on);
     // Until a directory row is chosen the rights and the entry buttons wait.
-    for (const auto& [box, letter] : FRights) box->setEnabled(false);
-    for (QPushButton* button : {w.cmdAdd, w.cmdModify, w.cmdDelDir}) button->setEnabled(false);
+    for (const auto& [box, letter] : FRights)
+        box->setEnabled(false);
+    for (QPushButton* button : {w.cmdAdd, w.cmdModify, w.cmdDelDir})
+        button->setEnabled(false);
 }
 
 void TfrmSetupUser::SelectAccount(const QString& name) {
@@ -242,7 +271,9 @@ void TfrmSetupUser::SelectAccount(const QString& name) {
         return;
     }
     Ui::TfrmSetupUser& w = *FUi;
-    auto text = [&](policy::TAccountKey key) { return FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, ""); };
+    auto text = [&](policy::TAccountKey key) {
+        return FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, "");
+    };
     auto number = [&](policy::TAccountKey key) {
         return QString::number(FCopy.ReadInteger(FAccount, policy::AccountKeyDef(key).Key, 0));
     };
@@ -252,12 +283,15 @@ void TfrmSetupUser::SelectAccount(const QString& name) {
     w.txtMaxUser->setText(number(policy::TAccountKey::MaxUser));
     w.txtMaxUserIP->setText(number(policy::TAccountKey::MaxUserIP));
     w.txtMaxSpeed->setText(number(policy::TAccountKey::MaxSpeed));
-    w.chkVirtual->setChecked(FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::VirtualDir).Key, false));
-    w.chkDisable->setChecked(FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::UserDisable).Key, false));
+    w.chkVirtual->setChecked(
+        FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::VirtualDir).Key, false));
+    w.chkDisable->setChecked(
+        FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::UserDisable).Key, false));
     FEntries = FCopy.ReadList(FAccount, policy::AccessListDef().Prefix);
     {
         const QSignalBlocker quiet(w.lstDirs);
-        for (const std::string& entry : FEntries) w.lstDirs->addItem(DirectoryOf(entry));
+        for (const std::string& entry : FEntries)
+            w.lstDirs->addItem(DirectoryOf(entry));
     }
     EnableEditing(true);
 }
@@ -311,7 +345,8 @@ void TfrmSetupUser::WriteEntries() {
     // something is written for it.
     if (FEntries.empty() && !FCopy.SectionExists(FAccount)) return;
     std::vector<policy::TAccessEntry> entries;
-    for (const std::string& entry : FEntries) entries.push_back(policy::ParseAccessEntry(entry));
+    for (const std::string& entry : FEntries)
+        entries.push_back(policy::ParseAccessEntry(entry));
     policy::WriteAccessEntries(FCopy, FAccount, entries);
 }
 
@@ -369,7 +404,8 @@ void TfrmSetupUser::ModifyDir() {
     if (field.text().isEmpty() || row < 0 || !QDir(field.text()).exists()) return;
     const QString directory = WithSlash(field.text());
     const std::string& entry = FEntries[std::size_t(row)];
-    FEntries[std::size_t(row)] = directory.toStdString() + entry.substr(std::min(entry.find('|'), entry.size()));
+    FEntries[std::size_t(row)] =
+        directory.toStdString() + entry.substr(std::min(entry.find('|'), entry.size()));
     FUi->lstDirs->item(row)->setText(directory);
 }
 
@@ -391,7 +427,8 @@ void TfrmSetupUser::DeleteDir() {
     FUi->txtDir->clear();
     FUi->lblLinkName->setVisible(false);
     FUi->txtLinkName->setVisible(false);
-    for (const auto& [box, letter] : FRights) box->setChecked(false);
+    for (const auto& [box, letter] : FRights)
+        box->setChecked(false);
     FUi->cmdDelDir->setEnabled(false);
 }
 
@@ -488,7 +525,8 @@ void TfrmSetupUser::NewAccount(bool) {
     if (found.isEmpty()) {
         auto* item = new QListWidgetItem(name);
         int row = 0;
-        while (row < list.count() && list.item(row)->text().compare(name, Qt::CaseInsensitive) < 0) ++row;
+        while (row < list.count() && list.item(row)->text().compare(name, Qt::CaseInsensitive) < 0)
+            ++row;
         const QSignalBlocker quiet(list);
         list.insertItem(row, item);
         found << item;
@@ -529,8 +567,8 @@ void TfrmSetupUser::RenameAccount() {
 void TfrmSetupUser::DeleteAccount(bool confirm) {
     if (FAccount.empty()) return;
     if (confirm) {
-        QMessageBox ask(QMessageBox::Question, windowTitle(), Tr("sDelUserConf"), QMessageBox::Yes | QMessageBox::No,
-                        this);
+        QMessageBox ask(QMessageBox::Question, windowTitle(), Tr("sDelUserConf"),
+                        QMessageBox::Yes | QMessageBox::No, this);
         ask.setObjectName("msgDelUserConf");
         if (ask.exec() != QMessageBox::Yes) return;
     }

@@ -1,27 +1,35 @@
 // The configuration dialogs driven through their widgets as an administrator
 // would (clicks, typing, moving the focus), with the files checked on disk.
 // Message boxes, input boxes and pickers are answered by a script.
+#include "Color.h"
 #include "IPAccess.h"
+#include "Log.h"
 #include "Md5.h"
 #include "MsgUser.h"
 #include "Quota.h"
 #include "Ratio.h"
 #include "SetupFTP.h"
 #include "SetupUser.h"
+#include "Sound.h"
 #include "TempFolder.h"
+#include "ui_Color.h"
 #include "ui_IPAccess.h"
+#include "ui_Log.h"
 #include "ui_MsgUser.h"
 #include "ui_Quota.h"
 #include "ui_Ratio.h"
 #include "ui_SetupFTP.h"
 #include "ui_SetupUser.h"
+#include "ui_Sound.h"
 
 #include "AccountFile.h"
 #include "AccountTable.h"
 #include "SettingsFile.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -129,7 +137,9 @@ void TypeInto(QLineEdit& field, const QString& text, bool leave = true) {
     if (leave) QTest::keyClick(&field, Qt::Key_Tab);
 }
 
-policy::TIniDocument ReadDoc(const std::string& path) { return policy::TIniDocument::Parse(ReadText(path)); }
+policy::TIniDocument ReadDoc(const std::string& path) {
+    return policy::TIniDocument::Parse(ReadText(path));
+}
 
 } // namespace
 
@@ -305,8 +315,9 @@ private slots:
     // Rename keeps every key; refused names; New alone writes nothing; Close
     // without Save leaves the file as it was.
     void userAccountCommands() {
-        const std::string original = "[alice]\nPassword=" + policy::Md5Hex("x") +
-                                     "\nHomePath=/srv/\nDir0=/srv/|D__________|\nTotalDownload=12\nTotalUpload=34\n";
+        const std::string original =
+            "[alice]\nPassword=" + policy::Md5Hex("x") +
+            "\nHomePath=/srv/\nDir0=/srv/|D__________|\nTotalDownload=12\nTotalUpload=34\n";
         WriteText(Users(), original);
         policy::TAccountFile accounts(Users());
         {
@@ -399,7 +410,8 @@ private slots:
             QCOMPARE(w.SpinUP->palette().color(QPalette::Base), QColor(192, 192, 192));
             Click(w.cmdSave);
         }
-        for (const char* key : {"Ratio", "UP", "DOWN", "TypeRatio", "Credit"}) QVERIFY(!copy.KeyExists("alice", key));
+        for (const char* key : {"Ratio", "UP", "DOWN", "TypeRatio", "Credit"})
+            QVERIFY(!copy.KeyExists("alice", key));
         QVERIFY(copy.KeyExists("alice", "HomePath"));
         ui::TfrmRatio reopened(*FLanguage, copy, "alice");
         QVERIFY(!reopened.Widgets().chkRatio->isChecked());
@@ -412,7 +424,8 @@ private slots:
         WriteText(home + "/sub/big", std::string(3 * 1024 * 1024 / 2, 'x'));
         const std::string goodbye = FTemp->File("bye.txt");
         WriteText(goodbye, "bye\n");
-        policy::TIniDocument copy = policy::TIniDocument::Parse("[alice]\nQuota=2048\nEnterMessage=/nowhere.txt\n");
+        policy::TIniDocument copy =
+            policy::TIniDocument::Parse("[alice]\nQuota=2048\nEnterMessage=/nowhere.txt\n");
         {
             ui::TfrmQuota dialog(*FLanguage, copy, "alice", QString::fromStdString(home));
             ShowActive(dialog);
@@ -440,10 +453,14 @@ private slots:
         QTest::addColumn<QString>("low");
         QTest::addColumn<QString>("high");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("low above high") << "5000" << "4000" << true;
-        QTest::newRow("equal") << "4000" << "4000" << true;
-        QTest::newRow("no low") << "0" << "4000" << false;
-        QTest::newRow("in order") << "4000" << "5000" << false;
+        QTest::newRow("low above high") << "5000"
+                                        << "4000" << true;
+        QTest::newRow("equal") << "4000"
+                               << "4000" << true;
+        QTest::newRow("no low") << "0"
+                                << "4000" << false;
+        QTest::newRow("in order") << "4000"
+                                  << "5000" << false;
     }
     void setupFtpRangeCheck() {
         QFETCH(QString, low);
@@ -519,7 +536,8 @@ private slots:
     // Close saves both lists renumbered from IP0, leaving out a pattern
     // emptied by Modify; "?" and letters cannot be typed.
     void ipAccessSave() {
-        WriteText(Config(), "[IP Deny]\nIP0=10.0.0.*\nIP1=192.168.?.1\nIP2=172.16.*\n[IP Allow]\nIP0=127.0.0.1\n");
+        WriteText(Config(),
+                  "[IP Deny]\nIP0=10.0.0.*\nIP1=192.168.?.1\nIP2=172.16.*\n[IP Allow]\nIP0=127.0.0.1\n");
         policy::TSettingsFile settings(Config());
         ui::TfrmIPAccess dialog(*FLanguage, settings);
         ShowActive(dialog);
@@ -562,8 +580,112 @@ private slots:
         }
     }
 
+    // Swatch colours are stored as upper-case "#RRGGBB" of their actual
+    // values, the font with its style bits; Cancel writes nothing.
+    void colors() {
+        WriteText(Config(), "[Color]\nTextTag=#a0b1c2\n");
+        policy::TSettingsFile settings(Config());
+        {
+            ui::TfrmColor dialog(*FLanguage, settings);
+            ShowActive(dialog);
+            QCOMPARE(dialog.Swatches()[1]->palette().color(QPalette::Window), QColor(0xa0, 0xb1, 0xc2));
+            WhenModal([](QWidget* modal) {
+                if (auto* chooser = qobject_cast<QColorDialog*>(modal)) {
+                    chooser->setCurrentColor(QColor(0x12, 0xab, 0xef));
+                    chooser->accept();
+                }
+            });
+            QTest::mouseClick(dialog.Swatches()[0], Qt::LeftButton);
+            Click(dialog.Widgets().cmdCancel);
+        }
+        QCOMPARE(ReadText(Config()), std::string("[Color]\nTextTag=#a0b1c2\n"));
+        {
+            ui::TfrmColor dialog(*FLanguage, settings);
+            ShowActive(dialog);
+            const QColor system = QApplication::palette().color(QPalette::Highlight);
+            WhenModal([system](QWidget* modal) {
+                if (auto* chooser = qobject_cast<QColorDialog*>(modal)) {
+                    chooser->setCurrentColor(system);
+                    chooser->accept();
+                }
+            });
+            QTest::mouseClick(dialog.Swatches()[9], Qt::LeftButton);
+            QFont font(QApplication::font().family(), 13);
+            font.setStrikeOut(true);
+            font.setUnderline(true);
+            WhenModal([font](QWidget* modal) {
+                if (auto* chooser = qobject_cast<QFontDialog*>(modal)) {
+                    chooser->setCurrentFont(font);
+                    chooser->accept();
+                }
+            });
+            Click(dialog.Widgets().cmdFont);
+            QCOMPARE(dialog.Widgets().lblFontSizeValue->text(), "13");
+            Click(dialog.Widgets().cmdOK);
+            QVERIFY(!dialog.isVisible());
+            const policy::TIniDocument saved = ReadDoc(Config());
+            QCOMPARE(saved.ReadString("Color", "TextTag", ""), "#A0B1C2");
+            QCOMPARE(QString::fromStdString(saved.ReadString("Color", "BackTag", "")),
+                     system.name(QColor::HexRgb).toUpper());
+            QCOMPARE(saved.ReadString("Font", "Size", ""), "13");
+            QCOMPARE(saved.ReadInteger("Font", "Style", -1), 12);
+            QCOMPARE(QString::fromStdString(saved.ReadString("Font", "Name", "")),
+                     QApplication::font().family());
+        }
+    }
+
+    void sounds() {
+        const std::string wave = FTemp->File("ding.wav");
+        WriteText(wave, "RIFF");
+        WriteText(Config(), "[Sound]\nSndConnect=" + wave + "\nSndDisconnect=/nowhere/gone.wav\n");
+        policy::TSettingsFile settings(Config());
+        ui::TfrmSound dialog(*FLanguage, settings);
+        ShowActive(dialog);
+        Ui::TfrmSound& w = dialog.Widgets();
+        QCOMPARE(ui::TfrmSound::Indicator(*w.imgSndConnect), "found");
+        QCOMPARE(ui::TfrmSound::Indicator(*w.imgSndDisconnect), "missing");
+        QCOMPARE(ui::TfrmSound::Indicator(*w.imgSndDownEnd), QString());
+        QVERIFY(!w.cmdSave->isEnabled());
+        TypeInto(*w.txtSndDisconnect, QString::fromStdString(wave));
+        QCOMPARE(ui::TfrmSound::Indicator(*w.imgSndDisconnect), "found");
+        TypeInto(*w.txtSndConnect, "");
+        QVERIFY(w.cmdSave->isEnabled());
+        Click(w.cmdSave);
+        QVERIFY(!dialog.isVisible());
+        const policy::TIniDocument saved = ReadDoc(Config());
+        QCOMPARE(saved.Find("Sound", "SndConnect"), std::optional<std::string>(""));
+        QCOMPARE(saved.ReadString("Sound", "SndDisconnect", ""), wave);
+    }
+
+    // "Log" in the file switches the running log's file option on at once;
+    // unticking and saving leaves it on until the next start.
+    void logOptions() {
+        WriteText(Config(), "[Setup]\nLog=1\nShowCommand=1\n");
+        policy::TSettingsFile settings(Config());
+        policy::TSessionLog log(FTemp->Path());
+        ui::TfrmLog dialog(*FLanguage, settings, &log);
+        ShowActive(dialog);
+        Ui::TfrmLog& w = dialog.Widgets();
+        QVERIFY(log.Options().ToFile);
+        QVERIFY(!log.Options().AddDate);
+        QVERIFY(w.chkLog->isChecked() && w.chkShowCommand->isChecked() && !w.chkDate->isChecked());
+        QVERIFY(!w.cmdSave->isEnabled());
+        ClickBox(w.chkLog);
+        ClickBox(w.chkDate);
+        Click(w.cmdSave);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!w.cmdSave->isEnabled());
+        const policy::TIniDocument saved = ReadDoc(Config());
+        QCOMPARE(saved.ReadString("Setup", "Log", ""), "0");
+        QCOMPARE(saved.ReadString("Setup", "AddDate", ""), "1");
+        QCOMPARE(saved.ReadString("Setup", "ShowCommand", ""), "1");
+        QVERIFY(log.Options().ToFile);
+    }
+
 private:
-    QString LanguageText(std::string_view key) const { return QString::fromStdString(FLanguage->Translate(key)); }
+    QString LanguageText(std::string_view key) const {
+        return QString::fromStdString(FLanguage->Translate(key));
+    }
     // A message box that opens after an input box the script answers first.
     std::shared_ptr<TMessageSeen> AnswerMessageLater() {
         auto seen = std::make_shared<TMessageSeen>();
