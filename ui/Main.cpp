@@ -3,7 +3,13 @@
 #include "ui_Main.h"
 
 #include "About.h"
+#include "Color.h"
+#include "IPAccess.h"
+#include "Log.h"
 #include "LogView.h"
+#include "SetupFTP.h"
+#include "SetupUser.h"
+#include "Sound.h"
 #include "StartupHeader.h"
 #include "UserList.h"
 #include "WindowPlacement.h"
@@ -12,8 +18,21 @@
 #include <QCloseEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <filesystem>
 
 namespace vendrix::ui {
+
+namespace {
+
+// Colours and sounds changed by a dialog count at once; the log options only
+// from the next start or the server setup dialog.
+void ReloadAppearance(policy::TFtpController& controller) {
+    const policy::TLogOptions options = controller.SessionLog().Options();
+    controller.ReloadSettings();
+    controller.SessionLog().SetOptions(options);
+}
+
+} // namespace
 
 TfrmMain::TfrmMain(policy::TFtpController& controller, app::TLanguage& language, QWidget* parent)
     : QMainWindow(parent), FController(controller), FLanguage(language),
@@ -96,6 +115,40 @@ void TfrmMain::ConnectCommands() {
     connect(w.mnuAbout, &QAction::triggered, this, [this] {
         TfrmAbout about(FLanguage, this);
         about.exec();
+    });
+    // The setup dialogs: each modal and gone once closed; the window then takes
+    // up what it may have changed.
+    connect(w.mnuUser, &QAction::triggered, this, [this] {
+        TfrmSetupUser dialog(FLanguage, FController.AccountFile(), this);
+        dialog.exec();
+    });
+    connect(w.mnuFTP, &QAction::triggered, this, [this] {
+        const std::string languages =
+            std::filesystem::path(FLanguage.FilePath()).parent_path().string();
+        TfrmSetupFTP dialog(FLanguage, FController.SettingsFile(), languages,
+                            FController.Paths().BaseFolder(), this);
+        dialog.exec();
+        FController.ReloadSettings();
+        LoadLanguage(false);
+    });
+    connect(w.mnuLog, &QAction::triggered, this, [this] {
+        TfrmLog dialog(FLanguage, FController.SettingsFile(), &FController.SessionLog(), this);
+        dialog.exec();
+    });
+    connect(w.mnuIPAccess, &QAction::triggered, this, [this] {
+        TfrmIPAccess dialog(FLanguage, FController.SettingsFile(), this);
+        dialog.exec();
+    });
+    connect(w.mnuColor, &QAction::triggered, this, [this] {
+        TfrmColor dialog(FLanguage, FController.SettingsFile(), this);
+        dialog.exec();
+        ReloadAppearance(FController);
+        LoadAppearance();
+    });
+    connect(w.mnuSound, &QAction::triggered, this, [this] {
+        TfrmSound dialog(FLanguage, FController.SettingsFile(), this);
+        dialog.exec();
+        ReloadAppearance(FController);
     });
     connect(w.UserBox, &QWidget::customContextMenuRequested, this, &TfrmMain::ShowUserPopup);
     connect(w.UserBox, &QTreeWidget::itemSelectionChanged, this, &TfrmMain::RefreshPanel);
