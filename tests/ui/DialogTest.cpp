@@ -2,8 +2,10 @@
 // would (clicks, typing, moving the focus), with the files checked on disk.
 // Message boxes, input boxes and pickers are answered by a script.
 #include "Color.h"
+#include "DesktopApp.h"
 #include "IPAccess.h"
 #include "Log.h"
+#include "Main.h"
 #include "Md5.h"
 #include "MsgUser.h"
 #include "Quota.h"
@@ -15,6 +17,7 @@
 #include "ui_Color.h"
 #include "ui_IPAccess.h"
 #include "ui_Log.h"
+#include "ui_Main.h"
 #include "ui_MsgUser.h"
 #include "ui_Quota.h"
 #include "ui_Ratio.h"
@@ -680,6 +683,46 @@ private slots:
         QCOMPARE(saved.ReadString("Setup", "AddDate", ""), "1");
         QCOMPARE(saved.ReadString("Setup", "ShowCommand", ""), "1");
         QVERIFY(log.Options().ToFile);
+    }
+
+    // The Setup menu opens the colour dialog; after OK the main window's log
+    // view shows the new background and font.
+    void mainWindowReloadsColors() {
+        for (const char* folder : {"log", "lng"})
+            std::filesystem::create_directory(FTemp->File(folder));
+        std::filesystem::copy_file(std::string(VENDRIX_LANGUAGE_FOLDER) + "/english.lng",
+                                   FTemp->File("lng/english.lng"));
+        WriteText(Config(), "[Setup]\nPort=21\n");
+        ui::TDesktopOptions options;
+        options.Base = FTemp->Path();
+        options.ListenAddr = "127.0.0.1";
+        options.Port = "0";
+        ui::TDesktopApp app(options, nullptr);
+        const QColor chosen(0x20, 0x40, 0x60);
+        QFont font(QApplication::font().family(), 15);
+        WhenModal([chosen, font](QWidget* modal) {
+            auto* dialog = qobject_cast<ui::TfrmColor*>(modal);
+            if (!dialog) return;
+            WhenModal([chosen](QWidget* inner) {
+                if (auto* chooser = qobject_cast<QColorDialog*>(inner)) {
+                    chooser->setCurrentColor(chosen);
+                    chooser->accept();
+                }
+            });
+            QTest::mouseClick(dialog->Swatches()[9], Qt::LeftButton);
+            WhenModal([font](QWidget* inner) {
+                if (auto* chooser = qobject_cast<QFontDialog*>(inner)) {
+                    chooser->setCurrentFont(font);
+                    chooser->accept();
+                }
+            });
+            dialog->Widgets().cmdFont->click();
+            dialog->Widgets().cmdOK->click();
+        });
+        app.Window().Widgets().mnuColor->trigger();
+        QCOMPARE(app.Window().Widgets().Info->palette().color(QPalette::Base), chosen);
+        QCOMPARE(app.Window().Widgets().Info->font().pointSize(), 15);
+        QCOMPARE(app.Controller().SessionLog().Colors().Back, std::string("#204060"));
     }
 
 private:
