@@ -152,14 +152,16 @@ void TfrmMain::ConnectCommands() {
     });
     connect(w.UserBox, &QWidget::customContextMenuRequested, this, &TfrmMain::ShowUserPopup);
     connect(w.UserBox, &QTreeWidget::itemSelectionChanged, this, &TfrmMain::RefreshPanel);
-    auto onSelected = [this](bool (policy::TFtpController::*op)(int32_t)) {
-        return [this, op] {
-            if (int32_t id = SelectedUserID(*FUi->UserBox)) (FController.*op)(id);
-        };
-    };
-    connect(w.popKick, &QAction::triggered, this, onSelected(&policy::TFtpController::Kick));
-    connect(w.popBanIP, &QAction::triggered, this, onSelected(&policy::TFtpController::Ban));
-    connect(w.popAbort, &QAction::triggered, this, onSelected(&policy::TFtpController::Abort));
+    // Each acts on the selected row's session; nothing without a selection.
+    connect(w.popKick, &QAction::triggered, this, [this] {
+        if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Kick(id);
+    });
+    connect(w.popBanIP, &QAction::triggered, this, [this] {
+        if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Ban(id);
+    });
+    connect(w.popAbort, &QAction::triggered, this, [this] {
+        if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Abort(id);
+    });
 }
 
 void TfrmMain::LoadAppearance() {
