@@ -40,13 +40,18 @@ private:
 class TFocusWatch : public QObject {
 public:
     TFocusWatch(QObject* parent, QEvent::Type type, std::function<void()> run)
-        : QObject(parent), FType(type), FRun(std::move(run)) {}
+        : QObject(parent), FType(type), FRun(std::move(run)) {
+        setObjectName(QStringLiteral("focusWatch"));
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == FType) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) FRun();
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && widget &&
+                widget->window()->isVisible())
+                FRun();
         }
         return QObject::eventFilter(watched, event);
     }
@@ -68,6 +73,11 @@ void OnFocusLeave(QWidget& widget, std::function<void()> left) {
 
 void OnFocusEnter(QWidget& widget, std::function<void()> entered) {
     widget.installEventFilter(new TFocusWatch(&widget, QEvent::FocusIn, std::move(entered)));
+}
+
+void StopFocusWatches(QWidget& window) {
+    for (QObject* watch : window.findChildren<QObject*>(QStringLiteral("focusWatch")))
+        delete watch;
 }
 
 void ShowMessage(QWidget* parent, const QString& text, const QString& name, QMessageBox::Icon icon) {

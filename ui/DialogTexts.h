@@ -28,6 +28,10 @@ inline const QString kDigits = QStringLiteral("0123456789");
 // same window; switching to another window or opening a popup does not
 // count, so a message box raised by `left` does not raise it again.
 void OnFocusLeave(QWidget& widget, std::function<void()> left);
+// Ends the calls of OnFocusLeave and OnFocusEnter below `window`: a
+// dialog's destructor runs this first, since destroying a focused field
+// moves the focus while the dialog's members are already gone.
+void StopFocusWatches(QWidget& window);
 // Calls `entered` when `widget` gets the focus.
 void OnFocusEnter(QWidget& widget, std::function<void()> entered);
 

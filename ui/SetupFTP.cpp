@@ -132,7 +132,9 @@ TfrmSetupFTP::TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile
     connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-TfrmSetupFTP::~TfrmSetupFTP() = default;
+TfrmSetupFTP::~TfrmSetupFTP() {
+    StopFocusWatches(*this);
+}
 
 void TfrmSetupFTP::CheckRange() {
     int64_t low = 0;

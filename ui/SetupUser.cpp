@@ -160,7 +160,7 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
         });
 
     // The access entries reach the copy when the focus leaves their group.
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+    FFocusChanged = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
         QGroupBox* group = FUi->grpAccess;
         if (old && now && group->isAncestorOf(old) && !group->isAncestorOf(now) && now->window() == this)
             WriteEntries();
@@ -186,7 +186,11 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
     EnableEditing(false);
 }
 
-TfrmSetupUser::~TfrmSetupUser() = default;
+TfrmSetupUser::~TfrmSetupUser() {
+    StopFocusWatches(*this);
+    disconnect(FFocusChanged);
+    FUi->lstUsers->viewport()->removeEventFilter(this);
+}
 
 QString TfrmSetupUser::Tr(std::string_view key) const {
     return LanguageText(FLanguage, key);

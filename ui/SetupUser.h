@@ -86,6 +86,7 @@ private:
     // Row for row with the directory list: "directory|rights|link".
     std::vector<std::string> FEntries;
     std::vector<std::pair<QCheckBox*, char>> FRights;
+    QMetaObject::Connection FFocusChanged;
 };
 
 } // namespace vendrix::ui

@@ -53,7 +53,9 @@ TfrmSound::TfrmSound(const app::TLanguage& language, policy::TSettingsFile& sett
     connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-TfrmSound::~TfrmSound() = default;
+TfrmSound::~TfrmSound() {
+    StopFocusWatches(*this);
+}
 
 QString TfrmSound::Indicator(const QLabel& image) {
     return image.property("indicator").toString();
