@@ -246,7 +246,7 @@ void TfrmMain::ShowPanel(const app::TSessionPanel& p) {
     w.lblConnectTime->setText(q(p.Connected));
     w.lblIdle->setText(q(p.Idle));
     w.txtFile->setText(q(p.File));
-    w.txtFile->setCursorPosition(0);
+    w.txtFile->setCursorPosition(int(w.txtFile->text().size())); // the file name, not the folders
     w.lblBytes->setText(q(p.Transferred + " / " + p.Size));
     w.lblTransferTime->setText(q(p.TransferTime));
     w.lblTimeLeft->setText(q(p.TimeLeft));
