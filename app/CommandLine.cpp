@@ -1,8 +1,12 @@
 #include "CommandLine.h"
 
+#include "ControlClient.h"
+#include "Version.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <iostream>
 #include <unistd.h>
 
 namespace vendrix::app {
@@ -32,6 +36,32 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         else cl.Error = "unknown option: " + a;
     }
     return cl;
+}
+
+std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program, const char* usage) {
+    if (!cl.Error.empty()) {
+        std::cerr << program << ": " << cl.Error << "\n" << usage;
+        return 2;
+    }
+    if (cl.Help) {
+        std::cout << usage;
+        return 0;
+    }
+    if (cl.Version) {
+        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
+        return 0;
+    }
+    return std::nullopt;
+}
+
+int SendToInstance(const std::string& base, const std::string& text, const std::string& program) {
+    TControlAnswer answer = SendCommand(base, text);
+    if (!answer.Ok()) {
+        std::cerr << program << ": " << answer.Text << "\n";
+        return 1;
+    }
+    std::cout << answer.Text << "\n";
+    return 0;
 }
 
 std::string ExecutableFolder() {

@@ -23,6 +23,15 @@ struct TCommandLine {
 // Parses argv; unknown options and missing values set Error.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// Answers refused arguments, --help and --version the same way in both
+// executables: the exit status when the program ends here, nothing when it
+// goes on.
+std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program, const char* usage);
+
+// --send: hands the text to the instance running for the base folder and
+// prints its answer; the exit status.
+int SendToInstance(const std::string& base, const std::string& text, const std::string& program);
+
 // The folder of the running executable (the default base folder).
 std::string ExecutableFolder();
 

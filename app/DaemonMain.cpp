@@ -69,16 +69,6 @@ void RaiseOpenFileLimit() {
     }
 }
 
-int Send(const std::string& base, const std::string& text) {
-    app::TControlAnswer answer = app::SendCommand(base, text);
-    if (!answer.Ok()) {
-        std::cerr << "vendrix-ftpd: " << answer.Text << "\n";
-        return 1;
-    }
-    std::cout << answer.Text << "\n";
-    return 0;
-}
-
 int Run(const app::TCommandLine& cl, const std::string& base, const std::string& languageFolder) {
     net::TEventLoop& loop = net::TEventLoop::Instance();
     loop.OnException = [](const std::exception& e) { std::cerr << "vendrix-ftpd: " << e.what() << std::endl; };
@@ -139,28 +129,17 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (!cl.Error.empty()) {
-        std::cerr << "vendrix-ftpd: " << cl.Error << "\n" << kUsage;
-        return 2;
-    }
-    if (cl.Help) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (cl.Version) {
-        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
-        return 0;
-    }
+    if (std::optional<int> status = app::AnswerStandardOptions(cl, "vendrix-ftpd", kUsage)) return *status;
     const std::string programBase = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
     const std::string languageFolder = app::LanguageFolderFor(programBase);
     try {
         if (!cl.Root.empty()) {
             // A quick share runs the full policy on a private base folder.
             app::TQuickShare share(cl.Root, cl.Write);
-            if (cl.Send) return Send(share.BaseFolder(), *cl.Send);
+            if (cl.Send) return app::SendToInstance(share.BaseFolder(), *cl.Send, "vendrix-ftpd");
             return Run(cl, share.BaseFolder(), languageFolder);
         }
-        if (cl.Send) return Send(programBase, *cl.Send);
+        if (cl.Send) return app::SendToInstance(programBase, *cl.Send, "vendrix-ftpd");
         return Run(cl, programBase, languageFolder);
     } catch (const std::exception& e) {
         std::cerr << "vendrix-ftpd: " << e.what() << "\n";

@@ -35,28 +35,9 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (cl.Error.empty() && !cl.Root.empty()) cl.Error = "--root is an option of vendrix-ftpd";
-    if (!cl.Error.empty()) {
-        std::cerr << "vendrix-ftp: " << cl.Error << "\n" << kUsage;
-        return 2;
-    }
-    if (cl.Help) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (cl.Version) {
-        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
-        return 0;
-    }
+    if (std::optional<int> status = app::AnswerStandardOptions(cl, "vendrix-ftp", kUsage)) return *status;
     const std::string base = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
-    if (cl.Send) {
-        app::TControlAnswer answer = app::SendCommand(base, *cl.Send);
-        if (!answer.Ok()) {
-            std::cerr << "vendrix-ftp: " << answer.Text << "\n";
-            return 1;
-        }
-        std::cout << answer.Text << "\n";
-        return 0;
-    }
+    if (cl.Send) return app::SendToInstance(base, *cl.Send, "vendrix-ftp");
 
     app::TControlChannel channel(net::TEventLoop::Instance(), app::ControlSocketPath(base));
     try {
