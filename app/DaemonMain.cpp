@@ -77,6 +77,7 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     app::TLanguage language(languageFolder);
     language.Load(policy::TSettingsFile(paths.ConfigFile()).Load());
     for (const app::THeaderLine& line : app::StartupHeaderLines(language)) std::cout << line.Text << "\n";
+    std::cout << std::flush; // the log sink writes to the descriptor itself
 
     policy::TFtpController controller(base, language.Hook(), loop);
     controller.ListenAddr = cl.Listen.empty() ? "0.0.0.0" : cl.Listen;
@@ -108,7 +109,6 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
 
     int status = 0;
     if (controller.StartServer()) {
-        std::cout << std::flush;
         loop.Run();
     } else {
         status = 1;
@@ -134,9 +134,9 @@ int main(int argc, char** argv) {
     const std::string languageFolder = app::LanguageFolderFor(programBase);
     try {
         if (!cl.Root.empty()) {
+            if (cl.Send) return app::SendToInstance(app::TQuickShare::BaseFolderFor(cl.Root), *cl.Send, "vendrix-ftpd");
             // A quick share runs the full policy on a private base folder.
             app::TQuickShare share(cl.Root, cl.Write);
-            if (cl.Send) return app::SendToInstance(share.BaseFolder(), *cl.Send, "vendrix-ftpd");
             return Run(cl, share.BaseFolder(), languageFolder);
         }
         if (cl.Send) return app::SendToInstance(programBase, *cl.Send, "vendrix-ftpd");

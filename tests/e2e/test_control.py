@@ -107,6 +107,23 @@ class Control(unittest.TestCase):
         finally:
             daemon.stop()
 
+    def test_a_quick_share_is_found_by_send_and_shared_once(self):
+        share = os.path.join(self.tmp, "share")
+        os.makedirs(share)
+        daemon = Daemon("--root", share, env=self.env)
+        try:
+            second = subprocess.run([FTPD, "--root", share, "--listen", "127.0.0.1", "--port", str(free_port())],
+                                    env=self.env, capture_output=True, text=True, timeout=20)
+            self.assertEqual(second.returncode, 1)
+            self.assertIn("already sharing", second.stderr)
+            done = subprocess.run([FTPD, "--root", share, "--send", "/close"], env=self.env, capture_output=True,
+                                  text=True, timeout=20)
+            self.assertEqual((done.returncode, done.stdout), (0, "OK\n"))
+            self.assertEqual(daemon.proc.wait(timeout=20), 0)
+        finally:
+            daemon.stop()
+        self.assertEqual([n for n in os.listdir(self.env["XDG_RUNTIME_DIR"]) if n.startswith("vendrix-share")], [])
+
 
 if __name__ == "__main__":
     unittest.main()
