@@ -60,6 +60,11 @@ public:
         ::connect(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     }
     int Fd() const { return FFd; }
+    // Takes over a connected non-blocking descriptor.
+    void Adopt(int fd) {
+        Close();
+        FFd = fd;
+    }
     void Close() {
         if (FFd >= 0) ::close(FFd);
         FFd = -1;
@@ -119,6 +124,42 @@ private:
     int FFd = -1;
     std::string FIn;
     bool FEof = false;
+};
+
+// The client's listener for active-mode data connections, on 127.0.0.1.
+class TActiveListener {
+public:
+    TActiveListener() {
+        FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
+        EXPECT_EQ(::bind(FFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+        ::listen(FFd, 4);
+        socklen_t len = sizeof sa;
+        getsockname(FFd, reinterpret_cast<sockaddr*>(&sa), &len);
+        FPort = ntohs(sa.sin_port);
+    }
+    ~TActiveListener() { ::close(FFd); }
+    TActiveListener(const TActiveListener&) = delete;
+    TActiveListener& operator=(const TActiveListener&) = delete;
+
+    std::string PortCommand() const {
+        return "PORT 127,0,0,1," + std::to_string(FPort / 256) + "," + std::to_string(FPort % 256);
+    }
+    // The next data connection the server makes; null when none came.
+    std::unique_ptr<TRawConn> Accept() {
+        int fd = -1;
+        PumpUntil([&] { return (fd = ::accept4(FFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0; });
+        if (fd < 0) return nullptr;
+        auto conn = std::make_unique<TRawConn>();
+        conn->Adopt(fd);
+        return conn;
+    }
+
+private:
+    int FFd = -1;
+    int FPort = 0;
 };
 
 // An FTP control connection: Cmd sends one line and returns the whole reply

@@ -241,31 +241,12 @@ TEST_F(Listing, ListAndNlstOverPassiveConnections) {
 
 TEST_F(Listing, ActiveModeListing) {
     auto c = LoggedIn();
-    int listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
-    ASSERT_EQ(::bind(listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ::listen(listenFd, 1);
-    socklen_t len = sizeof sa;
-    getsockname(listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
-    int port = ntohs(sa.sin_port);
-    EXPECT_EQ(c->Cmd("PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256)),
-              "200 Port command successful.");
+    TActiveListener listener;
+    EXPECT_EQ(c->Cmd(listener.PortCommand()), "200 Port command successful.");
     EXPECT_EQ(c->Cmd("NLST *.txt"), "150 Opening data connection for directory list.");
-    int fd = -1;
-    PumpUntil([&] { return (fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK)) >= 0; });
-    ASSERT_GE(fd, 0);
-    std::string got;
-    PumpUntil([&] {
-        char buf[256];
-        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n > 0) got.append(buf, size_t(n));
-        return n == 0;
-    });
-    ::close(fd);
-    ::close(listenFd);
-    EXPECT_EQ(got, "notes.txt\r\nreadme.txt\r\n");
+    auto data = listener.Accept();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->ReadAll(), "notes.txt\r\nreadme.txt\r\n");
     EXPECT_EQ(c->Reply(), "226 Transfer complete.");
 }
 

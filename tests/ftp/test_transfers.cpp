@@ -51,13 +51,25 @@ TEST_F(Transfers, PortRepliesAndBounceRefusals) {
 }
 
 TEST_F(Transfers, PassiveRangeHandsOutAndReleasesPorts) {
-    // Two free neighbouring ports for the range.
-    net::TWSocket probe;
-    probe.SetAddr("127.0.0.1");
-    probe.SetPort("0");
-    probe.Listen();
-    int start = std::stoi(probe.GetLocalPortText());
-    probe.Close();
+    // Two free neighbouring ports for the range: both must bind, since other
+    // tests running at the same time take ports too.
+    auto bindable = [](int port) {
+        net::TWSocket probe;
+        probe.SetAddr("0.0.0.0");
+        probe.SetPort(std::to_string(port));
+        try {
+            probe.Listen();
+        } catch (const net::ESocketException&) {
+            return 0;
+        }
+        return std::stoi(probe.GetLocalPortText());
+    };
+    int start = 0;
+    for (int attempt = 0; attempt < 50 && !start; ++attempt) {
+        int p = bindable(0);
+        if (p > 0 && p < 65535 && bindable(p + 1)) start = p;
+    }
+    ASSERT_NE(start, 0);
     Server->SetPasvPortRangeStart(start);
     Server->SetPasvPortRangeSize(2);
 
@@ -219,50 +231,23 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
 TEST_F(Transfers, ActiveModeDownloadAndUpload) {
     WriteFile("f.txt", "active data");
     auto c = LoggedIn();
-    net::TWSocket probe;
-    int listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    inet_pton(AF_INET, "127.0.0.1", &sa.sin_addr);
-    ASSERT_EQ(::bind(listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-    ::listen(listenFd, 4);
-    socklen_t len = sizeof sa;
-    getsockname(listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
-    int port = ntohs(sa.sin_port);
-    std::string portCmd = "PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256);
-    auto acceptOne = [&] {
-        int fd = -1;
-        PumpUntil([&] {
-            fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK);
-            return fd >= 0;
-        });
-        return fd;
-    };
-
-    EXPECT_EQ(c->Cmd(portCmd), "200 Port command successful.");
+    TActiveListener listener;
+    EXPECT_EQ(c->Cmd(listener.PortCommand()), "200 Port command successful.");
     EXPECT_EQ(c->Cmd("RETR f.txt"), "150 Opening data connection for f.txt.");
-    int fd = acceptOne();
-    ASSERT_GE(fd, 0);
-    std::string got;
-    PumpUntil([&] {
-        char buf[256];
-        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n > 0) got.append(buf, size_t(n));
-        return n == 0;
-    });
-    ::close(fd);
-    EXPECT_EQ(got, "active data");
+    auto data = listener.Accept();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->ReadAll(), "active data");
+    data->Close(); // the next connection comes from the same address and port
     EXPECT_EQ(c->Reply(), "226 Transfer complete.");
 
-    EXPECT_EQ(c->Cmd(portCmd), "200 Port command successful.");
+    EXPECT_EQ(c->Cmd(listener.PortCommand()), "200 Port command successful.");
     EXPECT_EQ(c->Cmd("STOR up.txt"), "150 Opening data connection for up.txt.");
-    fd = acceptOne();
-    ASSERT_GE(fd, 0);
-    ::send(fd, "uploaded", 8, 0);
-    ::close(fd);
+    data = listener.Accept();
+    ASSERT_TRUE(data);
+    data->Send("uploaded");
+    data->Close();
     EXPECT_EQ(c->Reply(), "226 File received complete");
     EXPECT_EQ(ReadFile("up.txt"), "uploaded");
-    ::close(listenFd);
 }
 
 TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
