@@ -13,6 +13,8 @@
 #include <thread>
 
 using namespace vendrix;
+using namespace vendrix::config;
+using namespace vendrix::log;
 using namespace vendrix::policy;
 using ftp::testkit::TFtpClient;
 using vendrix::testing::ReadText;

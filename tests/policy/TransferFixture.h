@@ -47,8 +47,9 @@ protected:
     }
     // ANNA (password "secret") may do everything in her home and below.
     void WriteUsers(const std::string& extra) {
-        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                                   "\nDir0=" + Home + "|DU_EMRY_S__|\n" + extra + "\n");
+        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + config::Md5Hex("secret") +
+                                                   "\nHomePath=" + Home + "\nDir0=" + Home +
+                                                   "|DU_EMRY_S__|\n" + extra + "\n");
         usleep(3000);
     }
     void Start() {
@@ -58,7 +59,7 @@ protected:
         Ctl->ListenAddr = "127.0.0.1";
         Ctl->PortOverride = "0";
         Ctl->SpeedLimiter().SetClock([this] { return Now; });
-        Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(StripTags(line)); });
+        Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(log::StripTags(line)); });
         Ctl->OnPlaySound = [this](TSoundEvent event, const std::string&) { Sounds.push_back(event); };
         ASSERT_TRUE(Ctl->StartServer());
         Port = std::stoi(Ctl->Server().ServerSocket().GetLocalPortText());
@@ -102,7 +103,9 @@ protected:
     void WriteFile(const std::string& name, size_t size, char fill = 'x') {
         WriteText(Home + name, std::string(size, fill));
     }
-    int64_t FileTotal(TAccountKey key) const { return Ctl->AccountFile().Account("anna").ReadInt64(key); }
+    int64_t FileTotal(config::TAccountKey key) const {
+        return Ctl->AccountFile().Account("anna").ReadInt64(key);
+    }
     // The log line containing `text`, or "" when none does.
     std::string LogLine(const std::string& text) const {
         for (const std::string& l : Lines)

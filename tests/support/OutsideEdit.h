@@ -9,7 +9,7 @@
 namespace vendrix::testing {
 
 inline void WaitForRecheck() {
-    std::this_thread::sleep_for(2 * policy::TIniFile::kRecheckInterval);
+    std::this_thread::sleep_for(2 * config::TIniFile::kRecheckInterval);
 }
 
 } // namespace vendrix::testing
