@@ -20,7 +20,9 @@ namespace vendrix::net {
 // object, so a task never runs on a destroyed object.
 using TLifeToken = std::shared_ptr<char>;
 using TLifeRef = std::weak_ptr<char>;
-inline TLifeToken NewLifeToken() { return std::make_shared<char>(0); }
+inline TLifeToken NewLifeToken() {
+    return std::make_shared<char>(0);
+}
 
 class TEventLoop {
 public:
@@ -48,8 +50,9 @@ public:
     bool Modify(int fd, uint32_t events);
     // Stops watching. Safe from inside any callback, including the fd's own:
     // no callback of a removed fd fires afterwards, even one already reported
-    // ready in the current round.
-    void Unwatch(int fd);
+    // ready in the current round. False when epoll refused the removal (the
+    // fd is forgotten all the same).
+    bool Unwatch(int fd);
 
     // Appends a task to the FIFO. Posted tasks run only after the handler
     // that is running now has returned, in posting order. Callable from any

@@ -12,7 +12,8 @@ int WSocketResolveProto(const std::string& proto) {
     if (proto.empty() || proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
     if (std::isdigit(static_cast<unsigned char>(proto[0]))) return std::atoi(proto.c_str());
     protoent* pe = getprotobyname(proto.c_str());
-    if (!pe) throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
+    if (!pe)
+        throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
     return pe->p_proto;
 }
 
@@ -30,7 +31,8 @@ uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
         return uint16_t(value);
     }
     std::string p = proto;
-    if (std::isdigit(static_cast<unsigned char>(p[0]))) p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
+    if (std::isdigit(static_cast<unsigned char>(p[0])))
+        p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
     servent* se = getservbyname(port.c_str(), p.c_str());
     if (!se) throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "', Error #11001");
     return ntohs(uint16_t(se->s_port));
@@ -58,6 +60,20 @@ bool WSocketIsDottedIp(const std::string& text) {
     return dots == 3 && digits > 0;
 }
 
+namespace {
+// Text no name service could know as a host name: digits and dots only (a
+// top-level domain is never all digits), or an IPv6 literal.
+bool LooksNumeric(const std::string& host) {
+    if (host.find(':') != std::string::npos) return true;
+    size_t b = host.find_first_not_of(' ');
+    size_t e = host.find_last_not_of(' ');
+    if (b == std::string::npos) return false;
+    for (size_t i = b; i <= e; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(host[i])) && host[i] != '.') return false;
+    return true;
+}
+} // namespace
+
 in_addr WSocketResolveHost(const std::string& host) {
     if (host.empty() || host.size() > 256)
         throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
@@ -69,13 +85,21 @@ in_addr WSocketResolveHost(const std::string& host) {
             throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
         return a;
     }
+    // Numeric forms ("127.1", "0x7f.1", an IPv6 literal) never go to the
+    // name service: a lookup blocks the loop, and the answer is known here.
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
     addrinfo* res = nullptr;
     int rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    if (rc != 0 && !LooksNumeric(host)) {
+        hints.ai_flags = 0;
+        rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    }
     if (rc != 0 || !res)
-        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "', Error #11001");
+        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host +
+                               "', Error #11001");
     a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
     return a;

@@ -13,6 +13,7 @@
 
 #include "Buffer.h"
 #include "EventLoop.h"
+#include "SocketHandle.h"
 #include "WSocketErrors.h"
 
 #include <cstdint>
@@ -46,9 +47,11 @@ class TCustomWSocket {
 public:
     using TSessionEvent = std::function<void(TCustomWSocket& Sender, uint16_t ErrCode)>;
     using TSendData = std::function<void(TCustomWSocket& Sender, int BytesSent)>;
-    using TChangeState = std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
+    using TChangeState =
+        std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
     using TErrorEvent = std::function<void(TCustomWSocket& Sender)>;
-    using TBgExceptionEvent = std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
+    using TBgExceptionEvent =
+        std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
 
     explicit TCustomWSocket(TEventLoop& loop = TEventLoop::Instance());
     virtual ~TCustomWSocket();
@@ -87,7 +90,7 @@ public:
     TSocketState State() const { return FState; }
     int LastError() const { return FLastError; }
     int64_t ReadCount() const { return FReadCount; }
-    int HSocket() const { return FHSocket; }
+    int HSocket() const { return FHandle.Fd(); }
     bool AllSent() const { return FAllSent; }
     // Bytes waiting in the send queue.
     int64_t BufferedBytes() const;
@@ -164,9 +167,13 @@ private:
     void ResetStep();
     void InternalClose(bool shutdownSend, uint16_t err);
     void ApplyLinger();
-    void WatchHandle();
+    int ApplyLingerTo(int fd);
+    bool WatchHandle(TSocketHandle& handle);
     void UpdateMask();
-    void AdoptHandle(int handle);
+    int PendingError();
+    // The "Error N in function F" report without SocketError's closing on
+    // 10054/10057: for failures on a handle the socket does not own yet.
+    void ReportSystemError(const std::string& func, int errnoValue);
     void Dispatch(uint32_t events);
     void HandleConnect(uint16_t err);
     void HandleRead(uint16_t err);
@@ -189,9 +196,7 @@ private:
     TSocketState FState = wsClosed;
     int FLastError = 0;
     int64_t FReadCount = 0;
-    int FHSocket = -1;
-    uint64_t FHandleGen = 0;
-    bool FWatched = false;
+    TSocketHandle FHandle;
     bool FWantWrite = false;
     bool FRecvShut = false;
     bool FAllSent = true;
