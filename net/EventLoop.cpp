@@ -111,7 +111,7 @@ TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTas
         if (it == FTimers.end()) return;
         // A late round may hold several expirations: the callback runs once,
         // as a window message timer would, so work never piles up.
-        if (!it->second.Repeat) {
+        if (!it->second.Repeat && !it->second.Kept) {
             TTask cb = std::move(it->second.Callback);
             CancelTimer(id);
             cb();
@@ -124,8 +124,31 @@ TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTas
         close(fd);
         return 0;
     }
-    FTimers[id] = TTimer{fd, repeat, std::move(callback)};
+    FTimers[id] = TTimer{fd, repeat, false, std::move(callback)};
     return id;
+}
+
+TEventLoop::TTimerId TEventLoop::AddIdleTimer(TTask callback) {
+    TTimerId id = AddTimer(1, false, std::move(callback));
+    if (!id) return 0;
+    TTimer& timer = FTimers[id];
+    itimerspec disarm{};
+    if (timerfd_settime(timer.Fd, 0, &disarm, nullptr) != 0) {
+        CancelTimer(id);
+        return 0;
+    }
+    timer.Kept = true;
+    return id;
+}
+
+bool TEventLoop::StartTimer(TTimerId id, uint32_t intervalMs) {
+    auto it = FTimers.find(id);
+    if (it == FTimers.end()) return false;
+    itimerspec spec{};
+    if (intervalMs == 0) intervalMs = 1;
+    spec.it_value.tv_sec = intervalMs / 1000;
+    spec.it_value.tv_nsec = long(intervalMs % 1000) * 1000000;
+    return timerfd_settime(it->second.Fd, 0, &spec, nullptr) == 0;
 }
 
 void TEventLoop::CancelTimer(TTimerId id) {

@@ -64,6 +64,13 @@ public:
     // Cancelling from inside the timer's own callback is allowed.
     TTimerId AddTimer(uint32_t intervalMs, bool repeat, TTask callback);
     void CancelTimer(TTimerId id);
+    // A timer made now and armed later: it holds its handle until cancelled,
+    // so StartTimer never needs a new one (a listener out of file handles
+    // still can). Returns 0 when the system refuses a timer.
+    TTimerId AddIdleTimer(TTask callback);
+    // Arms an idle timer to fire once after intervalMs (re-arming moves the
+    // time); false for an unknown timer or a refused arming.
+    bool StartTimer(TTimerId id, uint32_t intervalMs);
 
     // Runs one round: waits up to timeoutMs (-1 forever, 0 not at all) for
     // readiness, dispatches it, then runs the tasks posted before the round's
@@ -93,6 +100,7 @@ private:
     struct TTimer {
         int Fd;
         bool Repeat;
+        bool Kept; // an idle timer: stays after firing
         TTask Callback;
     };
     void SignalTasks();

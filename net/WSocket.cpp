@@ -35,12 +35,14 @@ std::string AddrText(const in_addr& a) {
 }
 } // namespace
 
-TCustomWSocket::TCustomWSocket(TEventLoop& loop) : FLoop(loop), FLife(NewLifeToken()), FHandle(loop) {}
+TCustomWSocket::TCustomWSocket(TEventLoop& loop)
+    : FLoop(loop), FLife(NewLifeToken()), FHandle(loop), FSpare(loop), FShed(loop) {}
 
 TCustomWSocket::~TCustomWSocket() {
     FDestroying = true;
     FLife.reset(); // posted work for this socket is void from now on
     FHandle.Close();
+    ReleaseSpare();
 }
 
 // --- properties ------------------------------------------------------------
@@ -106,6 +108,7 @@ void TCustomWSocket::SocketError(const std::string& func, int errnoValue) {
     int code = WSocketErrorFromErrno(errnoValue);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
         FHandle.Close();
+        ReleaseSpare();
         if (FState != wsClosed) {
             ChangeState(wsClosed);
             FireClosed(uint16_t(code));
@@ -178,7 +181,7 @@ void TCustomWSocket::UpdateMask() {
     if (FPaused) {
         mask = 0;
     } else if (FListening) {
-        mask = EPOLLIN;
+        if (!FBackingOff && !FShed.Valid()) mask = EPOLLIN;
     } else if (FState == wsConnecting) {
         mask = EPOLLOUT;
     } else {
@@ -365,7 +368,13 @@ void TCustomWSocket::Listen() {
         return ReportSystemError("Bind", errno);
     if (::listen(fresh.Fd(), ListenBacklog) != 0) return ReportSystemError("Listen", errno);
     if (!WatchHandle(fresh)) return ReportSystemError("WSAAsyncSelect", errno);
+    TSocketHandle spare(FLoop);
+    TEventLoop::TTimerId timer = 0;
+    if (!PrepareSpare(spare, timer)) return ReportSystemError("Listen (spare handle)", errno);
+    ReleaseSpare();
     FHandle.Take(fresh);
+    FSpare.Take(spare);
+    FBackOffTimer = timer;
     FListening = true;
     uint64_t gen = FHandle.Generation();
     ChangeState(wsBound);
@@ -381,10 +390,94 @@ int TCustomWSocket::Accept() {
     }
     int fd = ::accept4(FHandle.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-        SocketError("Accept", errno);
+        int err = errno;
+        if (err == EMFILE || err == ENFILE) ShedWaitingConnection();
+        SocketError("Accept", err);
         return -1;
     }
     return fd;
+}
+
+// --- a listener out of file handles --------------------------------------------
+
+namespace {
+constexpr uint32_t kBackOffMs = 100;
+
+int OpenSpare() {
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+} // namespace
+
+bool TCustomWSocket::PrepareSpare(TSocketHandle& spare, TEventLoop::TTimerId& timer) {
+    spare.Reset(OpenSpare());
+    if (!spare.Valid()) return false;
+    TLifeRef ref = FLife;
+    timer = FLoop.AddIdleTimer([this, ref] {
+        if (!ref.expired()) EndBackOff();
+    });
+    if (!timer && errno == 0) errno = EMFILE;
+    return timer != 0;
+}
+
+void TCustomWSocket::ReleaseSpare() {
+    FSpare.Close();
+    FShed.Close();
+    if (FBackOffTimer) FLoop.CancelTimer(FBackOffTimer);
+    FBackOffTimer = 0;
+    FBackingOff = false;
+}
+
+void TCustomWSocket::ShedWaitingConnection() {
+    if (FShed.Valid() || FBackingOff) return;
+    int fd = -1;
+    int err = EAGAIN;
+    if (FSpare.Valid()) {
+        FSpare.Close(); // its number is the one accept takes now
+        fd = ::accept4(FHandle.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        err = errno;
+    }
+    if (fd < 0) {
+        FSpare.Reset(OpenSpare());
+        // Nothing waiting after all is no reason to stop; no spare is.
+        if (err != EAGAIN || !FSpare.Valid()) BackOff();
+        return;
+    }
+    FShed.Reset(fd);
+    UpdateMask(); // quiet until the shed connection is gone
+    TLifeRef ref = FLife;
+    uint64_t gen = FHandle.Generation();
+    FLoop.Post([this, ref, gen] {
+        if (!ref.expired() && gen == FHandle.Generation()) FinishShed();
+    });
+}
+
+void TCustomWSocket::FinishShed() {
+    if (OnSessionShed && FShed.Valid()) {
+        TLifeRef ref = FLife;
+        try {
+            OnSessionShed(*this, FShed.Fd());
+        } catch (const std::exception& e) {
+            if (!ref.expired()) BgException(e);
+        }
+        if (ref.expired()) return;
+    }
+    FShed.Close();
+    if (!FListening) return; // the handler closed the listener
+    FSpare.Reset(OpenSpare());
+    if (!FSpare.Valid()) return BackOff();
+    UpdateMask();
+}
+
+void TCustomWSocket::BackOff() {
+    FBackingOff = FBackOffTimer && FLoop.StartTimer(FBackOffTimer, kBackOffMs);
+    UpdateMask();
+}
+
+void TCustomWSocket::EndBackOff() {
+    FBackingOff = false;
+    if (!FListening) return;
+    if (!FSpare.Valid()) FSpare.Reset(OpenSpare());
+    UpdateMask();
 }
 
 int TCustomWSocket::ApplyLingerTo(int fd) {
@@ -421,6 +514,7 @@ void TCustomWSocket::Dup(int handle) {
         // socket says so before reporting, and the new handle stays with the
         // caller.
         int err = FHandle.Close();
+        ReleaseSpare();
         ChangeState(wsClosed);
         if (err != 0) {
             fresh.Release();
@@ -637,6 +731,7 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
     if (FState == wsClosed) return;
     if (shutdownSend) ::shutdown(FHandle.Fd(), SHUT_WR);
     int closeErr = FHandle.Close();
+    ReleaseSpare();
     bool failed = closeErr != 0 && closeErr != EINTR;
     uint64_t gen = FHandle.Generation();
     TLifeRef ref = FLife;

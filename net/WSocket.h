@@ -9,6 +9,18 @@
 // of a connection does on the original platform. An operation that fails
 // raises ESocketException (or fires OnError when assigned) and fires no event
 // for the failed call.
+//
+// Out of file handles: a listening socket keeps one spare handle. When
+// Accept fails for lack of handles (it still reports 10024 and returns -1),
+// the socket closes the spare, takes the waiting connection with it and
+// sheds it: OnSessionShed fires from the loop with that connection's handle,
+// the handler may write a short refusal to it (non-blocking; it must not keep
+// the handle), then the socket closes it and takes its spare again. So the
+// accept queue keeps moving while handles are exhausted, the listener never
+// spins on it and needs no pausing, and accepting resumes by itself once
+// handles are free. Should even the spare be lost, the listener stops asking
+// for connections for a moment on a timer made by Listen, which needs no new
+// handle to fire.
 #pragma once
 
 #include "Buffer.h"
@@ -50,6 +62,7 @@ public:
     using TChangeState =
         std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
     using TErrorEvent = std::function<void(TCustomWSocket& Sender)>;
+    using TShedEvent = std::function<void(TCustomWSocket& Sender, int Handle)>;
     using TBgExceptionEvent =
         std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
 
@@ -138,6 +151,8 @@ public:
     TSendData OnSendData;
     TChangeState OnChangeState;
     TErrorEvent OnError;
+    // A waiting connection shed for lack of file handles (see the top).
+    TShedEvent OnSessionShed;
     TBgExceptionEvent OnBgException;
 
     TEventLoop& Loop() const { return FLoop; }
@@ -185,6 +200,12 @@ private:
     void PostWriteNotification();
     void BgException(const std::exception& e);
     void FireClosed(uint16_t err);
+    bool PrepareSpare(TSocketHandle& spare, TEventLoop::TTimerId& timer);
+    void ReleaseSpare();
+    void ShedWaitingConnection();
+    void FinishShed();
+    void BackOff();
+    void EndBackOff();
 
     TEventLoop& FLoop;
     TLifeToken FLife;
@@ -197,6 +218,12 @@ private:
     int FLastError = 0;
     int64_t FReadCount = 0;
     TSocketHandle FHandle;
+    // A listener's spare handle, the connection being shed with it, and the
+    // timer that ends a pause for lack of handles.
+    TSocketHandle FSpare;
+    TSocketHandle FShed;
+    TEventLoop::TTimerId FBackOffTimer = 0;
+    bool FBackingOff = false;
     bool FWantWrite = false;
     bool FRecvShut = false;
     bool FAllSent = true;
