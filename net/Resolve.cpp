@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cctype>
+#include <cstring>
 #include <netdb.h>
 
 namespace vendrix::net {
@@ -103,6 +104,85 @@ in_addr WSocketResolveHost(const std::string& host) {
     a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
     return a;
+}
+
+namespace {
+std::string Trimmed(const std::string& s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+} // namespace
+
+TSockAddr WSocketResolveAddr(const std::string& host, uint16_t port) {
+    TSockAddr a;
+    std::string t = Trimmed(host);
+    if (t.size() > 2 && t.front() == '[' && t.back() == ']') t = t.substr(1, t.size() - 2);
+    if (t.find(':') != std::string::npos) {
+        // Read without the name service, scope ("fe80::1%eth0") included.
+        addrinfo hints{};
+        hints.ai_family = AF_INET6;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST;
+        addrinfo* res = nullptr;
+        if (getaddrinfo(t.c_str(), nullptr, &hints, &res) != 0 || !res)
+            throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+        std::memcpy(&a.Storage, res->ai_addr, res->ai_addrlen);
+        a.Length = socklen_t(res->ai_addrlen);
+        freeaddrinfo(res);
+        reinterpret_cast<sockaddr_in6*>(&a.Storage)->sin6_port = htons(port);
+        return a;
+    }
+    auto* in = reinterpret_cast<sockaddr_in*>(&a.Storage);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    in->sin_addr = WSocketResolveHost(host);
+    a.Length = sizeof(sockaddr_in);
+    return a;
+}
+
+TSockAddr WSocketAnyAddr(int family, uint16_t port) {
+    TSockAddr a;
+    if (family == AF_INET6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&a.Storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        in6->sin6_addr = in6addr_any;
+        a.Length = sizeof(sockaddr_in6);
+    } else {
+        auto* in = reinterpret_cast<sockaddr_in*>(&a.Storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(INADDR_ANY);
+        a.Length = sizeof(sockaddr_in);
+    }
+    return a;
+}
+
+std::string WSocketAddrText(const sockaddr* sa) {
+    char buf[INET6_ADDRSTRLEN] = {};
+    if (sa->sa_family == AF_INET6) {
+        const in6_addr& a6 = reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&a6)) {
+            in_addr a4{};
+            std::memcpy(&a4, &a6.s6_addr[12], sizeof a4);
+            inet_ntop(AF_INET, &a4, buf, sizeof buf);
+        } else {
+            inet_ntop(AF_INET6, &a6, buf, sizeof buf);
+        }
+        return buf;
+    }
+    if (sa->sa_family != AF_INET) return "error";
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, buf, sizeof buf);
+    return buf;
+}
+
+std::string WSocketPortText(const sockaddr* sa) {
+    if (sa->sa_family == AF_INET6)
+        return std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(sa)->sin6_port));
+    if (sa->sa_family == AF_INET)
+        return std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(sa)->sin_port));
+    return "error";
 }
 
 } // namespace vendrix::net

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -28,11 +29,6 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
-std::string AddrText(const in_addr& a) {
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return buf;
-}
 } // namespace
 
 TCustomWSocket::TCustomWSocket(TEventLoop& loop)
@@ -343,13 +339,11 @@ void TCustomWSocket::Listen() {
     if (!FPortAssigned) return RaiseException("listen: port not assigned", WSAEINVAL);
     if (!FProtoAssigned) return RaiseException("listen: protocol not assigned", WSAEINVAL);
     if (!FAddrAssigned) return RaiseException("listen: address not assigned", WSAEINVAL);
-    sockaddr_in sa{};
+    TSockAddr sa;
     try {
         int proto = WSocketResolveProto(FProto);
         if (proto != IPPROTO_TCP) throw ESocketException("Only TCP is supported");
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(WSocketResolvePort(FPort, FProto));
-        sa.sin_addr = WSocketResolveHost(FAddr);
+        sa = WSocketResolveAddr(FAddr, WSocketResolvePort(FPort, FProto));
     } catch (const ESocketException& e) {
         return RaiseException(std::string("listen: ") + e.what());
     }
@@ -357,15 +351,20 @@ void TCustomWSocket::Listen() {
     // Everything that can fail happens on a handle of our own first, so a
     // failed Listen fires no event and leaves nothing open.
     TSocketHandle fresh(FLoop);
-    fresh.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    fresh.Reset(::socket(sa.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fresh.Valid()) return ReportSystemError("socket", errno);
     // A restart must not fail on connections in TIME_WAIT; Linux still
     // refuses a second listener on the same address and port.
     int one = 1;
     if (setsockopt(fresh.Fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0)
         return ReportSystemError("setsockopt(SO_REUSEADDR)", errno);
-    if (::bind(fresh.Fd(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
-        return ReportSystemError("Bind", errno);
+    // Said either way, so the system's default does not decide whether an
+    // IPv6 listener also takes IPv4 clients.
+    int v6only = DualStack ? 0 : 1;
+    if (sa.Family() == AF_INET6 &&
+        setsockopt(fresh.Fd(), IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only) != 0)
+        return ReportSystemError("setsockopt(IPV6_V6ONLY)", errno);
+    if (::bind(fresh.Fd(), sa.Raw(), sa.Length) != 0) return ReportSystemError("Bind", errno);
     if (::listen(fresh.Fd(), ListenBacklog) != 0) return ReportSystemError("Listen", errno);
     if (!WatchHandle(fresh)) return ReportSystemError("WSAAsyncSelect", errno);
     TSocketHandle spare(FLoop);
@@ -537,18 +536,17 @@ void TCustomWSocket::Connect() {
     if (!FPortAssigned) return RaiseException("Connect: No Port Specified");
     if (!FAddrAssigned) return RaiseException("Connect: No IP Address Specified");
     if (!FProtoAssigned) return RaiseException("Connect: No Protocol Specified");
-    sockaddr_in remote{}, local{};
+    TSockAddr remote, local;
     bool bindLocal = false;
     try {
         int proto = WSocketResolveProto(FProto);
         if (proto != IPPROTO_TCP) throw ESocketException("Only TCP is supported");
-        remote.sin_family = AF_INET;
-        remote.sin_port = htons(WSocketResolvePort(FPort, FProto));
+        uint16_t port = WSocketResolvePort(FPort, FProto);
         uint16_t lport = WSocketResolvePort(FLocalPort.empty() ? "0" : FLocalPort, FProto);
-        remote.sin_addr = WSocketResolveHost(FAddr);
-        local.sin_family = AF_INET;
-        local.sin_port = htons(lport);
-        local.sin_addr = WSocketResolveHost(FLocalAddr);
+        remote = WSocketResolveAddr(FAddr, port);
+        // The default local address means "any" in the remote's family.
+        local = FLocalAddr == "0.0.0.0" ? WSocketAnyAddr(remote.Family(), lport)
+                                        : WSocketResolveAddr(FLocalAddr, lport);
         bindLocal = lport != 0 || FLocalAddr != "0.0.0.0";
     } catch (const ESocketException& e) {
         return RaiseException(std::string("connect: ") + e.what());
@@ -557,7 +555,7 @@ void TCustomWSocket::Connect() {
     // As in Listen: a Connect that fails before the connection is under way
     // fires nothing and leaves nothing open.
     TSocketHandle fresh(FLoop);
-    fresh.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    fresh.Reset(::socket(remote.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fresh.Valid()) return ReportSystemError("Connect (socket)", errno);
     int fd = fresh.Fd();
     int one = 1;
@@ -572,20 +570,20 @@ void TCustomWSocket::Connect() {
         return ReportSystemError("setsockopt(SO_KEEPALIVE)", errno);
     std::string boundPort;
     if (bindLocal) {
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        if (::bind(fd, local.Raw(), local.Length) != 0) {
             int code = WSocketErrorFromErrno(errno);
             return RaiseException("winsock.bind failed, error #" + std::to_string(code), code);
         }
-        sockaddr_in bound{};
-        socklen_t len = sizeof bound;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
+        TSockAddr bound;
+        bound.Length = sizeof bound.Storage;
+        if (getsockname(fd, bound.Raw(), &bound.Length) != 0) {
             int code = WSocketErrorFromErrno(errno);
             return RaiseException("winsock.getsockname failed, error #" + std::to_string(code), code);
         }
-        boundPort = std::to_string(ntohs(bound.sin_port));
+        boundPort = WSocketPortText(bound.Raw());
     }
     if (!WatchHandle(fresh)) return ReportSystemError("WSAAsyncSelect", errno);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 && errno != EINPROGRESS)
+    if (::connect(fd, remote.Raw(), remote.Length) != 0 && errno != EINPROGRESS)
         return ReportSystemError("Connect", errno);
     if (bindLocal) FLocalPort = boundPort;
     FHandle.Take(fresh);
@@ -781,40 +779,58 @@ void TCustomWSocket::Abort() {
 
 // --- addresses -------------------------------------------------------------------
 
+bool TCustomWSocket::PeerSockAddr(TSockAddr& addr) const {
+    addr = {};
+    addr.Length = sizeof addr.Storage;
+    return FState == wsConnected && FHandle.Valid() &&
+           getpeername(FHandle.Fd(), addr.Raw(), &addr.Length) == 0;
+}
+
 std::string TCustomWSocket::PeerAddr() const {
-    if (FState != wsConnected || !FHandle.Valid()) return "error";
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(FHandle.Fd(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
-    return AddrText(sa.sin_addr);
+    TSockAddr sa;
+    return PeerSockAddr(sa) ? WSocketAddrText(sa.Raw()) : "error";
 }
 
 std::string TCustomWSocket::PeerPort() const {
-    if (FState != wsConnected || !FHandle.Valid()) return "error";
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(FHandle.Fd(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
-    return std::to_string(ntohs(sa.sin_port));
+    TSockAddr sa;
+    return PeerSockAddr(sa) ? WSocketPortText(sa.Raw()) : "error";
+}
+
+bool TCustomWSocket::GetLocalSockAddr(TSockAddr& addr) const {
+    addr = {};
+    addr.Length = sizeof addr.Storage;
+    return FHandle.Valid() && getsockname(FHandle.Fd(), addr.Raw(), &addr.Length) == 0;
 }
 
 bool TCustomWSocket::GetLocalSockAddr(sockaddr_in& addr) const {
     addr = {};
-    socklen_t len = sizeof addr;
-    return FHandle.Valid() && getsockname(FHandle.Fd(), reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+    TSockAddr any;
+    if (!GetLocalSockAddr(any)) return false;
+    if (any.Family() == AF_INET) {
+        std::memcpy(&addr, &any.Storage, sizeof addr);
+        return true;
+    }
+    // An IPv6 socket answers for an IPv4 client through a mapped address.
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(any.Storage);
+    if (!IN6_IS_ADDR_V4MAPPED(&in6.sin6_addr)) return false;
+    addr.sin_family = AF_INET;
+    addr.sin_port = in6.sin6_port;
+    std::memcpy(&addr.sin_addr, &in6.sin6_addr.s6_addr[12], sizeof addr.sin_addr);
+    return true;
 }
 
 std::string TCustomWSocket::GetLocalAddrText() const {
-    sockaddr_in sa{};
+    TSockAddr sa;
     if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
         return "error";
-    return AddrText(sa.sin_addr);
+    return WSocketAddrText(sa.Raw());
 }
 
 std::string TCustomWSocket::GetLocalPortText() const {
-    sockaddr_in sa{};
+    TSockAddr sa;
     if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
         return "error";
-    return std::to_string(ntohs(sa.sin_port));
+    return WSocketPortText(sa.Raw());
 }
 
 // --- default event triggers ---------------------------------------------------------

@@ -25,6 +25,7 @@
 
 #include "Buffer.h"
 #include "EventLoop.h"
+#include "Resolve.h"
 #include "SocketHandle.h"
 #include "WSocketErrors.h"
 
@@ -73,6 +74,8 @@ public:
 
     // --- properties -------------------------------------------------------
     // Addr, Port, Proto, LocalAddr and LocalPort change only while closed.
+    // Addr and LocalAddr take a dotted IPv4 address, an IPv6 literal ("::1",
+    // "[::1]", "::") or a host name (looked up for IPv4).
     const std::string& Addr() const { return FAddr; }
     void SetAddr(const std::string& value);
     const std::string& Port() const { return FPort; }
@@ -91,6 +94,9 @@ public:
     uint16_t LingerTimeout = 0;
     TWSocketOptions ComponentOptions = 0;
     int ListenBacklog = 5;
+    // An IPv6 listener ("::") takes IPv4 clients too (IPV6_V6ONLY off);
+    // without it, IPv6 clients only. IPv4 peers then read as dotted IPv4.
+    bool DualStack = false;
     bool ReuseAddr = false;
     std::string Name;
 
@@ -139,8 +145,11 @@ public:
     std::string GetLocalAddrText() const;
     std::string GetLocalPortText() const;
     // The raw local address (family, port, IPv4 address); false when the
-    // system query fails.
+    // system query fails or the address is IPv6 (an IPv4-mapped one is given
+    // as the IPv4 address).
     bool GetLocalSockAddr(sockaddr_in& addr) const;
+    // The local address of either family.
+    bool GetLocalSockAddr(TSockAddr& addr) const;
 
     // --- events --------------------------------------------------------------
     TSessionEvent OnSessionAvailable;
@@ -200,6 +209,7 @@ private:
     void PostWriteNotification();
     void BgException(const std::exception& e);
     void FireClosed(uint16_t err);
+    bool PeerSockAddr(TSockAddr& addr) const;
     bool PrepareSpare(TSocketHandle& spare, TEventLoop::TTimerId& timer);
     void ReleaseSpare();
     void ShedWaitingConnection();
