@@ -20,7 +20,9 @@
 // spins on it and needs no pausing, and accepting resumes by itself once
 // handles are free. Should even the spare be lost, the listener stops asking
 // for connections for a moment on a timer made by Listen, which needs no new
-// handle to fire.
+// handle to fire. A listener its owner has paused stays paused until the
+// owner resumes it, so an owner that pauses on a failed Accept must not need
+// a new handle (a new timer, say) to resume.
 #pragma once
 
 #include "Buffer.h"
