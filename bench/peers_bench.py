@@ -28,8 +28,8 @@ base folder whose users.ini has the same name and password on the same
 folder.
 
 Equivalent settings everywhere: 127.0.0.1 only, one account with full rights
-confined to its home, a passive port range of its own per server (below the
-ephemeral range the clients' ports come from), no client or session limits,
+confined to its home, the same passive port range (see Setup), no client or
+session limits,
 no reverse DNS or ident look-ups, no login delays, no transfer logs, idle
 time-outs far beyond a run. Clients use PASV (curl with --disable-epsv).
 
@@ -97,6 +97,7 @@ SIZES = {
 # 24 GiB, shared): under this much available memory, or this close to the
 # kernel's limit on tasks.
 MEMORY_FLOOR = 3 * GIB
+PASV_LOW = 10_000
 TASK_HEADROOM = 2_000
 
 
@@ -197,8 +198,10 @@ class Server:
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline and self.proc.poll() is None:
             try:
-                with socket.create_connection(("127.0.0.1", port), timeout=2) as s:
-                    if s.recv(100).startswith(b"220"):
+                with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+                    if s.recv(1000).startswith(b"220"):
+                        s.sendall(b"QUIT\r\n")  # a forking server's session then ends at once
+                        s.recv(1000)
                         self.wait_idle()
                         return
             except OSError:
@@ -255,10 +258,11 @@ class Setup:
         self.user_created = False
         self.servers = {}
         self.ports = {}
-        self.pasv = {}
-        # Passive ranges of 200 ports each, below the ephemeral range.
-        for i, name in enumerate(["vendrix", "vsftpd", "pure-ftpd", "proftpd"]):
-            self.pasv[name] = (20000 + 1000 * i, 20000 + 1000 * i + 199)
+        # One passive range for all, below the ephemeral range the clients'
+        # ports come from: only one server transfers at a time, and
+        # pure-ftpd admits at most half as many sessions as its range has
+        # ports, so it must cover the largest idle figure twice over.
+        self.pasv = (PASV_LOW, PASV_LOW + 2 * max(sizes["idle_large"], 10_000) + 999)
         self.env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(self.work, "run"))
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
 
@@ -327,7 +331,7 @@ class Setup:
         for sub in ("conf", "log"):
             os.makedirs(os.path.join(base, sub), exist_ok=True)
         shutil.copytree(os.path.join(REPO, "lng"), os.path.join(base, "lng"), dirs_exist_ok=True)
-        low, high = self.pasv["vendrix"]
+        low, high = self.pasv
         with open(os.path.join(base, "conf", "config.ini"), "w") as f:
             f.write(f"[Setup]\nPort=21\nMaxUser=0\nLowPASV={low}\nHighPASV={high}\nLog=0\n"
                     f"ShowCommand={int(show_command)}\nDisableExitMessage=1\n")
@@ -347,7 +351,7 @@ class Setup:
         port = free_port()
         empty = os.path.join(self.work, "vsftpd-empty")
         os.makedirs(empty, mode=0o755, exist_ok=True)
-        low, high = self.pasv["vsftpd"]
+        low, high = self.pasv
         conf = os.path.join(self.work, "vsftpd.conf")
         settings = {
             "listen": "YES", "listen_ipv6": "NO", "listen_address": "127.0.0.1", "listen_port": port,
@@ -384,7 +388,7 @@ class Setup:
 
     def start_pureftpd(self):
         port = free_port()
-        low, high = self.pasv["pure-ftpd"]
+        low, high = self.pasv
         cmd = [os.path.join(self.root, "usr/sbin/pure-ftpd"), "--bind", f"127.0.0.1,{port}", "--ipv4only",
                "--login", "puredb:" + self.pure_ftpd_users(), "--noanonymous", "--chrooteveryone", "--dontresolve",
                "--passiveportrange", f"{low}:{high}", "--maxclientsnumber", "20000",
@@ -396,7 +400,7 @@ class Setup:
 
     def start_proftpd(self):
         port = free_port()
-        low, high = self.pasv["proftpd"]
+        low, high = self.pasv
         conf = os.path.join(self.work, "proftpd.conf")
         lines = [
             'ServerName "bench"', "ServerType standalone", f"Port {port}",
