@@ -487,8 +487,17 @@ class Sessions:
         self.problem = None
 
     def login(self, count, seconds, window=64):
+        pending = {}
+        try:
+            return self._login(count, seconds, window, pending)
+        finally:
+            for s in pending:
+                self.sel.unregister(s)
+                s.close()
+
+    def _login(self, count, seconds, window, pending):
         start = time.monotonic()
-        pending, started = {}, 0
+        started = 0
         while len(self.open) < count and not self.problem:
             while started < count and len(pending) < window:
                 if started % 100 == 0:
@@ -523,7 +532,7 @@ class Sessions:
                 code, text, state[1] = reply
                 want, then = self.STEPS[state[0]]
                 if code != want:
-                    self.problem = f"refused at {len(self.open)} ({text[:40]})"
+                    self.problem = f"refused at {len(self.open)} ({text[:24]})"
                     break
                 state[0] += 1
                 if then:
@@ -531,9 +540,6 @@ class Sessions:
                 else:
                     del pending[s]
                     self.open.append(s)
-        for s in pending:
-            self.sel.unregister(s)
-            s.close()
         return time.monotonic() - start
 
     def commands(self, per_session, noop_session=None, seconds=300):
@@ -676,10 +682,10 @@ def idle_sessions(setup, server, count, seconds):
         time.sleep(1)  # let the forked sessions settle
         pss = memory_kib(server.pid, "Pss") / 1024
         memory = pss if server.forking else Both(pss, memory_kib(server.pid, "Rss") / 1024)
-        return took, memory, sessions.problem
     finally:
         sessions.close()
-        server.wait_idle(120)
+    server.wait_idle(120)
+    return took, memory, sessions.problem
 
 
 def run_idle_small(setup, server, sizes):
@@ -745,8 +751,8 @@ ROWS = [
     ("parallel", "par_rate", "{parallel_clients} parallel {parallel_size} downloads, MB/s", True),
     ("list", "list_ms", "LIST of {list_files} files, ms", False),
     ("login", "login_ms", "connect + login + QUIT, ms", False),
-    ("idle", "idle_small", "{idle_small} idle sessions, MiB (vendrix: PSS, RSS)", False),
-    ("idle-many", "idle_large_mem", "{idle_large} idle sessions, MiB", False),
+    ("idle", "idle_small", "{idle_small} idle sessions, MiB PSS (vendrix: RSS / PSS)", False),
+    ("idle-many", "idle_large_mem", "{idle_large} idle sessions, MiB PSS (vendrix: RSS / PSS)", False),
     ("idle-many", "idle_large_s", "{idle_large} idle sessions, s to open", False),
     # TLS rows go here (explicit TLS download and upload rates, TLS login),
     # with a "tls" group and the peers' TLS settings where marked above.
@@ -775,7 +781,7 @@ def median_cell(values):
         return problems[0], None
     if isinstance(values[0], Both):
         pss = statistics.median(v.pss for v in values)
-        return f"{fmt(pss)} ({fmt(statistics.median(v.rss for v in values))})", pss
+        return f"{fmt(statistics.median(v.rss for v in values))} / {fmt(pss)}", pss
     if isinstance(values[0], Pair):
         a = [v.a for v in values]
         b = [v.b for v in values]
@@ -859,6 +865,7 @@ def main():
 
     # SIGTERM ends the run the way Ctrl-C does: through the cleanup below.
     signal.signal(signal.SIGTERM, interrupt)
+    signal.signal(signal.SIGINT, interrupt)  # also when started with SIGINT ignored, as in a background job
     setup = Setup(args, sizes)
     results, notes = {}, []
     try:
