@@ -1,5 +1,6 @@
 #include "WSocket.h"
 
+#include "AsciiText.h"
 #include "Resolve.h"
 
 #include <arpa/inet.h>
@@ -14,19 +15,13 @@
 namespace vendrix::net {
 
 const char* SocketStateName(TSocketState state) {
-    static const char* kNames[] = {"wsInvalidState", "wsOpened",    "wsBound",     "wsConnecting", "wsSocksConnected",
-                                   "wsConnected",    "wsAccepting", "wsListening", "wsClosed"};
+    static const char* kNames[] = {"wsInvalidState", "wsOpened",         "wsBound",
+                                   "wsConnecting",   "wsSocksConnected", "wsConnected",
+                                   "wsAccepting",    "wsListening",      "wsClosed"};
     return kNames[state];
 }
 
 namespace {
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
 std::string AddrText(const in_addr& a) {
     char buf[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &a, buf, sizeof buf);
@@ -49,7 +44,7 @@ TCustomWSocket::~TCustomWSocket() {
 // --- properties ------------------------------------------------------------
 
 void TCustomWSocket::SetAddr(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FAddrAssigned && v == FAddr) return;
     if (FState != wsClosed) RaiseException("Cannot change Addr if not closed");
     FAddr = v;
@@ -57,7 +52,7 @@ void TCustomWSocket::SetAddr(const std::string& value) {
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FPortAssigned && v == FPort) return;
     if (FState != wsClosed) RaiseException("Cannot change Port if not closed");
     FPort = v;
@@ -65,7 +60,7 @@ void TCustomWSocket::SetPort(const std::string& value) {
 }
 
 void TCustomWSocket::SetProto(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FProtoAssigned && v == FProto) return;
     if (FState != wsClosed) RaiseException("Cannot change Proto if not closed");
     FProto = v;
@@ -89,7 +84,8 @@ void TCustomWSocket::SetSendFlags(int flags) {
 
 int64_t TCustomWSocket::BufferedBytes() const {
     int64_t n = 0;
-    for (const auto& b : FQueue) n += b->Unread();
+    for (const auto& b : FQueue)
+        n += b->Unread();
     return n;
 }
 
@@ -106,7 +102,8 @@ void TCustomWSocket::RaiseException(const std::string& msg, int code) {
 
 void TCustomWSocket::SocketError(const std::string& func, int errnoValue) {
     int code = WSocketErrorFromErrno(errnoValue);
-    std::string msg = "Error " + std::to_string(code) + " in function " + func + "\r\n" + WSocketErrorDesc(code);
+    std::string msg =
+        "Error " + std::to_string(code) + " in function " + func + "\r\n" + WSocketErrorDesc(code);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
         if (FHSocket >= 0) {
             if (FWatched) FLoop.Unwatch(FHSocket);
@@ -400,7 +397,8 @@ void TCustomWSocket::ApplyLinger() {
     linger l{};
     l.l_onoff = LingerOnOff == wsLingerOn ? 1 : 0;
     l.l_linger = LingerTimeout;
-    if (setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) SocketError("setsockopt(SO_LINGER)", errno);
+    if (setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
+        SocketError("setsockopt(SO_LINGER)", errno);
 }
 
 void TCustomWSocket::Dup(int handle) {
@@ -644,7 +642,9 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
     if (failed) SocketError("Disconnect (closesocket)", closeErr);
 }
 
-void TCustomWSocket::Close() { InternalClose(true, 0); }
+void TCustomWSocket::Close() {
+    InternalClose(true, 0);
+}
 
 void TCustomWSocket::CloseLater() {
     TLifeRef ref = FLife;
@@ -698,13 +698,15 @@ bool TCustomWSocket::GetLocalSockAddr(sockaddr_in& addr) const {
 
 std::string TCustomWSocket::GetLocalAddrText() const {
     sockaddr_in sa{};
-    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa)) return "error";
+    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
+        return "error";
     return AddrText(sa.sin_addr);
 }
 
 std::string TCustomWSocket::GetLocalPortText() const {
     sockaddr_in sa{};
-    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa)) return "error";
+    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
+        return "error";
     return std::to_string(ntohs(sa.sin_port));
 }
 

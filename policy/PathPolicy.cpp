@@ -1,5 +1,6 @@
 #include "PathPolicy.h"
 
+#include "AsciiText.h"
 #include "ClientListing.h"
 #include "FtpController.h"
 #include "FtpListing.h"
@@ -8,17 +9,9 @@
 #include "RealPath.h"
 #include "ReplyPaths.h"
 
-#include <cctype>
-
 namespace vendrix::policy {
 
 namespace {
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 char Letter(TPathPolicy::TValidate kind) {
     using V = TPathPolicy::TValidate;
     switch (kind) {
@@ -71,8 +64,9 @@ bool TPathPolicy::Passes(const TRules& rules, const std::string& path, const TCh
 }
 
 void TPathPolicy::LogClient(const TAppClient& client, const char* key, const std::string& fileSegments) {
-    FOwner.LogClient(client.ID, FormatText(FOwner.Translate(key),
-                                           {FOwner.ClientSegment(Upper(client.UserName)), fileSegments}));
+    FOwner.LogClient(client.ID,
+                     FormatText(FOwner.Translate(key),
+                                {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
 }
 
 void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {
