@@ -5,6 +5,7 @@
 // for the overlap step; TSavedDirectory puts it back whatever the outcome.
 #include "FtpSrv.h"
 
+#include "AsciiText.h"
 #include "FtpSrvT.h"
 
 #include <cerrno>
@@ -16,15 +17,6 @@
 namespace vendrix::ftp {
 
 namespace {
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
 // Gives `from` the name `to` without ever replacing an existing entry, even
 // one that appeared after the caller looked. Across file systems this fails
 // (EXDEV) instead of copying: a copy of a whole tree would hold the event
@@ -33,21 +25,22 @@ bool MoveEntry(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without the no-replace flag: the caller's check stands.
-    struct stat st{};
+    struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 // CWD and CDUP: the new directory stands only when the application reports
 // that it exists and allows it.
-void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::string& params, std::string& Answer) {
+void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::string& params,
+                     std::string& Answer) {
     const std::string saved = Client.Directory;
     std::string shown = Client.Directory;
     try {
-        Client.SetDirectory(Trim(Server.PathStyle->ToLocal(params)));
+        Client.SetDirectory(std::string(net::TrimControl(Server.PathStyle->ToLocal(params))));
     } catch (const EFtpError& e) {
         Client.Directory = saved;
-        Answer = std::string("501 CWD failed. ") + e.what();
+        Answer = reply::CwdFailed(e.what());
         return;
     }
     bool allowed = true, dirExist = false;
@@ -59,12 +52,12 @@ void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::stri
     }
     if (!dirExist) {
         Client.Directory = saved;
-        Answer = "550 Permission Denied.";
+        Answer = reply::kCwdNotFound;
     } else if (allowed) {
-        Answer = "250 CWD command successful. \"" + Server.PathStyle->ToClient(shown) + "\" is current directory.";
+        Answer = reply::CwdOk(Server.PathStyle->ToClient(shown));
     } else {
         Client.Directory = saved;
-        Answer = "501 CWD failed. No permission";
+        Answer = reply::CwdFailed("No permission");
     }
 }
 } // namespace
@@ -81,12 +74,12 @@ void TFtpServer::CommandCDUP(TClient& Client, TFtpString&, TFtpString&, TFtpStri
 
 void TFtpServer::CommandPWD(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     Client.CurCmdType = ftpcPWD;
-    Answer = "257 \"" + PathStyle->ToClient(Client.Directory) + "\" is current directory.";
+    Answer = reply::CurrentDirectory(PathStyle->ToClient(Client.Directory));
 }
 
 void TFtpServer::CommandXPWD(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     Client.CurCmdType = ftpcXPWD;
-    Answer = "257 \"" + PathStyle->ToClient(Client.Directory) + "\" is current directory.";
+    Answer = reply::CurrentDirectory(PathStyle->ToClient(Client.Directory));
 }
 
 void TFtpServer::CommandMKD(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
@@ -99,17 +92,17 @@ void TFtpServer::CommandMKD(TClient& Client, TFtpString&, TFtpString& Params, TF
         bool allowed = true;
         if (OnMakeDirectory) OnMakeDirectory(*this, Client, path, allowed, allowed);
         if (!allowed)
-            Answer = "550 " + Quoted(shown) + ": can't create directory.";
+            Answer = reply::CantCreateDirectory(shown);
         else if (Params.empty())
-            Answer = "501 Syntax error in parameter.";
+            Answer = reply::kSyntaxError;
         else if (FileExists(path))
-            Answer = "550 " + Quoted(shown) + ": file or directory already exists.";
+            Answer = reply::AlreadyExists(shown);
         else if (::mkdir(path.c_str(), 0777) != 0)
-            Answer = "550 " + Quoted(shown) + ": can't create directory.";
+            Answer = reply::CantCreateDirectory(shown);
         else
-            Answer = "257 " + Quoted(shown) + ": directory created.";
+            Answer = reply::DirectoryCreated(shown);
     } catch (const std::exception& e) {
-        Answer = "550 " + Quoted(e.what()) + ": can't create directory.";
+        Answer = reply::CantCreateDirectory(e.what());
     }
 }
 
@@ -121,15 +114,15 @@ void TFtpServer::CommandRMD(TClient& Client, TFtpString&, TFtpString& Params, TF
     bool allowed = true;
     if (OnValidateRmd) OnValidateRmd(*this, Client, path, allowed);
     if (!allowed)
-        Answer = "500 Cannot remove directory.";
+        Answer = reply::kCannotRmd;
     else if (Params.empty())
-        Answer = "501 Syntax error in parameter.";
+        Answer = reply::kSyntaxError;
     else if (!AnyEntryExists(path))
-        Answer = "550 " + Quoted(shown) + ": No such Directory.";
+        Answer = reply::NoSuchDirectory(shown);
     else if (::rmdir(path.c_str()) != 0)
-        Answer = "550 " + Quoted(shown) + ": can't remove directory.";
+        Answer = reply::CantRemoveDirectory(shown);
     else
-        Answer = "250 " + Quoted(shown) + ": directory removed.";
+        Answer = reply::DirectoryRemoved(shown);
 }
 
 void TFtpServer::CommandDELE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
@@ -140,15 +133,15 @@ void TFtpServer::CommandDELE(TClient& Client, TFtpString&, TFtpString& Params, T
     bool allowed = true;
     if (OnValidateDele) OnValidateDele(*this, Client, path, allowed);
     if (!allowed)
-        Answer = "550 Permission denied.";
+        Answer = reply::kPermissionDenied;
     else if (Params.empty())
-        Answer = "501 Syntax error in parameter.";
+        Answer = reply::kSyntaxError;
     else if (!FileExists(path))
-        Answer = "550 " + Quoted(shown) + ": no such file or directory.";
+        Answer = reply::NoSuchFile(shown);
     else if (::unlink(path.c_str()) != 0)
-        Answer = "450 File " + Quoted(shown) + " can't be deleted.";
+        Answer = reply::CantDelete(shown);
     else
-        Answer = "250 File " + Quoted(shown) + " deleted.";
+        Answer = reply::Deleted(shown);
 }
 
 void TFtpServer::CommandRNFR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
@@ -159,14 +152,14 @@ void TFtpServer::CommandRNFR(TClient& Client, TFtpString&, TFtpString& Params, T
     bool allowed = true;
     if (OnValidateRnFr) OnValidateRnFr(*this, Client, path, allowed);
     if (!allowed) {
-        Answer = "500 Cannot RNFR.";
+        Answer = reply::kCannotRnfr;
     } else if (Params.empty()) {
-        Answer = "501 Syntax error is parameter.";
+        Answer = reply::kRnfrSyntaxError;
     } else if (FileExists(path) || DirectoryExists(path)) {
         Client.RenameFrom = path;
-        Answer = "350 File exists, ready for destination name.";
+        Answer = reply::kRenameReady;
     } else {
-        Answer = "550 " + Quoted(shown) + ": no such file or directory.";
+        Answer = reply::NoSuchFile(shown);
     }
 }
 
@@ -177,29 +170,29 @@ void TFtpServer::CommandRNTO(TClient& Client, TFtpString&, TFtpString& Params, T
     bool allowed = true;
     if (OnValidateRnTo) OnValidateRnTo(*this, Client, path, allowed);
     if (!allowed) {
-        Answer = "500 Cannot RNTO.";
+        Answer = reply::kCannotRnto;
         return;
     }
     if (Params.empty()) {
-        Answer = "501 Syntax error in parameter.";
+        Answer = reply::kSyntaxError;
         return;
     }
     // RenameFrom stays from the session's last RNFR: neither command clears it.
     const std::string from = Client.RenameFrom;
     bool isFile = FileExists(from);
     if (!isFile && !DirectoryExists(from)) {
-        Answer = "550 " + Quoted(from) + ": No such File or Directory.";
+        Answer = reply::RenameSourceMissing(from);
         return;
     }
     if (isFile ? FileExists(path) : DirectoryExists(path)) {
-        Answer = "553 " + Quoted(path) + ": file already exists.";
+        Answer = reply::RenameTargetExists(path);
         return;
     }
     Client.RenameTo = path;
     if (MoveEntry(from, path))
-        Answer = "250 File " + Quoted(from) + " renamed to " + Quoted(path) + ".";
+        Answer = reply::Renamed(from, path);
     else
-        Answer = "450 File " + Quoted(from) + " can't be renamed.";
+        Answer = reply::CantRename(from);
 }
 
 void TFtpServer::CommandSIZE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
@@ -208,15 +201,15 @@ void TFtpServer::CommandSIZE(TClient& Client, TFtpString&, TFtpString& Params, T
     bool allowed = true;
     if (OnValidateSize) OnValidateSize(*this, Client, path, allowed);
     if (!allowed) {
-        Answer = "501 Permission Denied";
+        Answer = reply::kNotPermitted;
     } else if (Params.empty()) {
-        Answer = "501 Syntax error in parameter.";
+        Answer = reply::kSyntaxError;
     } else {
         try {
             int64_t size = GetFileSize(path);
-            Answer = size < 0 ? std::string("550 Command failed: File not found.") : "213 " + std::to_string(size);
+            Answer = size < 0 ? std::string(reply::kSizeNotFound) : reply::FileStatus(std::to_string(size));
         } catch (const std::exception& e) {
-            Answer = std::string("550 Command failed: ") + e.what() + ".";
+            Answer = reply::CommandFailed(e.what());
         }
     }
 }
@@ -230,18 +223,18 @@ void TFtpServer::CommandMDTM(TClient& Client, TFtpString&, TFtpString& Params, T
     bool allowed = true;
     if (OnValidateSize) OnValidateSize(*this, Client, path, allowed);
     if (Params.empty()) {
-        Answer = "501 Syntax error in MDTM parameter.";
+        Answer = reply::kMdtmSyntaxError;
         return;
     }
     try {
         if (!allowed || !FileExists(path)) {
-            Answer = "550 " + Quoted(shown) + ": no such file or directory.";
+            Answer = reply::NoSuchFile(shown);
             return;
         }
         std::string utc = FileUtcStr(path);
-        Answer = utc.empty() ? std::string("550 UTC File time retrieval failed") : "213 " + utc;
+        Answer = utc.empty() ? std::string(reply::kMdtmFailed) : reply::FileStatus(utc);
     } catch (const std::exception& e) {
-        Answer = std::string("550 Command failed: ") + e.what() + ".";
+        Answer = reply::CommandFailed(e.what());
     }
 }
 

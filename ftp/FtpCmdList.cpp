@@ -18,9 +18,11 @@ std::string WithoutOptions(const std::string& params) {
         size_t j = i;
         if (j >= params.size() || params[j] != '-') break;
         ++j;
-        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j]))) ++j;
+        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j])))
+            ++j;
         if (j == i + 1 || (j < params.size() && params[j] != ' ')) break;
-        while (j < params.size() && params[j] == ' ') ++j;
+        while (j < params.size() && params[j] == ' ')
+            ++j;
         i = j;
     }
     return params.substr(i);
@@ -40,7 +42,7 @@ void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& An
     // stream: replacing that stream would pour the listing into the running
     // download, or the upload into the listing.
     if (Client.DataSessionActive) {
-        Answer = "451 Failed: Data connection already in use.";
+        Answer = reply::ListFailed("Data connection already in use");
         return;
     }
     Client.CurCmdType = detailed ? ftpcLIST : ftpcNLST;
@@ -62,14 +64,14 @@ void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& An
             if (Client.DataStream) Client.DataStream->Seek(0);
         }
         Client.FilePath.clear();
-        Answer = "150 Opening data connection for directory list.";
+        Answer = reply::kOpeningListing;
         StartDownload(Client);
     } catch (const std::exception& e) {
         if (!Client.DataSessionActive) {
             Client.DataStream.reset();
             Client.HasOpenedFile = false;
         }
-        Answer = std::string("451 Failed: ") + e.what() + ".";
+        Answer = reply::ListFailed(e.what());
     }
 }
 

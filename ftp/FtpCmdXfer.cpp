@@ -9,7 +9,9 @@
 namespace vendrix::ftp {
 
 namespace {
-std::string Num(int64_t v) { return std::to_string(v); }
+std::string Num(int64_t v) {
+    return std::to_string(v);
+}
 
 // A file name that does not exist yet in dir: "FTP" and six random letters.
 std::string UniqueName(const std::string& dir) {
@@ -17,7 +19,8 @@ std::string UniqueName(const std::string& dir) {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (;;) {
         std::string name = "FTP";
-        for (int i = 0; i < 6; ++i) name += kChars[rng() % (sizeof kChars - 1)];
+        for (int i = 0; i < 6; ++i)
+            name += kChars[rng() % (sizeof kChars - 1)];
         if (!AnyEntryExists(dir + name)) return name;
     }
 }
@@ -68,7 +71,7 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
         if (!allowed) {
-            Answer = appe ? "500 Cannot APPE." : "501 Permission Denied";
+            Answer = appe ? reply::kCannotAppe : reply::kNotPermitted;
             return;
         }
         Client.FilePath = path;
@@ -78,14 +81,13 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
             // that is already connected appends at the right place.
             Client.RestartPos = std::max<int64_t>(GetFileSize(path), 0);
             StartUpload(Client, false);
-            Answer = "150 APPE supported.  Ready to append file \"" + Params + "\" at offset " +
-                     Num(Client.RestartPos) + ".";
+            Answer = reply::AppendReady(Params, Client.RestartPos);
         } else {
             StartUpload(Client, true);
-            Answer = "150 Opening data connection for " + Params + ".";
+            Answer = reply::OpeningData(Params);
         }
     } catch (const std::exception& e) {
-        Answer = appe ? std::string("550 APPE failed.") : std::string("501 Cannot STOR. ") + e.what();
+        Answer = appe ? std::string(reply::kAppeFailed) : reply::CannotTransfer("STOR", e.what());
     }
 }
 
@@ -110,12 +112,12 @@ void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpStri
             Client.FilePath = path;
             Client.XferCmdType = ftpcSTOU;
             StartUpload(Client, true);
-            Answer = "150 Opening data connection for " + name + ".";
+            Answer = reply::OpeningData(name);
         } else {
-            Answer = "501 Permission Denied";
+            Answer = reply::kNotPermitted;
         }
     } catch (const std::exception& e) {
-        Answer = std::string("501 Cannot STOU. ") + e.what();
+        Answer = reply::CannotTransfer("STOU", e.what());
     }
 }
 
@@ -133,15 +135,15 @@ void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, T
         if (OnValidateGet) OnValidateGet(*this, Client, path, allowed);
         if (allowed) {
             Client.FilePath = path;
-            Answer = "150 Opening data connection for " + Params + ".";
+            Answer = reply::OpeningData(Params);
             bool delayed = false;
             if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
             if (!delayed) Post(Client, &TFtpServer::StartSendNotification);
         } else {
-            Answer = "500 Cannot RETR.";
+            Answer = reply::kCannotRetr;
         }
     } catch (const std::exception& e) {
-        Answer = std::string("501 Cannot RETR. ") + e.what();
+        Answer = reply::CannotTransfer("RETR", e.what());
     }
 }
 
@@ -150,13 +152,13 @@ void TFtpServer::CommandREST(TClient& Client, TFtpString&, TFtpString& Params, T
     int64_t value = 0;
     if (!ParseInt64(Params, value)) {
         Client.RestartPos = 0;
-        Answer = "501 Syntax error in parameter: '" + Params + "' is not a valid integer value.";
+        Answer = reply::RestInvalid(Params);
     } else if (value < 0) {
         Client.RestartPos = 0;
-        Answer = "350 Restarting at 0.";
+        Answer = reply::kRestartAtZero;
     } else {
         Client.RestartPos = value;
-        Answer = "350 REST supported. Ready to resume at byte offset " + Num(value) + ".";
+        Answer = reply::RestReady(value);
     }
 }
 
@@ -167,7 +169,7 @@ void TFtpServer::CommandABOR(TClient& Client, TFtpString&, TFtpString&, TFtpStri
         Client.AbortingTransfer = true;
         data.Close(); // the closed handler sends its reply before ours
     }
-    Answer = "225 ABOR command successful.";
+    Answer = reply::kAborOk;
 }
 
 // --- starting a transfer ------------------------------------------------------------
@@ -208,7 +210,7 @@ void TFtpServer::StartSendNotification(TClient& Client) {
         Client.TransferError = e.what();
         if (Client.HasOpenedFile) Client.DataStream.reset();
         Client.HasOpenedFile = false;
-        SendAnswer(Client, "501 Cannot RETR. " + Client.TransferError);
+        SendAnswer(Client, reply::CannotTransfer("RETR", Client.TransferError));
     }
 }
 
@@ -287,15 +289,15 @@ void TFtpServer::UploadClosed(TClient& Client, uint16_t err) {
     if (OnStorSessionClosed) OnStorSessionClosed(*this, Client, *Client.DataSocket, err);
     std::string answer;
     if (Client.AbortingTransfer)
-        answer = "426 Connection closed; " + Client.TransferError + ".";
+        answer = reply::ConnectionClosed(Client.TransferError);
     else if (err != 0)
-        answer = "426 Connection closed; transfer aborted. Error #" + Num(err);
+        answer = reply::ConnectionError(err);
     else if (Client.XferCmdType == ftpcAPPE)
-        answer = "226 File received ok";
+        answer = reply::kAppendComplete;
     else if (Client.XferCmdType == ftpcSTOU)
-        answer = "250 '" + Client.FileName + "': file created.";
+        answer = reply::UniqueCreated(Client.FileName);
     else
-        answer = "226 File received complete";
+        answer = reply::kUploadComplete;
     Client.XferCmdType = ftpcPORT;
     SendAnswer(Client, answer);
 }
@@ -358,7 +360,7 @@ void TFtpServer::DownloadDataSent(TClient& Client, uint16_t err) {
     } catch (const std::exception& e) {
         Client.TransferError = e.what();
         Client.AbortingTransfer = true;
-        SendAnswer(Client, "426 Connection closed; " + Client.TransferError + ".");
+        SendAnswer(Client, reply::ConnectionClosed(Client.TransferError));
         Post(Client, &TFtpServer::AbortTransferNotification);
         return;
     }
@@ -379,11 +381,11 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
         Client.HasOpenedFile = false;
     }
     if (Client.AbortingTransfer)
-        SendAnswer(Client, "501 Cannot RETR. " + Client.TransferError);
+        SendAnswer(Client, reply::CannotTransfer("RETR", Client.TransferError));
     else if (err != 0)
-        SendAnswer(Client, "501 Cannot RETR. Error #" + Num(err));
+        SendAnswer(Client, reply::RetrError(err));
     else
-        SendAnswer(Client, "226 Transfer complete.");
+        SendAnswer(Client, reply::kTransferComplete);
     if (OnRetrSessionClosed) OnRetrSessionClosed(*this, Client, *Client.DataSocket, err);
 }
 

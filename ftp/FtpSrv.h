@@ -10,6 +10,7 @@
 // when that session is gone.
 #pragma once
 
+#include "FtpReplies.h"
 #include "FtpSrvC.h"
 #include "FtpTypes.h"
 #include "WSocket.h"
@@ -29,8 +30,9 @@ public:
     using TCommandEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Keyword,
                                              TFtpString& Params, TFtpString& Answer)>;
     using TAnswerEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Answer)>;
-    using TAuthenticateEvent = std::function<void(TFtpServer& Sender, TClient& Client, const TFtpString& UserName,
-                                                  const TFtpString& Password, bool& Authenticated)>;
+    using TAuthenticateEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, const TFtpString& UserName,
+                           const TFtpString& Password, bool& Authenticated)>;
     using TDirectoryEvent = std::function<void(TFtpServer& Sender, TClient& Client, std::string& Directory,
                                                bool& Allowed, bool& DirExist)>;
     using TBuildDirectoryEvent =
@@ -41,10 +43,12 @@ public:
         std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data, uint16_t AError)>;
     using TDataAvailableEvent = std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data,
                                                    const char* Buf, int Len, uint16_t AError)>;
-    using TUniqueFileNameEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FileName)>;
+    using TUniqueFileNameEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FileName)>;
     using TProcessingEvent = std::function<void(TFtpServer& Sender, TClient& Client, bool& DelayedSend)>;
-    using TBuildFilePathEvent = std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Directory,
-                                                   const std::string& FileName, std::string& NewFileName)>;
+    using TBuildFilePathEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Directory,
+                           const std::string& FileName, std::string& NewFileName)>;
     using TClientFactory = std::function<std::unique_ptr<TClient>(TFtpServer& Owner)>;
     using TCommandHandler = void (TFtpServer::*)(TClient& Client, TFtpString& Keyword, TFtpString& Params,
                                                  TFtpString& Answer);
@@ -64,7 +68,7 @@ public:
     // --- published properties ----------------------------------------------
     std::string Addr = "0.0.0.0";
     std::string Port = "ftp";
-    std::string Banner = "220 QEV FTP Server ready.";
+    std::string Banner = reply::kServerBanner;
     int32_t MaxClients = 0;
     int32_t UserData = 0;
     std::string PasvIpAddr;
@@ -92,8 +96,8 @@ public:
     TAuthenticateEvent OnAuthenticate;
     TDirectoryEvent OnChangeDirectory, OnMakeDirectory;
     TBuildDirectoryEvent OnBuildDirectory, OnAlterDirectory;
-    TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr, OnValidateRnTo,
-        OnValidateGet;
+    TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr,
+        OnValidateRnTo, OnValidateGet;
     TDataEvent OnStorSessionConnected, OnStorSessionClosed;
     TDataAvailableEvent OnStorDataAvailable;
     TDataEvent OnRetrSessionConnected, OnRetrSessionClosed, OnRetrDataSent;
@@ -138,7 +142,8 @@ private:
 
     // --- server core ---
     void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
-    void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState, net::TSocketState newState);
+    void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
+                           net::TSocketState newState);
     void ClientCommand(TClient& Client, const std::string& line);
     void ClientDataSent(TClient& Client);
     void ClientClosedProcedure(TClient& Client);

@@ -2,6 +2,7 @@
 // client: login state, directories, the data connection and the transfer.
 #pragma once
 
+#include "FtpReplies.h"
 #include "FtpStream.h"
 #include "FtpTypes.h"
 #include "LineBuffer.h"
@@ -25,7 +26,7 @@ public:
 
     // --- published properties ----------------------------------------------
     TFtpCtrlState FtpState = ftpcInvalid;
-    std::string Banner = "220-QEV FTP Server ready";
+    std::string Banner = reply::kSessionBanner;
     bool Busy = false;
     std::string UserName, PassWord;
     int32_t UserData = 0;

@@ -1,5 +1,6 @@
 #include "WSocket.h"
 
+#include "AsciiText.h"
 #include "Resolve.h"
 
 #include <arpa/inet.h>
@@ -21,16 +22,6 @@ const char* SocketStateName(TSocketState state) {
     return kNames[state];
 }
 
-namespace {
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
-} // namespace
-
 TCustomWSocket::TCustomWSocket(TEventLoop& loop)
     : FLoop(loop), FLife(NewLifeToken()), FHandle(loop), FSpare(loop), FShed(loop) {}
 
@@ -44,7 +35,7 @@ TCustomWSocket::~TCustomWSocket() {
 // --- properties ------------------------------------------------------------
 
 void TCustomWSocket::SetAddr(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FAddrAssigned && v == FAddr) return;
     if (FState != wsClosed) RaiseException("Cannot change Addr if not closed");
     FAddr = v;
@@ -52,7 +43,7 @@ void TCustomWSocket::SetAddr(const std::string& value) {
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FPortAssigned && v == FPort) return;
     if (FState != wsClosed) RaiseException("Cannot change Port if not closed");
     FPort = v;
@@ -60,7 +51,7 @@ void TCustomWSocket::SetPort(const std::string& value) {
 }
 
 void TCustomWSocket::SetProto(const std::string& value) {
-    std::string v = Trim(value);
+    std::string v(net::TrimControl(value));
     if (FProtoAssigned && v == FProto) return;
     if (FState != wsClosed) RaiseException("Cannot change Proto if not closed");
     FProto = v;

@@ -1,6 +1,7 @@
 #include "PathPolicy.h"
 
 #include "AppClient.h"
+#include "AsciiText.h"
 #include "ClientListing.h"
 #include "FtpListing.h"
 #include "FtpSrvT.h"
@@ -10,17 +11,9 @@
 #include "ReplyPaths.h"
 #include "Translate.h"
 
-#include <cctype>
-
 namespace vendrix::policy {
 
 namespace {
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 char Letter(TPathPolicy::TValidate kind) {
     using V = TPathPolicy::TValidate;
     switch (kind) {
@@ -75,7 +68,7 @@ bool TPathPolicy::Passes(const TRules& rules, const std::string& path, const TCh
 void TPathPolicy::LogClient(const TAppClient& client, const char* key, const std::string& fileSegments) {
     FOwner.LogClient(client.ID,
                      config::FormatText(FOwner.Translate(key),
-                                        {FOwner.ClientSegment(Upper(client.UserName)), fileSegments}));
+                                        {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
 }
 
 void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {
