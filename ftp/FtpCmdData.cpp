@@ -19,7 +19,8 @@ namespace {
 // comma or the end. Past the end every number reads as 0.
 int64_t GetInteger(const std::string& s, size_t& i) {
     auto blanks = [&] {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
     };
     blanks();
     int64_t value = 0;
@@ -72,11 +73,12 @@ void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, T
     try {
         size_t i = 0;
         int64_t n[6];
-        for (int64_t& v : n) v = GetInteger(Params, i);
+        for (int64_t& v : n)
+            v = GetInteger(Params, i);
         for (int64_t v : n)
             if (v > 255) throw EFtpError("out of range");
-        std::string addr = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) + "." +
-                           std::to_string(n[3]);
+        std::string addr = std::to_string(n[0]) + "." + std::to_string(n[1]) + "." + std::to_string(n[2]) +
+                           "." + std::to_string(n[3]);
         int64_t port = n[4] * 256 + n[5];
         // No bounce: data goes only to the client's own address, and never
         // to a privileged port there.
@@ -108,16 +110,19 @@ void TFtpServer::ReleasePasvPort(TClient& Client) {
 }
 
 void TFtpServer::SetPasvPortRangeSize(int32_t value) {
-    if (value < 0 || value > 65535) throw EFtpError("Invalid PasvPortRangeSize " + std::to_string(value) + ".");
+    if (value < 0 || value > 65535)
+        throw EFtpError("Invalid PasvPortRangeSize " + std::to_string(value) + ".");
     if (value == FPasvPortRangeSize) return;
     for (int32_t i = value; i < FPasvPortRangeSize; ++i)
-        if (FPasvPortTable[size_t(i)] == 1) throw EFtpError("Unable to change PasvPortRangeSize when port is in use.");
+        if (FPasvPortTable[size_t(i)] == 1)
+            throw EFtpError("Unable to change PasvPortRangeSize when port is in use.");
     FPasvPortTable.resize(size_t(value), 0);
     FPasvPortRangeSize = value;
 }
 
 void TFtpServer::SetPasvPortRangeStart(int32_t value) {
-    if (value < 0 || value > 65535) throw EFtpError("Invalid PasvPortRangeStart " + std::to_string(value) + ".");
+    if (value < 0 || value > 65535)
+        throw EFtpError("Invalid PasvPortRangeStart " + std::to_string(value) + ".");
     if (value == FPasvPortRangeStart) return;
     for (uint8_t used : FPasvPortTable)
         if (used == 1) throw EFtpError("Unable to change PasvPortRangeStart when port is in use.");
@@ -136,7 +141,9 @@ void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpStri
         Client.PasvPort = std::stoi(port);
         data.SetPort(port);
         data.SetProto("tcp");
-        data.OnSessionAvailable = [this, &Client](TCustomWSocket&, uint16_t err) { PassiveAccept(Client, err); };
+        data.OnSessionAvailable = [this, &Client](TCustomWSocket&, uint16_t err) {
+            PassiveAccept(Client, err);
+        };
         InstallHandlers(Client, THandlerSet::None);
         data.ComponentOptions = net::wsoNoReceiveLoop;
         data.Listen();
@@ -147,7 +154,8 @@ void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpStri
             hostPart = "127,0,0,1";
         } else {
             std::string addr = PasvIpAddr.empty() ? local : PasvIpAddr;
-            if (!PasvIpAddr.empty() && !net::WSocketIsDottedIp(PasvIpAddr)) throw EFtpError("Invalid PASV IP Address");
+            if (!PasvIpAddr.empty() && !net::WSocketIsDottedIp(PasvIpAddr))
+                throw EFtpError("Invalid PASV IP Address");
             for (char& c : addr)
                 if (c == '.') c = ',';
             hostPart = addr;
@@ -221,10 +229,19 @@ void TFtpServer::PassiveAccept(TClient& Client, uint16_t) {
     // own handlers when it comes.
     THandlerSet set = THandlerSet::None;
     if (Client.PassiveStart) switch (Client.CurCmdType) {
-    case ftpcSTOR: case ftpcAPPE: case ftpcSTOU: set = THandlerSet::Upload; break;
-    case ftpcRETR: case ftpcLIST: case ftpcNLST: set = THandlerSet::Download; break;
-    default: break;
-    }
+        case ftpcSTOR:
+        case ftpcAPPE:
+        case ftpcSTOU:
+            set = THandlerSet::Upload;
+            break;
+        case ftpcRETR:
+        case ftpcLIST:
+        case ftpcNLST:
+            set = THandlerSet::Download;
+            break;
+        default:
+            break;
+        }
     InstallHandlers(Client, set);
     data.LingerOnOff = net::wsLingerOff;
     data.LingerTimeout = 0;

@@ -18,12 +18,16 @@ namespace vendrix::ftp {
 namespace {
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
     return s.substr(b, e - b);
 }
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
 
 // Gives `from` the name `to` without ever replacing an existing entry, even
 // one that appeared after the caller looked. Across file systems this fails
@@ -33,14 +37,15 @@ bool MoveEntry(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system without the no-replace flag: the caller's check stands.
-    struct stat st{};
+    struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 // CWD and CDUP: the new directory stands only when the application reports
 // that it exists and allows it.
-void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::string& params, std::string& Answer) {
+void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::string& params,
+                     std::string& Answer) {
     const std::string saved = Client.Directory;
     std::string shown = Client.Directory;
     try {
@@ -61,7 +66,8 @@ void ChangeDirectory(TFtpServer& Server, TFtpCtrlSocket& Client, const std::stri
         Client.Directory = saved;
         Answer = "550 Permission Denied.";
     } else if (allowed) {
-        Answer = "250 CWD command successful. \"" + Server.PathStyle->ToClient(shown) + "\" is current directory.";
+        Answer =
+            "250 CWD command successful. \"" + Server.PathStyle->ToClient(shown) + "\" is current directory.";
     } else {
         Client.Directory = saved;
         Answer = "501 CWD failed. No permission";
@@ -214,7 +220,8 @@ void TFtpServer::CommandSIZE(TClient& Client, TFtpString&, TFtpString& Params, T
     } else {
         try {
             int64_t size = GetFileSize(path);
-            Answer = size < 0 ? std::string("550 Command failed: File not found.") : "213 " + std::to_string(size);
+            Answer =
+                size < 0 ? std::string("550 Command failed: File not found.") : "213 " + std::to_string(size);
         } catch (const std::exception& e) {
             Answer = std::string("550 Command failed: ") + e.what() + ".";
         }

@@ -18,9 +18,11 @@ std::string WithoutOptions(const std::string& params) {
         size_t j = i;
         if (j >= params.size() || params[j] != '-') break;
         ++j;
-        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j]))) ++j;
+        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j])))
+            ++j;
         if (j == i + 1 || (j < params.size() && params[j] != ' ')) break;
-        while (j < params.size() && params[j] == ' ') ++j;
+        while (j < params.size() && params[j] == ' ')
+            ++j;
         i = j;
     }
     return params.substr(i);

@@ -10,8 +10,10 @@ namespace {
 // Without leading and trailing blanks and control characters.
 std::string TrimControl(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
     return s.substr(b, e - b);
 }
 } // namespace
@@ -66,7 +68,8 @@ void TFtpServer::CommandSYST(TClient& Client, TFtpString&, TFtpString&, TFtpStri
 void TFtpServer::CommandTYPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     Client.CurCmdType = ftpcTYPE;
     std::string type = TrimControl(Params);
-    for (char& c : type) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : type)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     if (type == "A" || type == "A N" || type == "I") {
         Answer = "200 Type set to " + Params + ".";
         Client.BinaryMode = type == "I";

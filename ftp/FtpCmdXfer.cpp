@@ -9,7 +9,9 @@
 namespace vendrix::ftp {
 
 namespace {
-std::string Num(int64_t v) { return std::to_string(v); }
+std::string Num(int64_t v) {
+    return std::to_string(v);
+}
 
 // A file name that does not exist yet in dir: "FTP" and six random letters.
 std::string UniqueName(const std::string& dir) {
@@ -17,7 +19,8 @@ std::string UniqueName(const std::string& dir) {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (;;) {
         std::string name = "FTP";
-        for (int i = 0; i < 6; ++i) name += kChars[rng() % (sizeof kChars - 1)];
+        for (int i = 0; i < 6; ++i)
+            name += kChars[rng() % (sizeof kChars - 1)];
         if (!AnyEntryExists(dir + name)) return name;
     }
 }

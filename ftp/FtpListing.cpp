@@ -15,18 +15,23 @@ namespace {
 const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
+bool IsDotEntry(const std::string& name) {
+    return name == "." || name == "..";
+}
 
 // The part from the last "." on, in upper case; empty without a dot.
 std::string UpperExtension(const std::string& name) {
     size_t dot = name.rfind('.');
     if (dot == std::string::npos) return {};
     std::string ext = name.substr(dot);
-    for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : ext)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
     return ext;
 }
 
-bool HasWildcard(const std::string& mask) { return mask.find_first_of("*?") != std::string::npos; }
+bool HasWildcard(const std::string& mask) {
+    return mask.find_first_of("*?") != std::string::npos;
+}
 
 // stat follows a link to what a download or CWD would reach; a dangling link
 // is still an entry and shows itself.
@@ -72,8 +77,8 @@ std::string DetailedLine(const TListEntry& entry, int currentYear) {
 
     char buf[96];
     std::string line = mode + "   1 ftp      ftp  ";
-    std::snprintf(buf, sizeof buf, "%11lld %s %2.2d ", static_cast<long long>(entry.Size), kMonths[entry.Month - 1],
-                  entry.Day);
+    std::snprintf(buf, sizeof buf, "%11lld %s %2.2d ", static_cast<long long>(entry.Size),
+                  kMonths[entry.Month - 1], entry.Day);
     line += buf;
     if (entry.Year == currentYear)
         std::snprintf(buf, sizeof buf, "%2.2d:%2.2d ", entry.Hour, entry.Minute);
@@ -85,7 +90,9 @@ std::string DetailedLine(const TListEntry& entry, int currentYear) {
     return line;
 }
 
-std::string NameLine(const TListEntry& entry) { return entry.Name + "\r\n"; }
+std::string NameLine(const TListEntry& entry) {
+    return entry.Name + "\r\n";
+}
 
 bool MatchesMask(const std::string& mask, const std::string& name) {
     if (mask == "*.*") return true;
@@ -105,7 +112,8 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     return m == mask.size();
 }
 
@@ -115,7 +123,7 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     std::vector<TListEntry> entries;
     if (mask.empty()) return entries;
-    struct stat st{};
+    struct stat st {};
 
     if (!HasWildcard(mask)) {
         if (StatEntry(pattern, st)) entries.push_back(ListEntryFromStat(mask, st));
@@ -136,7 +144,8 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
 std::string FormatListing(const std::vector<TListEntry>& entries, const std::string& pattern, bool detailed,
                           int currentYear) {
     std::string text;
-    for (const TListEntry& e : entries) text += detailed ? DetailedLine(e, currentYear) : NameLine(e);
+    for (const TListEntry& e : entries)
+        text += detailed ? DetailedLine(e, currentYear) : NameLine(e);
     if (text.empty()) text = pattern + " not found\r\n";
     return text;
 }

@@ -26,28 +26,45 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
         bool NeedsLogin;
     };
     static const TRow kRows[kCommandTableSize] = {
-        {"PORT", &TFtpServer::CommandPORT, true},  {"STOR", &TFtpServer::CommandSTOR, true},
-        {"RETR", &TFtpServer::CommandRETR, true},  {"CWD", &TFtpServer::CommandCWD, true},
-        {"XPWD", &TFtpServer::CommandXPWD, true},  {"PWD", &TFtpServer::CommandPWD, true},
-        {"USER", &TFtpServer::CommandUSER, false}, {"PASS", &TFtpServer::CommandPASS, false},
-        {"LIST", &TFtpServer::CommandLIST, true},  {"NLST", &TFtpServer::CommandNLST, true},
-        {"TYPE", &TFtpServer::CommandTYPE, true},  {"SYST", &TFtpServer::CommandSYST, true},
-        {"QUIT", &TFtpServer::CommandQUIT, false}, {"DELE", &TFtpServer::CommandDELE, true},
-        {"SIZE", &TFtpServer::CommandSIZE, true},  {"REST", &TFtpServer::CommandREST, true},
-        {"RNFR", &TFtpServer::CommandRNFR, true},  {"RNTO", &TFtpServer::CommandRNTO, true},
-        {"MKD", &TFtpServer::CommandMKD, true},    {"RMD", &TFtpServer::CommandRMD, true},
-        {"ABOR", &TFtpServer::CommandABOR, false}, {"PASV", &TFtpServer::CommandPASV, true},
-        {"NOOP", &TFtpServer::CommandNOOP, false}, {"CDUP", &TFtpServer::CommandCDUP, true},
-        {"APPE", &TFtpServer::CommandAPPE, true},  {"STRU", &TFtpServer::CommandSTRU, false},
-        {"XMKD", &TFtpServer::CommandMKD, true},   {"XRMD", &TFtpServer::CommandRMD, true},
+        {"PORT", &TFtpServer::CommandPORT, true},
+        {"STOR", &TFtpServer::CommandSTOR, true},
+        {"RETR", &TFtpServer::CommandRETR, true},
+        {"CWD", &TFtpServer::CommandCWD, true},
+        {"XPWD", &TFtpServer::CommandXPWD, true},
+        {"PWD", &TFtpServer::CommandPWD, true},
+        {"USER", &TFtpServer::CommandUSER, false},
+        {"PASS", &TFtpServer::CommandPASS, false},
+        {"LIST", &TFtpServer::CommandLIST, true},
+        {"NLST", &TFtpServer::CommandNLST, true},
+        {"TYPE", &TFtpServer::CommandTYPE, true},
+        {"SYST", &TFtpServer::CommandSYST, true},
+        {"QUIT", &TFtpServer::CommandQUIT, false},
+        {"DELE", &TFtpServer::CommandDELE, true},
+        {"SIZE", &TFtpServer::CommandSIZE, true},
+        {"REST", &TFtpServer::CommandREST, true},
+        {"RNFR", &TFtpServer::CommandRNFR, true},
+        {"RNTO", &TFtpServer::CommandRNTO, true},
+        {"MKD", &TFtpServer::CommandMKD, true},
+        {"RMD", &TFtpServer::CommandRMD, true},
+        {"ABOR", &TFtpServer::CommandABOR, false},
+        {"PASV", &TFtpServer::CommandPASV, true},
+        {"NOOP", &TFtpServer::CommandNOOP, false},
+        {"CDUP", &TFtpServer::CommandCDUP, true},
+        {"APPE", &TFtpServer::CommandAPPE, true},
+        {"STRU", &TFtpServer::CommandSTRU, false},
+        {"XMKD", &TFtpServer::CommandMKD, true},
+        {"XRMD", &TFtpServer::CommandRMD, true},
         // MDTM requires a login too: without one anybody could probe which
         // files exist anywhere on the machine.
-        {"MDTM", &TFtpServer::CommandMDTM, true},  {"MODE", &TFtpServer::CommandMODE, true},
-        {"OVER", &TFtpServer::CommandOVER, false}, {"STOU", &TFtpServer::CommandSTOU, true},
+        {"MDTM", &TFtpServer::CommandMDTM, true},
+        {"MODE", &TFtpServer::CommandMODE, true},
+        {"OVER", &TFtpServer::CommandOVER, false},
+        {"STOU", &TFtpServer::CommandSTOU, true},
         {"FEAT", &TFtpServer::CommandFEAT, true},
     };
     FCommandTable.reserve(kCommandTableSize);
-    for (const TRow& row : kRows) AddCommand(row.KeyWord, row.Handler, row.NeedsLogin);
+    for (const TRow& row : kRows)
+        AddCommand(row.KeyWord, row.Handler, row.NeedsLogin);
 }
 
 TFtpServer::~TFtpServer() {
@@ -72,7 +89,9 @@ void TFtpServer::Start() {
     FServerSocket->SetPort(Port);
     FServerSocket->SetProto("tcp");
     FServerSocket->SetAddr(Addr);
-    FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
+    FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) {
+        ServerSessionAvailable(s, err);
+    };
     FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
     // A burst of clients must not overflow the queue: the kernel would drop
     // completed handshakes the clients already believe in.
@@ -80,7 +99,9 @@ void TFtpServer::Start() {
     FServerSocket->Listen();
 }
 
-void TFtpServer::Stop() { FServerSocket->Close(); }
+void TFtpServer::Stop() {
+    FServerSocket->Close();
+}
 
 void TFtpServer::ServerChangeState(TCustomWSocket&, TSocketState, TSocketState newState) {
     if (FDestroying) return;
@@ -192,14 +213,21 @@ void TFtpServer::CloseDataNotification(TClient& Client) {
     Client.DataSocket->Close();
 }
 
+void TFtpServer::NextBlockNotification(TClient& Client) {
+    SendBlock(Client);
+}
 
-void TFtpServer::NextBlockNotification(TClient& Client) { SendBlock(Client); }
+void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) {
+    Post(Client, &TFtpServer::NextBlockNotification);
+}
 
-void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) { Post(Client, &TFtpServer::NextBlockNotification); }
+void TFtpServer::PostStartSend(TClient& Client) {
+    Post(Client, &TFtpServer::StartSendNotification);
+}
 
-void TFtpServer::PostStartSend(TClient& Client) { Post(Client, &TFtpServer::StartSendNotification); }
-
-void TFtpServer::PostAbortTransfer(TClient& Client) { Post(Client, &TFtpServer::AbortTransferNotification); }
+void TFtpServer::PostAbortTransfer(TClient& Client) {
+    Post(Client, &TFtpServer::AbortTransferNotification);
+}
 
 void TFtpServer::DelayReplies(TClient& Client, uint32_t ms) {
     if (Client.HoldingReplies) return;
@@ -281,8 +309,12 @@ void TFtpServer::SendAnswer(TClient& Client, TFtpString Answer) {
 }
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsAlnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool IsAlnum(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
 } // namespace
 
 void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
@@ -302,12 +334,16 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
     TFtpString Keyword, Params, Answer;
     try {
         size_t i = 0;
-        while (i < buf.size() && IsBlank(buf[i])) ++i;
+        while (i < buf.size() && IsBlank(buf[i]))
+            ++i;
         size_t k = i;
-        while (k < buf.size() && IsAlnum(buf[k])) ++k;
+        while (k < buf.size() && IsAlnum(buf[k]))
+            ++k;
         Keyword = buf.substr(i, k - i);
-        for (char& c : Keyword) c = char(std::toupper(static_cast<unsigned char>(c)));
-        while (k < buf.size() && IsBlank(buf[k])) ++k;
+        for (char& c : Keyword)
+            c = char(std::toupper(static_cast<unsigned char>(c)));
+        while (k < buf.size() && IsBlank(buf[k]))
+            ++k;
         Params = buf.substr(k);
 
         if (OnClientCommand) OnClientCommand(*this, Client, Keyword, Params, Answer);
@@ -348,7 +384,8 @@ std::string TFtpServer::OverlapAndBuild(TClient& Client, const std::string& para
 std::string TFtpServer::BuildFilePath(TClient& Client, const std::string& Directory, std::string FileName) {
     const TPathStyle& style = *PathStyle;
     FileName = style.ToLocal(FileName);
-    if (style.Drives && FileName.size() > 2 && FileName[0] == style.Sep && FileName[2] == ':') FileName.erase(0, 1);
+    if (style.Drives && FileName.size() > 2 && FileName[0] == style.Sep && FileName[2] == ':')
+        FileName.erase(0, 1);
     std::string result;
     if (OnBuildFilePath) OnBuildFilePath(*this, Client, Directory, FileName, result);
     if (!result.empty()) return result;

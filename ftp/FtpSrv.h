@@ -29,8 +29,9 @@ public:
     using TCommandEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Keyword,
                                              TFtpString& Params, TFtpString& Answer)>;
     using TAnswerEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& Answer)>;
-    using TAuthenticateEvent = std::function<void(TFtpServer& Sender, TClient& Client, const TFtpString& UserName,
-                                                  const TFtpString& Password, bool& Authenticated)>;
+    using TAuthenticateEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, const TFtpString& UserName,
+                           const TFtpString& Password, bool& Authenticated)>;
     using TDirectoryEvent = std::function<void(TFtpServer& Sender, TClient& Client, std::string& Directory,
                                                bool& Allowed, bool& DirExist)>;
     using TBuildDirectoryEvent =
@@ -41,10 +42,12 @@ public:
         std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data, uint16_t AError)>;
     using TDataAvailableEvent = std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket& Data,
                                                    const char* Buf, int Len, uint16_t AError)>;
-    using TUniqueFileNameEvent = std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FileName)>;
+    using TUniqueFileNameEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, TFtpString& FileName)>;
     using TProcessingEvent = std::function<void(TFtpServer& Sender, TClient& Client, bool& DelayedSend)>;
-    using TBuildFilePathEvent = std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Directory,
-                                                   const std::string& FileName, std::string& NewFileName)>;
+    using TBuildFilePathEvent =
+        std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Directory,
+                           const std::string& FileName, std::string& NewFileName)>;
     using TClientFactory = std::function<std::unique_ptr<TClient>(TFtpServer& Owner)>;
     using TCommandHandler = void (TFtpServer::*)(TClient& Client, TFtpString& Keyword, TFtpString& Params,
                                                  TFtpString& Answer);
@@ -92,8 +95,8 @@ public:
     TAuthenticateEvent OnAuthenticate;
     TDirectoryEvent OnChangeDirectory, OnMakeDirectory;
     TBuildDirectoryEvent OnBuildDirectory, OnAlterDirectory;
-    TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr, OnValidateRnTo,
-        OnValidateGet;
+    TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr,
+        OnValidateRnTo, OnValidateGet;
     TDataEvent OnStorSessionConnected, OnStorSessionClosed;
     TDataAvailableEvent OnStorDataAvailable;
     TDataEvent OnRetrSessionConnected, OnRetrSessionClosed, OnRetrDataSent;
@@ -138,7 +141,8 @@ private:
 
     // --- server core ---
     void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
-    void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState, net::TSocketState newState);
+    void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
+                           net::TSocketState newState);
     void ClientCommand(TClient& Client, const std::string& line);
     void ClientDataSent(TClient& Client);
     void ClientClosedProcedure(TClient& Client);

@@ -39,7 +39,8 @@ std::string TPathStyle::DrivePart(const std::string& path) const {
 bool TPathStyle::EqualNames(const std::string& a, const std::string& b) const {
     if (!IgnoreCase) return a == b;
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
            });
 }
 
@@ -48,7 +49,9 @@ char Letter(const std::string& drive) {
     return drive.empty() ? '\0' : char(std::toupper(static_cast<unsigned char>(drive[0])));
 }
 
-bool Contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+bool Contains(const std::string& s, const std::string& part) {
+    return s.find(part) != std::string::npos;
+}
 
 // The parent of a drive-less directory path ending in a separator: cut after
 // the last separator before the final character; empty at the root.
@@ -104,7 +107,8 @@ std::string ApplySetDirectory(const TPathStyle& style, const std::string& curren
     if (style.Drives && Contains(path, ":")) throw EFtpError("Invalid directory name syntax");
     if (path == "..") path = Parent(curPath, sep);
     if (!path.empty() && path[0] != sep) {
-        if (Letter(drive) != Letter(curDrive)) throw EFtpError("Cannot accept path not relative to current directory");
+        if (Letter(drive) != Letter(curDrive))
+            throw EFtpError("Cannot accept path not relative to current directory");
         if (Contains(path, dot)) throw EFtpError("Cannot accept relative path using dot notation");
         path = path == "." ? curPath : curPath + path;
     } else if (!path.empty() && Contains(path, dot)) {

@@ -14,7 +14,9 @@ namespace vendrix::net {
 namespace {
 constexpr uint64_t kWakeKey = ~uint64_t(0);
 
-uint64_t Key(int fd, uint64_t generation) { return (generation << 32) | uint32_t(fd); }
+uint64_t Key(int fd, uint64_t generation) {
+    return (generation << 32) | uint32_t(fd);
+}
 } // namespace
 
 TEventLoop::TEventLoop() {
@@ -28,7 +30,8 @@ TEventLoop::TEventLoop() {
 }
 
 TEventLoop::~TEventLoop() {
-    for (auto& [id, timer] : FTimers) close(timer.Fd);
+    for (auto& [id, timer] : FTimers)
+        close(timer.Fd);
     close(FWakeFd);
     close(FEpollFd);
 }
@@ -187,7 +190,8 @@ void TEventLoop::Guarded(const std::function<void()>& run) {
 
 void TEventLoop::Run() {
     FQuit = false;
-    while (!FQuit) RunOnce(-1);
+    while (!FQuit)
+        RunOnce(-1);
 }
 
 } // namespace vendrix::net

@@ -20,7 +20,9 @@ namespace vendrix::net {
 // object, so a task never runs on a destroyed object.
 using TLifeToken = std::shared_ptr<char>;
 using TLifeRef = std::weak_ptr<char>;
-inline TLifeToken NewLifeToken() { return std::make_shared<char>(0); }
+inline TLifeToken NewLifeToken() {
+    return std::make_shared<char>(0);
+}
 
 class TEventLoop {
 public:

@@ -12,7 +12,8 @@ int WSocketResolveProto(const std::string& proto) {
     if (proto.empty() || proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
     if (std::isdigit(static_cast<unsigned char>(proto[0]))) return std::atoi(proto.c_str());
     protoent* pe = getprotobyname(proto.c_str());
-    if (!pe) throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
+    if (!pe)
+        throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
     return pe->p_proto;
 }
 
@@ -30,7 +31,8 @@ uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
         return uint16_t(value);
     }
     std::string p = proto;
-    if (std::isdigit(static_cast<unsigned char>(p[0]))) p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
+    if (std::isdigit(static_cast<unsigned char>(p[0])))
+        p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
     servent* se = getservbyname(port.c_str(), p.c_str());
     if (!se) throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "', Error #11001");
     return ntohs(uint16_t(se->s_port));
@@ -75,7 +77,8 @@ in_addr WSocketResolveHost(const std::string& host) {
     addrinfo* res = nullptr;
     int rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
     if (rc != 0 || !res)
-        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "', Error #11001");
+        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host +
+                               "', Error #11001");
     a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
     return a;

@@ -14,8 +14,9 @@
 namespace vendrix::net {
 
 const char* SocketStateName(TSocketState state) {
-    static const char* kNames[] = {"wsInvalidState", "wsOpened",    "wsBound",     "wsConnecting", "wsSocksConnected",
-                                   "wsConnected",    "wsAccepting", "wsListening", "wsClosed"};
+    static const char* kNames[] = {"wsInvalidState", "wsOpened",         "wsBound",
+                                   "wsConnecting",   "wsSocksConnected", "wsConnected",
+                                   "wsAccepting",    "wsListening",      "wsClosed"};
     return kNames[state];
 }
 
@@ -89,7 +90,8 @@ void TCustomWSocket::SetSendFlags(int flags) {
 
 int64_t TCustomWSocket::BufferedBytes() const {
     int64_t n = 0;
-    for (const auto& b : FQueue) n += b->Unread();
+    for (const auto& b : FQueue)
+        n += b->Unread();
     return n;
 }
 
@@ -106,7 +108,8 @@ void TCustomWSocket::RaiseException(const std::string& msg, int code) {
 
 void TCustomWSocket::SocketError(const std::string& func, int errnoValue) {
     int code = WSocketErrorFromErrno(errnoValue);
-    std::string msg = "Error " + std::to_string(code) + " in function " + func + "\r\n" + WSocketErrorDesc(code);
+    std::string msg =
+        "Error " + std::to_string(code) + " in function " + func + "\r\n" + WSocketErrorDesc(code);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
         if (FHSocket >= 0) {
             if (FWatched) FLoop.Unwatch(FHSocket);
@@ -400,7 +403,8 @@ void TCustomWSocket::ApplyLinger() {
     linger l{};
     l.l_onoff = LingerOnOff == wsLingerOn ? 1 : 0;
     l.l_linger = LingerTimeout;
-    if (setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) SocketError("setsockopt(SO_LINGER)", errno);
+    if (setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
+        SocketError("setsockopt(SO_LINGER)", errno);
 }
 
 void TCustomWSocket::Dup(int handle) {
@@ -644,7 +648,9 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
     if (failed) SocketError("Disconnect (closesocket)", closeErr);
 }
 
-void TCustomWSocket::Close() { InternalClose(true, 0); }
+void TCustomWSocket::Close() {
+    InternalClose(true, 0);
+}
 
 void TCustomWSocket::CloseLater() {
     TLifeRef ref = FLife;
@@ -698,13 +704,15 @@ bool TCustomWSocket::GetLocalSockAddr(sockaddr_in& addr) const {
 
 std::string TCustomWSocket::GetLocalAddrText() const {
     sockaddr_in sa{};
-    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa)) return "error";
+    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
+        return "error";
     return AddrText(sa.sin_addr);
 }
 
 std::string TCustomWSocket::GetLocalPortText() const {
     sockaddr_in sa{};
-    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa)) return "error";
+    if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
+        return "error";
     return std::to_string(ntohs(sa.sin_port));
 }
 

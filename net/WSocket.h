@@ -46,9 +46,11 @@ class TCustomWSocket {
 public:
     using TSessionEvent = std::function<void(TCustomWSocket& Sender, uint16_t ErrCode)>;
     using TSendData = std::function<void(TCustomWSocket& Sender, int BytesSent)>;
-    using TChangeState = std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
+    using TChangeState =
+        std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
     using TErrorEvent = std::function<void(TCustomWSocket& Sender)>;
-    using TBgExceptionEvent = std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
+    using TBgExceptionEvent =
+        std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
 
     explicit TCustomWSocket(TEventLoop& loop = TEventLoop::Instance());
     virtual ~TCustomWSocket();

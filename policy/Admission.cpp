@@ -27,12 +27,14 @@ std::string ConnectedTime(uint64_t ms) {
 } // namespace
 
 void TFtpController::ClientConnect(TAppClient& client) {
-    std::string banner = FSettings.HideVersion ? "Connected to " + client.GetLocalAddrText() + " ready..."
-                                               : std::string(kProductName) + " " + kProgramVersion + " ready...";
+    std::string banner = FSettings.HideVersion
+                             ? "Connected to " + client.GetLocalAddrText() + " ready..."
+                             : std::string(kProductName) + " " + kProgramVersion + " ready...";
     TSettings settings = FSettingsFile.Load();
     std::vector<std::string> lines = ReadTextLines(settings.ReadString(TSetting::EnterMessage));
     std::string greeting = (lines.empty() ? "220 " : "220-") + banner;
-    for (size_t i = 0; i < lines.size(); ++i) greeting += (i + 1 < lines.size() ? "\r\n220-" : "\r\n220 ") + lines[i];
+    for (size_t i = 0; i < lines.size(); ++i)
+        greeting += (i + 1 < lines.size() ? "\r\n220-" : "\r\n220 ") + lines[i];
     client.Banner = greeting;
 
     // Only logged-in sessions count against the server-wide limit.
@@ -56,8 +58,9 @@ void TFtpController::ClientDisconnect(TAppClient& client) {
     FClientIDList.erase(client.ID);
     FClientSpeed.erase(client.ID);
     RefreshStatus();
-    LogClient(client.ID, FormatText(Translate("sDisconnect"), {ClientSegment(upper), IpSegment(addr)}) + " (" +
-                             TimeSegment(ConnectedTime(net::TEventLoop::Tick() - client.SessionStartTick)) + ")");
+    LogClient(client.ID,
+              FormatText(Translate("sDisconnect"), {ClientSegment(upper), IpSegment(addr)}) + " (" +
+                  TimeSegment(ConnectedTime(net::TEventLoop::Tick() - client.SessionStartTick)) + ")");
     AddToTotals(client);
     PlayEventSound(TSoundEvent::Disconnect);
     ChangeCount(FUserCountList, client.CountedName, -1);

@@ -75,7 +75,7 @@ struct TServerStatus {
     int Users = 0;             // rows of the user list
     std::string UserCountText; // "2 Users" or the no-user text
     TTrayState Tray = TTrayState::Stopped;
-    std::string TipText;       // at most 63 characters
+    std::string TipText; // at most 63 characters
 };
 
 enum class TSoundEvent { Connect, Disconnect, DownStart, DownEnd, UploadStart, UploadEnd };

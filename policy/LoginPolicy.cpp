@@ -35,8 +35,8 @@ void TFtpController::NoteLoginFailure(TAppClient& client) {
     FServer.DelayReplies(client, LoginFailureDelayMs(failures));
 }
 
-void TFtpController::Authenticate(TAppClient& client, const std::string& userName, const std::string& password,
-                                  bool& ok) {
+void TFtpController::Authenticate(TAppClient& client, const std::string& userName,
+                                  const std::string& password, bool& ok) {
     ok = false;
     const std::string& name = client.UserName;
     const std::string upper = UpperCase(name);
@@ -80,7 +80,8 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
             LogClient(client.ID, Translate("sChangeUser") + " " + ClientSegment(upper));
             row.UserName = upper;
             row.Address = addr;
-            for (auto* o : FObservers) o->UserChanged(row);
+            for (auto* o : FObservers)
+                o->UserChanged(row);
         }
     } else {
         AddUserRow({client.ID, upper, addr});
@@ -106,7 +107,8 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
     std::vector<std::string> lines = ReadTextLines(account.ReadString(TAccountKey::EnterMessage));
     if (!lines.empty()) {
         std::string text;
-        for (const std::string& line : lines) text += "230-" + line + "\r\n";
+        for (const std::string& line : lines)
+            text += "230-" + line + "\r\n";
         client.SendText(text);
     }
 }

@@ -7,7 +7,7 @@ namespace vendrix::policy {
 
 std::vector<std::string> ReadTextLines(const std::string& path) {
     std::vector<std::string> lines;
-    struct stat st{};
+    struct stat st {};
     // Only regular files: a path naming a FIFO or device must not hang a login.
     if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return lines;
     std::ifstream in(path, std::ios::binary);

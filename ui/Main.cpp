@@ -123,8 +123,7 @@ void TfrmMain::ConnectCommands() {
         dialog.exec();
     });
     connect(w.mnuFTP, &QAction::triggered, this, [this] {
-        const std::string languages =
-            std::filesystem::path(FLanguage.FilePath()).parent_path().string();
+        const std::string languages = std::filesystem::path(FLanguage.FilePath()).parent_path().string();
         TfrmSetupFTP dialog(FLanguage, FController.SettingsFile(), languages,
                             FController.Paths().BaseFolder(), this);
         dialog.exec();

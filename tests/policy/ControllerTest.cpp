@@ -39,7 +39,8 @@ protected:
     // and an anonymous account.
     void WriteUsers(const std::string& extra, const std::string& more = "") {
         WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                                   "\n" + extra + "\n[anonymous]\nHomePath=" + Home + "\n" + more);
+                                                   "\n" + extra + "\n[anonymous]\nHomePath=" + Home + "\n" +
+                                                   more);
     }
     void Start() {
         // Language texts show which message was logged and with what.
@@ -161,7 +162,8 @@ TEST_F(Controller, MissingHomeDirectoryAndDisabledAccount) {
     c->Send("PASS pw\r\n");
     EXPECT_EQ(c->Reply(), "530 Not logged in, cannot find home directory.");
     EXPECT_TRUE(c->PeerClosed());
-    auto it = std::find_if(Lines.begin(), Lines.end(), [](auto& l) { return l.find("sConnected(GONE") != l.npos; });
+    auto it =
+        std::find_if(Lines.begin(), Lines.end(), [](auto& l) { return l.find("sConnected(GONE") != l.npos; });
     ASSERT_NE(it, Lines.end());
     ASSERT_NE(it + 1, Lines.end());
     EXPECT_NE((it + 1)->find("sAuthFailP(GONE,127.0.0.1)"), std::string::npos);
@@ -241,12 +243,19 @@ TEST(IpPattern, MatchingRules) {
         const char* address;
         bool match;
     } cases[] = {
-        {"*", "10.0.0.1", true},          {"", "10.0.0.1", false},           {"10.0.0.1*", "10.0.0.1", true},
-        {"10.0.0.1**", "10.0.0.1", false}, {"10.0.0.?", "10.0.0.7", true},   {"10.0.0.?", "10.0.0.17", false},
-        {"192.168.*", "192.168.1.6", true}, {"192.168.*", "10.0.0.1", false}, {"*.5", "192.168.1.5", true},
+        {"*", "10.0.0.1", true},
+        {"", "10.0.0.1", false},
+        {"10.0.0.1*", "10.0.0.1", true},
+        {"10.0.0.1**", "10.0.0.1", false},
+        {"10.0.0.?", "10.0.0.7", true},
+        {"10.0.0.?", "10.0.0.17", false},
+        {"192.168.*", "192.168.1.6", true},
+        {"192.168.*", "10.0.0.1", false},
+        {"*.5", "192.168.1.5", true},
         {"10.0.0.1", "10.0.0.10", false},
     };
-    for (const TCase& t : cases) EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
+    for (const TCase& t : cases)
+        EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
     EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.5"));
     EXPECT_FALSE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.6"));
     EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "10.0.0.1"));
@@ -268,7 +277,8 @@ TEST_F(Controller, KickBanAndAbortActOnARow) {
     EXPECT_TRUE(b->PeerClosed());
     EXPECT_TRUE(WaitUsers(0));
     EXPECT_FALSE(Ctl->Kick(idA));
-    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny), (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
+    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny),
+              (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
 }
 
 TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
