@@ -34,11 +34,13 @@ TIdentity IdentityOf(const struct stat& st) {
 // (two seconds on FAT); kernel clocks step in milliseconds.
 constexpr time_t kRacySeconds = 2;
 
-int64_t MonotonicNanos() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+int64_t SteadyNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
+
+TIniFile::TClock gClock = &SteadyNanos;
 
 bool IsRecent(const timespec& modified) {
     timespec now{};
@@ -92,9 +94,13 @@ TIniFile::TIniFile(std::string path) : FPath(std::move(path)) {
     FCache = cache;
 }
 
+void TIniFile::SetClock(TClock clock) {
+    gClock = clock ? clock : &SteadyNanos;
+}
+
 std::shared_ptr<const TIniDocument> TIniFile::Load() const {
     TCache& cache = *FCache;
-    int64_t now = MonotonicNanos();
+    int64_t now = gClock();
     if (cache.Checked && now - cache.CheckedAt < std::chrono::nanoseconds(kRecheckInterval).count())
         return cache.Doc;
     cache.Checked = true;
@@ -199,7 +205,7 @@ void TIniFile::Save(const TIniDocument& doc) {
     cache.Identity = IdentityOf(st);
     cache.Recent = true; // compare bytes until the stat can be trusted
     cache.Checked = true;
-    cache.CheckedAt = MonotonicNanos();
+    cache.CheckedAt = gClock();
 }
 
 } // namespace vendrix::config

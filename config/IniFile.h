@@ -8,7 +8,9 @@
 // The check runs at most once per kRecheckInterval: a stat costs microseconds
 // on some systems, and the speed-limit timer reads the account file for every
 // session every few milliseconds. An edit saved by another program is thus
-// seen by every read that starts one interval after the save.
+// seen by every read that starts one interval after the save. The interval
+// is measured on a clock tests may replace (SetClock) to move time on
+// instead of sleeping.
 //
 // Modification times only move in steps of the file system's clock, so an
 // edit that keeps the size within the same step as the previous one leaves
@@ -35,6 +37,12 @@ namespace vendrix::config {
 class TIniFile {
 public:
     static constexpr std::chrono::milliseconds kRecheckInterval{1};
+
+    // Monotonic nanoseconds, on the epoch of std::chrono::steady_clock.
+    using TClock = int64_t (*)();
+    // The clock the check interval is measured on; nullptr restores the
+    // steady clock. Call between reads, from the thread that reads settings.
+    static void SetClock(TClock clock);
 
     explicit TIniFile(std::string path);
 

@@ -20,14 +20,22 @@ std::string SysText(const std::string& what, const std::string& path) {
 TFileStream::TFileStream(const std::string& path, TMode mode) : FPath(path) {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case fmOpenRead: flags |= O_RDONLY; break;
-    case fmCreate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case fmOpenWrite: flags |= O_WRONLY | O_CREAT; break;
-    case fmOpenReadWrite: flags |= O_RDWR | O_CREAT; break;
+    case fmOpenRead:
+        flags |= O_RDONLY;
+        break;
+    case fmCreate:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case fmOpenWrite:
+        flags |= O_WRONLY | O_CREAT;
+        break;
+    case fmOpenReadWrite:
+        flags |= O_RDWR | O_CREAT;
+        break;
     }
     FFd = ::open(path.c_str(), flags, 0666);
     if (FFd < 0) throw EFtpError(SysText(mode == fmCreate ? "Cannot create file" : "Cannot open file", path));
-    struct stat st{};
+    struct stat st {};
     if (fstat(FFd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(FFd);
         FFd = -1;
@@ -65,7 +73,7 @@ void TFileStream::Seek(int64_t position) {
 }
 
 int64_t TFileStream::Size() const {
-    struct stat st{};
+    struct stat st {};
     return fstat(FFd, &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
@@ -78,10 +86,13 @@ int64_t TMemoryStream::Read(char* buffer, int64_t count) {
 
 void TMemoryStream::Write(const char* data, int64_t count) {
     if (FPos > int64_t(FData.size())) FData.resize(size_t(FPos));
-    FData.replace(size_t(FPos), size_t(std::min<int64_t>(count, int64_t(FData.size()) - FPos)), data, size_t(count));
+    FData.replace(size_t(FPos), size_t(std::min<int64_t>(count, int64_t(FData.size()) - FPos)), data,
+                  size_t(count));
     FPos += count;
 }
 
-void TMemoryStream::Seek(int64_t position) { FPos = std::max<int64_t>(position, 0); }
+void TMemoryStream::Seek(int64_t position) {
+    FPos = std::max<int64_t>(position, 0);
+}
 
 } // namespace vendrix::ftp

@@ -93,6 +93,30 @@ TEST(IniFileTest, UnchangedFileIsNotParsedAgain) {
     EXPECT_EQ(file.Load().get(), first.get());
 }
 
+// On a clock that stands still the file is looked at once; the next look
+// comes when the clock has moved a whole interval.
+int64_t gStillClock = 0;
+int64_t StillClock() {
+    return gStillClock;
+}
+
+TEST(IniFileTest, OutsideEditWaitsForTheNextCheckInterval) {
+    TTempFolder folder;
+    std::string path = folder.File("users.ini");
+    WriteText(path, "[bob]\nMaxUser=1\n");
+    TIniFile file(path);
+    gStillClock = 1'000'000'000'000;
+    TIniFile::SetClock(&StillClock);
+    EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 1);
+    WriteText(path, "[bob]\nMaxUser=22\n");
+    EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 1);
+    gStillClock += std::chrono::nanoseconds(TIniFile::kRecheckInterval).count() - 1;
+    EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 1);
+    gStillClock += 1;
+    EXPECT_EQ(file.ReadInteger("bob", "MaxUser", 0), 22);
+    TIniFile::SetClock(nullptr);
+}
+
 TEST(IniFileTest, OutsideEditIsSeenAtTheNextRead) {
     TTempFolder folder;
     std::string path = folder.File("users.ini");

@@ -36,7 +36,8 @@ protected:
         };
     }
     void Run(TFtpClient& c, const std::vector<TCase>& cases) {
-        for (const TCase& t : cases) EXPECT_EQ(c.Cmd(t.line), t.reply) << t.line;
+        for (const TCase& t : cases)
+            EXPECT_EQ(c.Cmd(t.line), t.reply) << t.line;
     }
     bool Exists(const std::string& name) { return AnyEntryExists(Root + name); }
     std::string Pwd() { return "257 \"" + Root + "\" is current directory."; }
@@ -218,8 +219,8 @@ TEST_F(FileCommands, EachCommandRecordsItsKind) {
         const char* line;
         int kind;
     } kinds[] = {
-        {"CWD x", 3},  {"CDUP", 20}, {"PWD", 5},   {"XPWD", 4},  {"MKD", 15},  {"XMKD", 15}, {"RMD", 9},
-        {"XRMD", 9},   {"DELE", 13}, {"RNFR", 14}, {"RNTO", 16}, {"SIZE", 21}, {"MDTM", 25},
+        {"CWD x", 3}, {"CDUP", 20}, {"PWD", 5},   {"XPWD", 4},  {"MKD", 15},  {"XMKD", 15}, {"RMD", 9},
+        {"XRMD", 9},  {"DELE", 13}, {"RNFR", 14}, {"RNTO", 16}, {"SIZE", 21}, {"MDTM", 25},
     };
     auto c = LoggedIn();
     for (const TKind& k : kinds) {

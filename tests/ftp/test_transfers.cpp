@@ -14,14 +14,16 @@ class Transfers : public TServerFixture {
 protected:
     // Uploads `content` with `command` over a passive connection; returns the
     // 150 reply and the completion reply.
-    std::pair<std::string, std::string> Upload(TFtpClient& c, const std::string& command, const std::string& content) {
+    std::pair<std::string, std::string> Upload(TFtpClient& c, const std::string& command,
+                                               const std::string& content) {
         auto data = c.Pasv();
         std::string started = c.Cmd(command);
         data->Send(content);
         data->Close();
         return {started, c.Reply()};
     }
-    std::pair<std::string, std::string> Download(TFtpClient& c, const std::string& command, std::string& content) {
+    std::pair<std::string, std::string> Download(TFtpClient& c, const std::string& command,
+                                                 std::string& content) {
         auto data = c.Pasv();
         std::string started = c.Cmd(command);
         content = data->ReadAll();
@@ -44,7 +46,8 @@ TEST_F(Transfers, PortRepliesAndBounceRefusals) {
         {"99999999999,0,0,1,4,1", "501 Invalid PORT command."},
     };
     auto c = LoggedIn();
-    for (const TCase& t : cases) EXPECT_EQ(c->Cmd(std::string("PORT ") + t.params), t.reply) << t.params;
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(std::string("PORT ") + t.params), t.reply) << t.params;
     c->Cmd("PORT 127,0,0,1,4,1");
     EXPECT_EQ(Server->GetClient(0)->DataAddr, "127.0.0.1");
     EXPECT_EQ(Server->GetClient(0)->DataPort, "1025");
@@ -132,7 +135,8 @@ TEST_F(Transfers, PassiveConnectionFromAnotherAddressIsRefused) {
 
 TEST_F(Transfers, RestartOffsetsForDownloadsAndUploads) {
     std::string content;
-    for (int i = 0; i < 300; ++i) content += char('a' + i % 26);
+    for (int i = 0; i < 300; ++i)
+        content += char('a' + i % 26);
     WriteFile("f.bin", content);
     auto c = LoggedIn();
     EXPECT_EQ(c->Cmd("REST 100"), "350 REST supported. Ready to resume at byte offset 100.");
@@ -191,7 +195,8 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
     std::string got;
     auto r = Download(*c, "RETR missing.txt", got);
     EXPECT_EQ(r.first, "150 Opening data connection for missing.txt.");
-    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u) << r.second;
+    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u)
+        << r.second;
     EXPECT_EQ(got, "");
 }
 
@@ -216,7 +221,8 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     // A download held after its first block (nobody releases the next one).
     Server->OnRetrDataSent = nullptr;
     Server->XferBlockSize = 4096;
-    for (int i = 0; i < Server->ClientCount(); ++i) Server->GetClient(i)->XferBlockSize = 4096;
+    for (int i = 0; i < Server->ClientCount(); ++i)
+        Server->GetClient(i)->XferBlockSize = 4096;
     WriteFile("big.bin", std::string(100000, 'b'));
     auto data = c->Pasv();
     EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
@@ -255,7 +261,8 @@ TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
     Server->OnStorSessionConnected = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, uint16_t) {
         events.push_back("stor connected");
     };
-    Server->OnStorDataAvailable = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, const char*, int, uint16_t) {
+    Server->OnStorDataAvailable = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, const char*, int,
+                                      uint16_t) {
         if (events.back() != "data") events.push_back("data");
     };
     Server->OnStorSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
@@ -265,15 +272,16 @@ TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
         events.push_back("retr connected");
     };
     Server->OnRetrSessionClosed = [&](TFtpServer& s, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
-        events.push_back("retr closed " + std::to_string(c.ByteCount) + " " + std::to_string(s.BytesSentTotal));
+        events.push_back("retr closed " + std::to_string(c.ByteCount) + " " +
+                         std::to_string(s.BytesSentTotal));
     };
     auto c = LoggedIn();
     Upload(*c, "STOR x.bin", std::string(200000, 'x'));
     std::string got;
     Download(*c, "RETR x.bin", got);
     EXPECT_EQ(got.size(), 200000u);
-    EXPECT_EQ(events, (std::vector<std::string>{"stor connected", "data", "stor closed 200000", "retr connected",
-                                                "retr closed 200000 200000"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"stor connected", "data", "stor closed 200000",
+                                                "retr connected", "retr closed 200000 200000"}));
 }
 
 TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {

@@ -1,14 +1,13 @@
 // The controller's login, admission and session-end policy, driven through
 // real sockets on 127.0.0.1 against a base folder of real files.
+#include "BaseFolder.h"
 #include "FtpController.h"
 #include "FtpTestKit.h"
 #include "IpPattern.h"
 #include "Md5.h"
 #include "TaggedText.h"
-#include "TempFolder.h"
 
 #include <filesystem>
-#include <thread>
 
 using namespace vendrix;
 using namespace vendrix::config;
@@ -17,7 +16,7 @@ using namespace vendrix::policy;
 using ftp::testkit::PumpUntil;
 using ftp::testkit::TFtpClient;
 using vendrix::testing::ReadText;
-using vendrix::testing::TTempFolder;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::WriteText;
 
 namespace {
@@ -25,11 +24,9 @@ namespace {
 class Controller : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(Base.File("conf"));
-        std::filesystem::create_directories(Base.File("log"));
         std::filesystem::create_directories(Base.File("home/anna"));
         Home = Base.File("home/anna");
-        WriteText(Base.File("conf/config.ini"), "[Setup]\nPort=21\n");
+        Base.WriteConfig("[Setup]\nPort=21\n");
         WriteUsers("");
     }
     void TearDown() override {
@@ -40,9 +37,8 @@ protected:
     // ANNA with password "secret" and home Home, plus `extra` lines for it,
     // and an anonymous account.
     void WriteUsers(const std::string& extra, const std::string& more = "") {
-        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                                   "\n" + extra + "\n[anonymous]\nHomePath=" + Home + "\n" +
-                                                   more);
+        Base.WriteUsers("[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home + "\n" + extra +
+                        "\n[anonymous]\nHomePath=" + Home + "\n" + more);
     }
     void Start() {
         // Language texts show which message was logged and with what.
@@ -76,7 +72,7 @@ protected:
         return PumpUntil([&] { return Ctl->Users().size() == n; });
     }
 
-    TTempFolder Base;
+    TBaseFolder Base;
     std::string Home;
     std::unique_ptr<TFtpController> Ctl;
     std::vector<std::string> Lines;
@@ -205,7 +201,7 @@ TEST_F(Controller, ChangeOfUserRelabelsTheRowButKeepsTheCounts) {
 }
 
 TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
-    WriteText(Base.File("conf/config.ini"), "[Setup]\nMaxUser=2\n");
+    Base.WriteConfig("[Setup]\nMaxUser=2\n");
     Start();
     auto a = Connect();
     auto b = Connect();
@@ -220,15 +216,14 @@ TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
 
 TEST_F(Controller, GreetingWithWelcomeFileAndHiddenVersion) {
     WriteText(Base.File("hello.txt"), "first\nsecond\n");
-    WriteText(Base.File("conf/config.ini"),
-              "[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
+    Base.WriteConfig("[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
     Start();
     auto c = Connect();
     EXPECT_EQ(Greeting, "220-Connected to 127.0.0.1 ready...\r\n220-first\r\n220 second");
 }
 
 TEST_F(Controller, IpDenyAndAllowLists) {
-    WriteText(Base.File("conf/config.ini"), "[IP Deny]\nIP0=127.0.0.*\n[IP Allow]\nIP0=127.0.0.2\n");
+    Base.WriteConfig("[IP Deny]\nIP0=127.0.0.*\n[IP Allow]\nIP0=127.0.0.2\n");
     Start();
     TFtpClient denied(Port);
     EXPECT_EQ(denied.Reply(), "421 Access Denied.");
@@ -286,13 +281,13 @@ TEST_F(Controller, KickBanAndAbortActOnARow) {
 TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
     WriteUsers("TotalDownload=5000000000\nTotalUpload=7");
     Start();
-    std::string before = ReadText(Base.File("conf/users.ini"));
+    std::string before = ReadText(Base.Users());
     {
         auto idle = Connect();
         idle->Cmd("USER anna");
     }
     EXPECT_TRUE(PumpUntil([&] { return Ctl->Server().ClientCount() == 0; }));
-    EXPECT_EQ(ReadText(Base.File("conf/users.ini")), before);
+    EXPECT_EQ(ReadText(Base.Users()), before);
     EXPECT_FALSE(Logged("sDisconnect"));
 
     auto c = Connect();
@@ -302,7 +297,6 @@ TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
     client->UnsavedDownloadKB = 3;
     // Another program adds to the upload total meanwhile: kept.
     WriteUsers("TotalDownload=5000000000\nTotalUpload=9");
-    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // reads notice a change after a millisecond
     c.reset();
     EXPECT_TRUE(WaitUsers(0));
     TAccount anna = Ctl->AccountFile().Account("anna");

@@ -3,15 +3,14 @@
 // limiter's clock is the test's own: it only moves when the test says so.
 #pragma once
 
+#include "BaseFolder.h"
 #include "FtpController.h"
 #include "FtpTestKit.h"
 #include "Md5.h"
 #include "TaggedText.h"
-#include "TempFolder.h"
 
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace vendrix::policy::testing {
@@ -20,14 +19,13 @@ using ftp::testkit::PumpUntil;
 using ftp::testkit::TFtpClient;
 using ftp::testkit::TRawConn;
 using vendrix::testing::ReadText;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::TTempFolder;
 using vendrix::testing::WriteText;
 
 class TTransferFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(Base.File("conf"));
-        std::filesystem::create_directories(Base.File("log"));
         std::filesystem::create_directories(Base.File("home/anna"));
         Home = Base.File("home/anna") + "/";
         WriteConfig("");
@@ -39,18 +37,14 @@ protected:
         ftp::testkit::Pump(5);
     }
     void WriteConfig(const std::string& setup) {
-        WriteText(Base.File("conf/config.ini"),
-                  "[Setup]\nPort=21\n" + setup +
-                      "\n[Sound]\nSndDownStart=start.wav\n"
-                      "SndDownEnd=end.wav\nSndUploadStart=up.wav\nSndUploadEnd=up.wav\n");
-        usleep(3000); // reads notice a change after a millisecond
+        Base.WriteConfig("[Setup]\nPort=21\n" + setup +
+                         "\n[Sound]\nSndDownStart=start.wav\n"
+                         "SndDownEnd=end.wav\nSndUploadStart=up.wav\nSndUploadEnd=up.wav\n");
     }
     // ANNA (password "secret") may do everything in her home and below.
     void WriteUsers(const std::string& extra) {
-        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + config::Md5Hex("secret") +
-                                                   "\nHomePath=" + Home + "\nDir0=" + Home +
-                                                   "|DU_EMRY_S__|\n" + extra + "\n");
-        usleep(3000);
+        Base.WriteUsers("[ANNA]\nPassword=" + config::Md5Hex("secret") + "\nHomePath=" + Home + "\nDir0=" + Home +
+                        "|DU_EMRY_S__|\n" + extra + "\n");
     }
     void Start() {
         // Language texts show which message was logged and with what.
@@ -113,7 +107,7 @@ protected:
         return "";
     }
 
-    TTempFolder Base;
+    TBaseFolder Base;
     std::string Home;
     std::unique_ptr<TFtpController> Ctl;
     std::vector<std::string> Lines;

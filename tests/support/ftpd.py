@@ -1,7 +1,9 @@
-"""Starts the real vendrix-ftpd for a test and stops it at the end.
+"""Starts the real vendrix-ftpd for a test or a benchmark and stops it at the
+end, and builds the base folders it runs on.
 
 Only loopback addresses; every process is stopped and every socket closed
-by the time a test class finishes.
+by the time a test class finishes. The daemon is $VENDRIX_FTPD, else the one
+in build/dev.
 """
 import hashlib
 import os
@@ -15,13 +17,38 @@ import tempfile
 import time
 import unittest
 
-FTPD = os.environ.get("VENDRIX_FTPD", "vendrix-ftpd")
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+FTPD = os.environ.get("VENDRIX_FTPD", os.path.join(REPO, "build", "dev", "app", "vendrix-ftpd"))
 
 
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
+
+
+def connectable(port):
+    """True when a server on 127.0.0.1:port greets with 220."""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+            return s.recv(100).startswith(b"220 ")
+    except OSError:
+        return False
+
+
+def wait_until(check, seconds=20):
+    """Polls check() until it holds or the time is up; returns its last value."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if check():
+            return True
+        time.sleep(0.05)
+    return check()
+
+
+def md5_hex(text):
+    """A password as the account file keeps it."""
+    return hashlib.md5(text.encode()).hexdigest().upper()
 
 
 class Daemon:
@@ -61,6 +88,33 @@ class Daemon:
             os.unlink(self.log.name)
         except OSError:
             pass
+
+
+class BaseFolder:
+    """A program folder of its own under the temporary folder: conf/config.ini
+    (section "Setup" with "Port" 21 and the `setup` keys), conf/users.ini
+    (`users`), log/, the tree's language files in lng/, and home/ for accounts
+    to share. remove() deletes it all."""
+
+    def __init__(self, setup=None, users=""):
+        self.path = tempfile.mkdtemp(prefix="vendrix-base-")
+        self.home = self.file("home") + "/"
+        for sub in ("conf", "log", "home"):
+            os.makedirs(self.file(sub))
+        shutil.copytree(os.path.join(REPO, "lng"), self.file("lng"))
+        keys = {"Port": 21, **(setup or {})}
+        self.write("conf/config.ini", "[Setup]\n" + "".join(f"{k}={v}\n" for k, v in keys.items()))
+        self.write("conf/users.ini", users)
+
+    def file(self, *parts):
+        return os.path.join(self.path, *parts)
+
+    def write(self, name, text):
+        with open(self.file(name), "w") as f:
+            f.write(text)
+
+    def remove(self):
+        shutil.rmtree(self.path, ignore_errors=True)
 
 
 class DaemonTest(unittest.TestCase):
