@@ -66,9 +66,9 @@ bool TPathPolicy::Passes(const TRules& rules, const std::string& path, const TCh
 }
 
 void TPathPolicy::LogClient(const TAppClient& client, const char* key, const std::string& fileSegments) {
-    FOwner.LogClient(client.ID,
-                     config::FormatText(FOwner.Translate(key),
-                                        {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
+    FOwner.LogClient(
+        client.ID, config::FormatText(FOwner.Translate(key),
+                                      {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
 }
 
 void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {

@@ -43,8 +43,8 @@ protected:
     }
     // ANNA (password "secret") may do everything in her home and below.
     void WriteUsers(const std::string& extra) {
-        Base.WriteUsers("[ANNA]\nPassword=" + config::Md5Hex("secret") + "\nHomePath=" + Home + "\nDir0=" + Home +
-                        "|DU_EMRY_S__|\n" + extra + "\n");
+        Base.WriteUsers("[ANNA]\nPassword=" + config::Md5Hex("secret") + "\nHomePath=" + Home +
+                        "\nDir0=" + Home + "|DU_EMRY_S__|\n" + extra + "\n");
     }
     void Start() {
         // Language texts show which message was logged and with what.
