@@ -28,6 +28,7 @@ TCustomWSocket::TCustomWSocket(TEventLoop& loop)
 TCustomWSocket::~TCustomWSocket() {
     FDestroying = true;
     FLife.reset(); // posted work for this socket is void from now on
+    TlsCancelTimer();
     FHandle.Close();
     ReleaseSpare();
 }
@@ -137,6 +138,7 @@ void TCustomWSocket::ResetStep() {
     FListening = false;
     FSendFailed = false;
     FPaused = false;
+    TlsReset();
 }
 
 void TCustomWSocket::FireClosed(uint16_t err) {
@@ -253,6 +255,7 @@ void TCustomWSocket::HandleRead(uint16_t err) {
         TriggerSessionConnected(err);
         if (ref.expired() || !FHandle.Valid()) return;
     }
+    if (FTls) return TlsPump(false);
     ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
 }
 
@@ -291,6 +294,7 @@ void TCustomWSocket::HandleWrite() {
             FWantWrite = false;
             UpdateMask();
         }
+        if (FTls && FTls->Status() != TTlsSession::tsEstablished) return; // handshake bytes
         TriggerDataSent(0);
     }
 }
@@ -299,7 +303,10 @@ void TCustomWSocket::HandleClose(uint16_t err) {
     if (FState == wsConnecting) return;
     TLifeRef ref = FLife;
     uint64_t gen = FHandle.Generation();
-    if (!FRecvShut && BytesWaiting() > 0) {
+    if (FTls && !FRecvShut) {
+        TlsPump(true); // every byte that came with the close first
+        if (ref.expired()) return;
+    } else if (!FRecvShut && BytesWaiting() > 0) {
         ReceiveLoop(false); // every byte that came with the close first
         if (ref.expired()) return;
     }
@@ -512,6 +519,7 @@ void TCustomWSocket::Dup(int handle) {
         }
     }
     FHandle.Take(fresh);
+    TlsReset();
     FListening = false;
     FRecvShut = false;
     FCloseNotified = false;
@@ -595,6 +603,20 @@ int TCustomWSocket::Send(const void* data, int length) {
         return -1;
     }
     if (length <= 0) return 0;
+    if (!FTls) return SendRaw(data, length);
+    if (FSendFailed) return length;
+    const char* p = static_cast<const char*>(data);
+    if (FTls->Status() == TTlsSession::tsHandshaking) {
+        FTlsPlain.append(p, size_t(length));
+    } else if (!FTls->Write(p, length)) {
+        FatalSendError(ECONNABORTED); // closes from the loop
+        return length;
+    }
+    TlsFlush();
+    return length;
+}
+
+int TCustomWSocket::SendRaw(const void* data, int length) {
     const int total = length;
     if (FSendFailed) return total; // the connection is ending; its close is on the way
     FAllSent = false;
@@ -691,6 +713,7 @@ int TCustomWSocket::Receive(void* buffer, int size) {
         FLastError = WSAENOTCONN;
         return -1;
     }
+    if (FTls) return TlsReceive(buffer, size);
     ssize_t n = ::recv(FHandle.Fd(), buffer, size_t(size > 0 ? size : 0), 0);
     if (n < 0) {
         FLastError = WSocketErrorFromErrno(errno);
@@ -718,6 +741,7 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
         return;
     }
     if (FState == wsClosed) return;
+    TlsCancelTimer();
     if (shutdownSend) ::shutdown(FHandle.Fd(), SHUT_WR);
     int closeErr = FHandle.Close();
     ReleaseSpare();
@@ -739,6 +763,10 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
 }
 
 void TCustomWSocket::Close() {
+    if (FTls && FTls->Status() == TTlsSession::tsEstablished && FState == wsConnected && !FSendFailed) {
+        FTls->Shutdown(); // close_notify, so the peer can tell the end from a cut
+        TlsFlush();
+    }
     InternalClose(true, 0);
 }
 
@@ -757,6 +785,14 @@ void TCustomWSocket::Pause() {
 void TCustomWSocket::Resume() {
     FPaused = false;
     UpdateMask();
+    if (FTls && FTls->HasPending()) {
+        // Decrypted bytes wait in the session, where readiness cannot see them.
+        TLifeRef ref = FLife;
+        uint64_t gen = FHandle.Generation();
+        FLoop.Post([this, ref, gen] {
+            if (!ref.expired() && gen == FHandle.Generation() && !FPaused) TlsReceiveLoop();
+        });
+    }
 }
 
 void TCustomWSocket::Abort() {
@@ -850,6 +886,10 @@ void TCustomWSocket::TriggerSessionConnected(uint16_t err) {
 
 void TCustomWSocket::TriggerSessionAvailable(uint16_t err) {
     if (OnSessionAvailable) OnSessionAvailable(*this, err);
+}
+
+void TCustomWSocket::TriggerTlsHandshakeDone(uint16_t err) {
+    if (OnTlsHandshakeDone) OnTlsHandshakeDone(*this, err);
 }
 
 void TCustomWSocket::TriggerChangeState(TSocketState oldState, TSocketState newState) {

@@ -29,6 +29,7 @@
 #include "EventLoop.h"
 #include "Resolve.h"
 #include "SocketHandle.h"
+#include "TlsSession.h"
 #include "WSocketErrors.h"
 
 #include <cstdint>
@@ -51,6 +52,9 @@ enum TSocketState {
     wsListening,
     wsClosed
 };
+// The TLS mode of a connection: off until StartTls, then the handshake, then
+// established (or failed, just before the connection closes).
+enum TTlsState { tlsOff, tlsHandshaking, tlsEstablished, tlsFailed };
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
 enum TWSocketOption : unsigned { wsoNoReceiveLoop = 1, wsoTcpNoDelay = 2 };
@@ -153,6 +157,31 @@ public:
     // The local address of either family.
     bool GetLocalSockAddr(TSockAddr& addr) const;
 
+    // --- TLS mode ---------------------------------------------------------------
+    // From StartTls on, the bytes sent are encrypted and OnDataAvailable fires
+    // for decrypted bytes that Receive returns; OnDataSent and OnSendData keep
+    // their meaning for the encrypted bytes. The handshake runs on the loop:
+    // data sent before it ends waits for it, OnDataSent stays quiet while it
+    // runs, and OnTlsHandshakeDone fires from the loop when it ends, with 0 or
+    // with WSAECONNABORTED (the peer failed it or closed) or WSAETIMEDOUT
+    // (it took longer than TlsHandshakeTimeoutMs); a failed handshake then
+    // closes the connection (OnSessionClosed with the same code), and
+    // TlsError says why. Connected sockets only, once per connection; the
+    // context must outlive the connection. A client offers `resume` (a
+    // session of an earlier connection) to the server; the server side never
+    // needs it. Raises and fires nothing when it fails.
+    void StartTls(TTlsContext& ctx, TTlsResumption resume = {});
+    uint32_t TlsHandshakeTimeoutMs = 30000;
+    TTlsState TlsState() const;
+    // After the handshake: whether it resumed an earlier session, the session
+    // to resume on a later connection (a TLS 1.3 client has it once the
+    // server's first data has been read), protocol and cipher names.
+    bool TlsSessionReused() const { return FTls && FTls->Reused(); }
+    TTlsResumption TlsSession() const { return FTls ? FTls->Session() : TTlsResumption(); }
+    std::string TlsVersion() const { return FTls ? FTls->Version() : ""; }
+    std::string TlsCipher() const { return FTls ? FTls->Cipher() : ""; }
+    const std::string& TlsError() const { return FTlsError; }
+
     // --- events --------------------------------------------------------------
     TSessionEvent OnSessionAvailable;
     TSessionEvent OnSessionConnected;
@@ -165,6 +194,7 @@ public:
     // A waiting connection shed for lack of file handles (see the top).
     TShedEvent OnSessionShed;
     TBgExceptionEvent OnBgException;
+    TSessionEvent OnTlsHandshakeDone;
 
     TEventLoop& Loop() const { return FLoop; }
 
@@ -177,6 +207,7 @@ protected:
     virtual void TriggerSessionConnected(uint16_t err);
     virtual void TriggerSessionAvailable(uint16_t err);
     virtual void TriggerChangeState(TSocketState oldState, TSocketState newState);
+    virtual void TriggerTlsHandshakeDone(uint16_t err);
 
     // Reports a failed system call: "Error N in function F" plus the code's
     // description; closes the connection on 10054/10057.
@@ -218,6 +249,18 @@ private:
     void FinishShed();
     void BackOff();
     void EndBackOff();
+    // The unencrypted send path; Send encrypts first in TLS mode.
+    int SendRaw(const void* data, int length);
+    int TlsReceive(void* buffer, int size);
+    // Reads what the system holds into the TLS session (all of it when
+    // `all`, else a bounded amount), moves the handshake on and delivers
+    // decrypted bytes.
+    void TlsPump(bool all);
+    void TlsReceiveLoop();
+    void TlsFlush();
+    void TlsFail(uint16_t code, const std::string& why);
+    void TlsCancelTimer();
+    void TlsReset();
 
     TEventLoop& FLoop;
     TLifeToken FLife;
@@ -245,6 +288,11 @@ private:
     bool FSendFailed = false;
     bool FPaused = false;
     std::deque<std::unique_ptr<TBuffer>> FQueue;
+    std::unique_ptr<TTlsSession> FTls;
+    std::string FTlsPlain; // sent before the handshake ended
+    std::string FTlsError;
+    TEventLoop::TTimerId FTlsTimer = 0;
+    bool FTlsPeerEof = false;
 };
 
 // The class instantiated for listening sockets and data connections.

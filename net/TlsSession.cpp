@@ -1,0 +1,136 @@
+#include "TlsSession.h"
+
+#include <algorithm>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+namespace vendrix::net {
+
+TTlsSession::TTlsSession(TTlsContext& ctx, TTlsResumption resume) {
+    ERR_clear_error();
+    FSsl = SSL_new(ctx.Raw());
+    BIO* in = BIO_new(BIO_s_mem());
+    BIO* out = BIO_new(BIO_s_mem());
+    if (!FSsl || !in || !out) {
+        BIO_free(in);
+        BIO_free(out);
+        SSL_free(FSsl);
+        FSsl = nullptr;
+        Fail("cannot make a TLS session");
+        return;
+    }
+    // An empty input buffer means "more to come", never end of stream.
+    BIO_set_mem_eof_return(in, -1);
+    BIO_set_mem_eof_return(out, -1);
+    SSL_set_bio(FSsl, in, out);
+    if (ctx.IsServer()) {
+        SSL_set_accept_state(FSsl);
+    } else {
+        SSL_set_connect_state(FSsl);
+        if (resume) SSL_set_session(FSsl, resume.get());
+    }
+}
+
+TTlsSession::~TTlsSession() {
+    // A connection cut without close_notify would otherwise void its session
+    // for every later resumption: a data connection aborted mid-transfer
+    // must not stop the next one from resuming the control session.
+    if (FSsl && FStatus == tsEstablished) SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    SSL_free(FSsl);
+}
+
+void TTlsSession::Fail(const std::string& fallback) {
+    FStatus = tsFailed;
+    FError = TlsErrorText(fallback);
+}
+
+void TTlsSession::Feed(const char* data, int length) {
+    if (FSsl && length > 0) BIO_write(SSL_get_rbio(FSsl), data, length);
+}
+
+TTlsSession::TStatus TTlsSession::Advance() {
+    if (!FSsl || FStatus != tsHandshaking) return FStatus;
+    ERR_clear_error();
+    int rc = SSL_do_handshake(FSsl);
+    if (rc == 1) {
+        FStatus = tsEstablished;
+        return FStatus;
+    }
+    int err = SSL_get_error(FSsl, rc);
+    if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE) Fail("TLS handshake failed");
+    return FStatus;
+}
+
+int TTlsSession::Read(char* buffer, int size) {
+    if (!FSsl || FStatus != tsEstablished || size <= 0) return -1;
+    ERR_clear_error();
+    int rc = SSL_read(FSsl, buffer, size);
+    if (rc > 0) return rc;
+    int err = SSL_get_error(FSsl, rc);
+    if (err == SSL_ERROR_ZERO_RETURN) return 0;
+    if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE) Fail("TLS record error");
+    return -1;
+}
+
+bool TTlsSession::Write(const char* data, int length) {
+    if (!FSsl || FStatus != tsEstablished) return false;
+    // Memory buffers never block, so a write takes everything at once.
+    while (length > 0) {
+        ERR_clear_error();
+        int rc = SSL_write(FSsl, data, length);
+        if (rc <= 0) {
+            Fail("TLS write failed");
+            return false;
+        }
+        data += rc;
+        length -= rc;
+    }
+    return true;
+}
+
+void TTlsSession::Shutdown() {
+    if (FSsl && FStatus == tsEstablished) {
+        SSL_shutdown(FSsl);
+        ERR_clear_error();
+    }
+}
+
+std::string TTlsSession::TakeOutput() {
+    std::string out;
+    if (!FSsl) return out;
+    BIO* bio = SSL_get_wbio(FSsl);
+    size_t n = BIO_ctrl_pending(bio);
+    out.resize(n);
+    if (n > 0) out.resize(size_t(std::max(0, BIO_read(bio, out.data(), int(n)))));
+    return out;
+}
+
+bool TTlsSession::HasOutput() const {
+    return FSsl && BIO_ctrl_pending(SSL_get_wbio(FSsl)) > 0;
+}
+
+bool TTlsSession::HasPending() const {
+    return FSsl && FStatus == tsEstablished &&
+           (SSL_pending(FSsl) > 0 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0);
+}
+
+bool TTlsSession::Reused() const {
+    return FSsl && FStatus == tsEstablished && SSL_session_reused(FSsl) == 1;
+}
+
+TTlsResumption TTlsSession::Session() const {
+    if (!FSsl || FStatus != tsEstablished) return {};
+    SSL_SESSION* s = SSL_get1_session(FSsl);
+    if (!s) return {};
+    return TTlsResumption(s, SSL_SESSION_free);
+}
+
+std::string TTlsSession::Version() const {
+    return FSsl ? SSL_get_version(FSsl) : "";
+}
+
+std::string TTlsSession::Cipher() const {
+    return FSsl ? SSL_get_cipher_name(FSsl) : "";
+}
+
+} // namespace vendrix::net

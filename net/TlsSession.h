@@ -1,0 +1,69 @@
+// One connection's TLS state over memory buffers: ciphertext from the peer
+// goes in with Feed, ciphertext for the peer comes out of TakeOutput, and
+// plaintext is read and written in between. It knows nothing of sockets, so
+// the socket decides when bytes move and every event stays on the loop.
+//
+// Loop thread only.
+#pragma once
+
+#include "TlsContext.h"
+
+#include <memory>
+#include <string>
+
+struct ssl_st;
+struct ssl_session_st;
+
+namespace vendrix::net {
+
+// A session a client offers to resume, or a server's session to compare.
+using TTlsResumption = std::shared_ptr<ssl_session_st>;
+
+class TTlsSession {
+public:
+    enum TStatus { tsHandshaking, tsEstablished, tsFailed };
+
+    // `resume` (client only) is offered to the server for resumption.
+    TTlsSession(TTlsContext& ctx, TTlsResumption resume = {});
+    ~TTlsSession();
+    TTlsSession(const TTlsSession&) = delete;
+    TTlsSession& operator=(const TTlsSession&) = delete;
+
+    bool Valid() const { return FSsl != nullptr; }
+    TStatus Status() const { return FStatus; }
+    const std::string& Error() const { return FError; }
+
+    // Ciphertext received from the peer.
+    void Feed(const char* data, int length);
+    // Moves the handshake on as far as the bytes fed allow; the status says
+    // where it stands.
+    TStatus Advance();
+    // Plaintext read: > 0 bytes, 0 when the peer has ended the session
+    // (close_notify), -1 when more ciphertext is needed or the session failed
+    // (Status() says which).
+    int Read(char* buffer, int size);
+    // Encrypts all of the plaintext; false when the session has failed.
+    bool Write(const char* data, int length);
+    // Queues the close_notify alert.
+    void Shutdown();
+    // Ciphertext waiting to go to the peer (the buffer is emptied).
+    std::string TakeOutput();
+    bool HasOutput() const;
+    // Bytes fed or decrypted that Read has not returned yet.
+    bool HasPending() const;
+
+    // Established sessions only.
+    bool Reused() const;
+    TTlsResumption Session() const;
+    std::string Version() const;
+    std::string Cipher() const;
+
+private:
+    void Fail(const std::string& fallback);
+
+    ssl_st* FSsl = nullptr;
+    TStatus FStatus = tsHandshaking;
+    std::string FError;
+};
+
+} // namespace vendrix::net
