@@ -51,6 +51,13 @@ constexpr std::array<TKeyDef, static_cast<std::size_t>(TSetting::Count)> kSettin
     {"Sound", "SndUploadEnd", Text, ""},
     {"Sound", "SndDownStart", Text, ""},
     {"Sound", "SndDownEnd", Text, ""},
+    // "off", "allowed" or "required"; empty certificate and key paths mean
+    // the self-signed pair the server makes in "conf".
+    {"TLS", "Mode", Text, "allowed"},
+    {"TLS", "Certificate", Text, ""},
+    {"TLS", "Key", Text, ""},
+    {"TLS", "ImplicitPort", Integer, "0"}, // 0: no implicit FTPS listener
+    {"TLS", "RequireReuse", Boolean, "1"}, // PROT P data connections resume the control session
 }};
 
 constexpr std::array<TListDef, 2> kIpLists{{

@@ -54,6 +54,12 @@ enum class TSetting {
     SndUploadEnd,
     SndDownStart,
     SndDownEnd,
+    // "TLS"
+    TlsMode,
+    TlsCertificate,
+    TlsKey,
+    TlsImplicitPort,
+    TlsRequireReuse,
 
     Count
 };
