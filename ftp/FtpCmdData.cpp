@@ -181,11 +181,17 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
     data.OnDataAvailable = nullptr;
     data.OnDataSent = nullptr;
     if (set == THandlerSet::Upload) {
-        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { UploadConnected(*c, err); };
+        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) {
+            if (!err) SecureDataConnection(*c);
+            UploadConnected(*c, err);
+        };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { UploadClosed(*c, err); };
         data.OnDataAvailable = [this, c](TCustomWSocket&, uint16_t err) { UploadDataAvailable(*c, err); };
     } else if (set == THandlerSet::Download) {
-        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { DownloadConnected(*c, err); };
+        data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) {
+            if (!err) SecureDataConnection(*c);
+            DownloadConnected(*c, err);
+        };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { DownloadClosed(*c, err); };
         data.OnDataSent = [this, c](TCustomWSocket&, uint16_t err) { DownloadDataSent(*c, err); };
     }
@@ -248,6 +254,7 @@ void TFtpServer::PassiveAccept(TClient& Client, uint16_t) {
     data.SetSendBlockSize(Client.XferBlockSize);
     data.Dup(fd);
     Client.PassiveConnected = true;
+    SecureDataConnection(Client);
     if (Client.PassiveStart && data.OnSessionConnected) data.OnSessionConnected(data, 0);
 }
 

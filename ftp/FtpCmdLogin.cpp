@@ -83,6 +83,7 @@ void TFtpServer::CommandSTRU(TClient& Client, TFtpString&, TFtpString& Params, T
 void TFtpServer::CommandFEAT(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     Client.CurCmdType = ftpcFEAT;
     Answer = reply::kFeatures;
+    if (TlsContext) Answer = reply::WithTlsFeatures(Answer);
 }
 
 void TFtpServer::CommandOVER(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {

@@ -122,4 +122,13 @@ std::string UniqueCreated(const std::string& name) {
     return "250 '" + name + "': file created.";
 }
 
+std::string WithTlsFeatures(const std::string& features) {
+    size_t last = features.rfind("\r\n");
+    if (last == std::string::npos) return features;
+    std::string lines;
+    for (const char* line : kTlsFeatureLines)
+        lines += std::string("\r\n") + line;
+    return features.substr(0, last) + lines + features.substr(last);
+}
+
 } // namespace vendrix::ftp::reply

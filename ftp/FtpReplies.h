@@ -25,6 +25,24 @@ inline constexpr char kModeUnsupported[] = "502 MODE other than S not supported"
 inline constexpr char kFeatures[] = "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n211 END";
 inline constexpr char kCommandTooLong[] = "500 Command too long";
 
+// --- TLS (explicit FTPS) -------------------------------------------------------
+inline constexpr char kAuthTlsOk[] = "234 AUTH TLS successful.";
+inline constexpr char kAuthUnavailable[] = "431 TLS is not available.";
+inline constexpr char kAuthUnknown[] = "504 AUTH: only TLS and SSL are supported.";
+inline constexpr char kAuthAgain[] = "503 TLS is already in use.";
+inline constexpr char kTlsFirst[] = "503 Use AUTH TLS first.";
+inline constexpr char kPbszOk[] = "200 PBSZ=0";
+inline constexpr char kPbszFirst[] = "503 Use PBSZ first.";
+inline constexpr char kProtPrivate[] = "200 Protection level set to Private.";
+inline constexpr char kProtClear[] = "200 Protection level set to Clear.";
+inline constexpr char kProtUnsupported[] = "536 Only PROT P and PROT C are supported.";
+inline constexpr char kProtUnknown[] = "504 PROT: unknown protection level.";
+inline constexpr char kCccRefused[] = "534 The control connection stays encrypted.";
+// The FEAT lines of explicit FTPS, added before the list's last line while
+// TLS is available.
+inline constexpr const char* kTlsFeatureLines[] = {"  AUTH TLS", "  PBSZ", "  PROT"};
+std::string WithTlsFeatures(const std::string& features);
+
 // "500 'WHAT': command not understood."
 std::string NotUnderstood(const std::string& what);
 // "501 " and the reason of a command that raised an error.

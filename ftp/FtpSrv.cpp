@@ -63,6 +63,10 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
         {"OVER", &TFtpServer::CommandOVER, false},
         {"STOU", &TFtpServer::CommandSTOU, true},
         {"FEAT", &TFtpServer::CommandFEAT, true},
+        {"AUTH", &TFtpServer::CommandAUTH, false},
+        {"PBSZ", &TFtpServer::CommandPBSZ, false},
+        {"PROT", &TFtpServer::CommandPROT, false},
+        {"CCC", &TFtpServer::CommandCCC, false},
     };
     FCommandTable.reserve(kCommandTableSize);
     for (const TRow& row : kRows)
@@ -363,6 +367,7 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
                 (this->*row.Handler)(Client, Keyword, Params, Answer);
             }
             SendAnswer(Client, Answer);
+            if (Client.TlsUpgradePending) StartControlTls(Client);
             return;
         }
         SendAnswer(Client, reply::NotUnderstood(Keyword));

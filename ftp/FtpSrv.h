@@ -58,7 +58,7 @@ public:
         TCommandHandler Handler;
         bool NeedsLogin;
     };
-    static constexpr int kCommandTableSize = 33;
+    static constexpr int kCommandTableSize = 37;
 
     explicit TFtpServer(net::TEventLoop& loop = net::TEventLoop::Instance());
     ~TFtpServer();
@@ -75,6 +75,9 @@ public:
     // Bytes moved per data block of a transfer. Downloads pace one block at a
     // time, so large blocks are what makes uncapped transfers fast.
     int32_t XferBlockSize = 64 * 1024;
+    // The TLS context of explicit FTPS; nullptr: AUTH is refused and FEAT
+    // does not offer it. Not owned; it outlives every session.
+    net::TTlsContext* TlsContext = nullptr;
     // Paths are POSIX; tests may run the engine's rules under another style.
     const TPathStyle* PathStyle = &TPathStyle::Posix;
 
@@ -167,6 +170,16 @@ private:
     void CommandSTRU(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandFEAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandOVER(TClient&, TFtpString&, TFtpString&, TFtpString&);
+
+    // --- explicit FTPS ---
+    void CommandAUTH(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandPBSZ(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandPROT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandCCC(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // After AUTH's reply has gone out in clear text.
+    void StartControlTls(TClient& Client);
+    // A data connection of a PROT P session starts its TLS handshake.
+    void SecureDataConnection(TClient& Client);
 
     // --- file and directory commands ---
     void CommandCWD(TClient&, TFtpString&, TFtpString&, TFtpString&);

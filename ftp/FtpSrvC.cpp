@@ -48,6 +48,7 @@ void TFtpCtrlSocket::TriggerDataAvailable(uint16_t) {
     if (n <= 0) return;
     FLines.Commit(n);
     std::string line;
+    const bool plain = TlsState() == net::tlsOff;
     while (FLines.NextLine(line)) {
         LastCommandTick = net::TEventLoop::Tick();
         ++CommandCount;
@@ -55,6 +56,12 @@ void TFtpCtrlSocket::TriggerDataAvailable(uint16_t) {
         // A handler that ended the connection ends the processing of
         // whatever else arrived with it.
         if (State() != net::wsConnected) break;
+        // Whatever came in clear text behind AUTH was never protected: it
+        // is dropped, not run as if it had come through TLS.
+        if (plain && TlsState() != net::tlsOff) {
+            FLines.Clear();
+            break;
+        }
     }
 }
 

@@ -79,6 +79,11 @@ public:
     // Bytes per transfer block; the server's XferBlockSize at accept. The
     // policy lowers it for sessions under a speed cap.
     int32_t XferBlockSize = 64 * 1024;
+    // Explicit FTPS: AUTH's reply is on its way and TLS starts behind it;
+    // PBSZ was given; PROT P asks for encrypted data connections.
+    bool TlsUpgradePending = false;
+    bool PbszDone = false;
+    bool ProtPrivate = false;
 
     TFtpServer* Owner() const { return FOwner; }
 

@@ -42,6 +42,10 @@ enum TFtpCmdType : uint8_t {
     ftpcMDTM = 25,
     ftpcSTOU = 26,
     ftpcFEAT = 27,
+    ftpcAUTH = 28,
+    ftpcPBSZ = 29,
+    ftpcPROT = 30,
+    ftpcCCC = 31,
 };
 
 // An error of the engine carrying the message that becomes a reply text.

@@ -21,6 +21,8 @@ public:
     char* WritePtr() { return FData.get() + FCount; }
     int WriteSpace() const { return FSize > FCount + 1 ? FSize - FCount - 1 : 0; }
     void Commit(int n);
+    // Forgets every byte held, complete lines and the partial one.
+    void Clear() { FCount = 0; }
     // Copies bytes in (up to WriteSpace); returns how many were taken.
     int Append(const char* data, int n);
 

@@ -200,9 +200,9 @@ TEST_F(Dispatch, ConnectHandlerMayReplaceTheBannerOrClose) {
 
 TEST(CommandTable, IsFullAfterCreation) {
     TFtpServer server;
-    EXPECT_EQ(server.CommandTable().size(), 33u);
+    EXPECT_EQ(server.CommandTable().size(), 37u);
     EXPECT_EQ(server.CommandTable().front().KeyWord, "PORT");
-    EXPECT_EQ(server.CommandTable().back().KeyWord, "FEAT");
+    EXPECT_EQ(server.CommandTable().back().KeyWord, "CCC");
     try {
         server.AddCommand("HELP", nullptr, false);
         FAIL();
