@@ -67,7 +67,13 @@ int TTlsSession::Read(char* buffer, int size) {
     int rc = SSL_read(FSsl, buffer, size);
     if (rc > 0) return rc;
     int err = SSL_get_error(FSsl, rc);
-    if (err == SSL_ERROR_ZERO_RETURN) return 0;
+    if (err == SSL_ERROR_ZERO_RETURN) {
+        // The peer's close_notify gets ours: a client that waits for it
+        // before closing (as one that unwraps its data connection does)
+        // must not wait in vain.
+        ERR_clear_error();
+        return 0;
+    }
     if (err != SSL_ERROR_WANT_READ && err != SSL_ERROR_WANT_WRITE) Fail("TLS record error");
     return -1;
 }
@@ -89,7 +95,7 @@ bool TTlsSession::Write(const char* data, int length) {
 }
 
 void TTlsSession::Shutdown() {
-    if (FSsl && FStatus == tsEstablished) {
+    if (FSsl && FStatus == tsEstablished && !(SSL_get_shutdown(FSsl) & SSL_SENT_SHUTDOWN)) {
         SSL_shutdown(FSsl);
         ERR_clear_error();
     }
@@ -111,7 +117,11 @@ bool TTlsSession::HasOutput() const {
 
 bool TTlsSession::HasPending() const {
     return FSsl && FStatus == tsEstablished &&
-           (SSL_pending(FSsl) > 0 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0);
+           (SSL_pending(FSsl) > 0 || SSL_has_pending(FSsl) == 1 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0);
+}
+
+bool TTlsSession::PeerEnded() const {
+    return FSsl && (SSL_get_shutdown(FSsl) & SSL_RECEIVED_SHUTDOWN) != 0;
 }
 
 bool TTlsSession::Reused() const {

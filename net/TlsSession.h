@@ -52,6 +52,9 @@ public:
     // Bytes fed or decrypted that Read has not returned yet.
     bool HasPending() const;
 
+    // The peer has sent its close_notify: the session ended in order.
+    bool PeerEnded() const;
+
     // Established sessions only.
     bool Reused() const;
     TTlsResumption Session() const;

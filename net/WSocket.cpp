@@ -306,6 +306,9 @@ void TCustomWSocket::HandleClose(uint16_t err) {
     if (FTls && !FRecvShut) {
         TlsPump(true); // every byte that came with the close first
         if (ref.expired()) return;
+        // After the peer's close_notify a reset (our own close_notify
+        // meeting its closed socket) loses nothing: the end is in order.
+        if (FTls && FTls->PeerEnded()) err = 0;
     } else if (!FRecvShut && BytesWaiting() > 0) {
         ReceiveLoop(false); // every byte that came with the close first
         if (ref.expired()) return;

@@ -9,9 +9,6 @@ namespace vendrix::net {
 
 namespace {
 constexpr int kRawChunk = 16384;
-// Chunks read per readiness report: a peer that sends faster than we read
-// must not hold the loop; what is left reports ready again.
-constexpr int kRawChunksPerRound = 64;
 } // namespace
 
 void TCustomWSocket::StartTls(TTlsContext& ctx, TTlsResumption resume) {
@@ -77,6 +74,9 @@ void TCustomWSocket::TlsFlush() {
 int TCustomWSocket::TlsReceive(void* buffer, int size) {
     if (FTls->Status() == TTlsSession::tsEstablished) {
         int n = FTls->Read(static_cast<char*>(buffer), size);
+        // A peer that ends the session and waits for our close_notify before
+        // closing (as one that unwraps its data connection does) gets it.
+        if (n == 0 && !FTlsPeerEof) FTls->Shutdown();
         TlsFlush(); // a read may owe the peer an answer (a key update)
         if (n >= 0) {
             FReadCount += n;
@@ -98,7 +98,11 @@ void TCustomWSocket::TlsPump(bool all) {
     TLifeRef ref = FLife;
     uint64_t gen = FHandle.Generation();
     char chunk[kRawChunk];
-    for (int i = 0; (all || i < kRawChunksPerRound) && !FTlsPeerEof; ++i) {
+    // Everything the system holds is taken at once: each read empties its
+    // buffer faster than a peer refills it, so this ends, and bytes left
+    // behind in the system while decrypted ones wait were seen to be lost at
+    // the peer's close (see the test of data sent before the close).
+    while (!FTlsPeerEof) {
         ssize_t n = ::recv(FHandle.Fd(), chunk, sizeof chunk, 0);
         if (n > 0) {
             FTls->Feed(chunk, int(n));
@@ -128,6 +132,13 @@ void TCustomWSocket::TlsPump(bool all) {
         if (ref.expired() || gen != FHandle.Generation() || !FTls) return;
     }
     TlsReceiveLoop();
+    // At the peer's close every decrypted byte goes out before the closed
+    // event, one event per round or not.
+    while (all && FTls && FTls->HasPending() && FHandle.Valid() && !FPaused) {
+        int64_t before = FReadCount;
+        TlsReceiveLoop();
+        if (ref.expired() || gen != FHandle.Generation() || FReadCount == before) return;
+    }
 }
 
 void TCustomWSocket::TlsReceiveLoop() {

@@ -188,6 +188,28 @@ TEST(Tls, LargeTransferEachWayAtOnce) {
     }
 }
 
+TEST(Tls, EveryByteSentBeforeTheCloseArrivesBeforeTheClosedEvent) {
+    std::string up(3 << 20, '\0');
+    for (size_t i = 0; i < up.size(); ++i)
+        up[i] = char(i * 31 + i / 777);
+    for (TWSocketOptions options : {TWSocketOptions(0), TWSocketOptions(wsoNoReceiveLoop)}) {
+        SCOPED_TRACE(options);
+        TTlsServer server;
+        server.Options = options;
+        TTlsClient client(server.Port);
+        ASSERT_TRUE(
+            PumpUntil([&] { return server.Sides.size() == 1 && client.Sock.TlsState() == tlsEstablished; }));
+        client.Sock.Send(up.data(), int(up.size()));
+        ASSERT_TRUE(PumpUntil([&] { return client.Sock.AllSent(); }, 60000));
+        client.Sock.Close();
+        ASSERT_TRUE(PumpUntil([&] { return !server.Side(0).Closes.empty(); }, 60000));
+        std::string atClose = server.Side(0).Got;
+        TEventLoop::Instance().RunOnce(0);
+        EXPECT_EQ(server.Side(0).Got.size(), atClose.size());
+        EXPECT_TRUE(atClose == up) << atClose.size();
+    }
+}
+
 struct TFailCase {
     const char* Name;
     std::string Bytes;
