@@ -46,8 +46,6 @@ void TFtpServer::CommandPROT(TClient& Client, TFtpString&, TFtpString& Params, T
     std::string level = net::UpperCase(net::TrimControl(Params));
     if (Client.TlsState() != net::tlsEstablished) {
         Answer = reply::kTlsFirst;
-    } else if (!Client.PbszDone) {
-        Answer = reply::kPbszFirst;
     } else if (level == "P" || level == "C") {
         Client.ProtPrivate = level == "P";
         Answer = Client.ProtPrivate ? reply::kProtPrivate : reply::kProtClear;

@@ -7,9 +7,11 @@
 #include "LogAppearance.h"
 #include "LogFrame.h"
 #include "TaggedText.h"
+#include "TlsPolicy.h"
 
 #include <algorithm>
 #include <cctype>
+#include <unistd.h>
 
 namespace vendrix::policy {
 
@@ -128,6 +130,7 @@ void TFtpController::WireEvents() {
 void TFtpController::ReloadSettings() {
     config::TSettings settings = FSettingsFile.Load();
     FSettings = config::ReadServerSettings(settings);
+    FTlsSettings = config::ReadTlsSettings(settings);
     FLog.SetOptions({FSettings.Log, FSettings.AddDate});
     FLog.SetColors(config::ReadLogColors(settings));
     config::TEventSounds sounds = config::ReadEventSounds(settings);
@@ -138,6 +141,7 @@ void TFtpController::ReloadSettings() {
 
 bool TFtpController::StartServer() {
     ReloadSettings();
+    if (!StartTls()) return false;
     std::string port = PortOverride.value_or(FSettings.Port);
     try {
         FServer.Addr = ListenAddr;
@@ -236,8 +240,30 @@ std::string TFtpController::MiscSegment(const std::string& text) const {
 }
 
 void TFtpController::ClientCommand(TAppClient& client, std::string& keyword, std::string& params,
-                                   std::string&) {
+                                   std::string& answer) {
     if (FSettings.ShowCommand) FLog.Log(log::CommandLine(FLog.Colors(), client.ID, keyword, params));
+    if (answer.empty()) answer = TlsRefusal(FTlsSettings.Mode, client, keyword);
+}
+
+bool TFtpController::StartTls() {
+    FServer.TlsContext = nullptr;
+    config::TTlsMode mode;
+    if (config::ParseTlsMode(FTlsSettings.ModeText, mode) && mode == config::TTlsMode::Off) return true;
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) host[0] = 0;
+    try {
+        config::TTlsCertificate cert = config::LoadTlsCertificate(FTlsSettings, FPaths, host);
+        FTlsContext = std::move(cert.Context);
+        FServer.TlsContext = FTlsContext.get();
+        if (cert.Created) LogText("Made a self-signed TLS certificate: " + cert.CertificateFile);
+        LogText("TLS certificate SHA-256 fingerprint: " + cert.Fingerprint);
+    } catch (const std::exception& e) {
+        LogText(e.what());
+        LogText(Translate("sNotStart"));
+        RefreshStatus();
+        return false;
+    }
+    return true;
 }
 
 // --- the user list ---------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "SessionLog.h"
 #include "SettingsFile.h"
 #include "SpeedLimiter.h"
+#include "TlsSettings.h"
 #include "TransferPolicy.h"
 #include "Translate.h"
 
@@ -80,6 +81,7 @@ public:
     config::TSettingsFile& SettingsFile() { return FSettingsFile; }
     config::TAccountFile& AccountFile() override { return FAccountFile; }
     const config::TServerSettings& Settings() const { return FSettings; }
+    const config::TTlsSettings& TlsSettings() const { return FTlsSettings; }
     TPathPolicy& PathPolicy() { return FPathPolicy; }
     TTransferPolicy& TransferPolicy() { return FTransferPolicy; }
     TSpeedLimiter& SpeedLimiter() { return FSpeedLimiter; }
@@ -91,6 +93,9 @@ public:
     // Start re-reads the settings and listens; false when it could not
     // (logged). Stop ends every session and closes the listener.
     bool StartServer();
+    // Loads or makes the certificate of a start with TLS on and logs its
+    // fingerprint; false (logged) when TLS is on but cannot be used.
+    bool StartTls();
     void StopServer();
     void RestartServer();
     bool Running() const { return FServer.Listening(); }
@@ -166,6 +171,10 @@ private:
     config::TAccountFile FAccountFile;
     log::TSessionLog FLog;
     config::TServerSettings FSettings;
+    config::TTlsSettings FTlsSettings;
+    // The context of the running server's TLS; sessions' TLS connections
+    // keep what they use alive on their own, so a restart may replace it.
+    std::unique_ptr<net::TTlsContext> FTlsContext;
     std::map<TSoundEvent, std::string> FSounds;
     ftp::TFtpServer FServer;
     TPathPolicy FPathPolicy{*this};

@@ -122,7 +122,7 @@ TEST_F(Ftps, SessionOverTls) {
             const char* Reply;
         } cases[] = {
             {"AUTH TLS", "503 TLS is already in use."},
-            {"PROT P", "503 Use PBSZ first."},
+            {"PROT C", "200 Protection level set to Clear."}, // PBSZ first is not insisted on
             {"PBSZ 0", "200 PBSZ=0"},
             {"PROT S", "536 Only PROT P and PROT C are supported."},
             {"PROT E", "536 Only PROT P and PROT C are supported."},
