@@ -12,27 +12,38 @@
 namespace vendrix::ftp {
 
 namespace {
-std::string SysText(const std::string& what, const std::string& path) {
-    return what + " \"" + path + "\": " + std::strerror(errno);
+// Raises the error of the last system call on a file: the message names the
+// path, the reason is the system's text alone.
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+    const std::string reason = std::strerror(errno);
+    throw EFtpFileError(what + " \"" + path + "\": " + reason, reason);
 }
 } // namespace
 
 TFileStream::TFileStream(const std::string& path, TMode mode) : FPath(path) {
     int flags = O_CLOEXEC;
     switch (mode) {
-    case fmOpenRead: flags |= O_RDONLY; break;
-    case fmCreate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case fmOpenWrite: flags |= O_WRONLY | O_CREAT; break;
-    case fmOpenReadWrite: flags |= O_RDWR | O_CREAT; break;
+    case fmOpenRead:
+        flags |= O_RDONLY;
+        break;
+    case fmCreate:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case fmOpenWrite:
+        flags |= O_WRONLY | O_CREAT;
+        break;
+    case fmOpenReadWrite:
+        flags |= O_RDWR | O_CREAT;
+        break;
     }
     FFd = ::open(path.c_str(), flags, 0666);
-    if (FFd < 0) throw EFtpError(SysText(mode == fmCreate ? "Cannot create file" : "Cannot open file", path));
-    struct stat st{};
+    if (FFd < 0) Fail(mode == fmCreate ? "Cannot create file" : "Cannot open file", path);
+    struct stat st {};
     if (fstat(FFd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(FFd);
         FFd = -1;
         errno = EISDIR;
-        throw EFtpError(SysText("Cannot open file", path));
+        Fail("Cannot open file", path);
     }
 }
 
@@ -44,7 +55,7 @@ int64_t TFileStream::Read(char* buffer, int64_t count) {
     for (;;) {
         ssize_t n = ::read(FFd, buffer, size_t(count));
         if (n >= 0) return n;
-        if (errno != EINTR) throw EFtpError(SysText("Read error on", FPath));
+        if (errno != EINTR) Fail("Read error on", FPath);
     }
 }
 
@@ -53,7 +64,7 @@ void TFileStream::Write(const char* data, int64_t count) {
         ssize_t n = ::write(FFd, data, size_t(count));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EFtpError(SysText("Write error on", FPath));
+            Fail("Write error on", FPath);
         }
         data += n;
         count -= n;
@@ -61,11 +72,11 @@ void TFileStream::Write(const char* data, int64_t count) {
 }
 
 void TFileStream::Seek(int64_t position) {
-    if (::lseek(FFd, off_t(position), SEEK_SET) < 0) throw EFtpError(SysText("Seek error on", FPath));
+    if (::lseek(FFd, off_t(position), SEEK_SET) < 0) Fail("Seek error on", FPath);
 }
 
 int64_t TFileStream::Size() const {
-    struct stat st{};
+    struct stat st {};
     return fstat(FFd, &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
@@ -78,10 +89,13 @@ int64_t TMemoryStream::Read(char* buffer, int64_t count) {
 
 void TMemoryStream::Write(const char* data, int64_t count) {
     if (FPos > int64_t(FData.size())) FData.resize(size_t(FPos));
-    FData.replace(size_t(FPos), size_t(std::min<int64_t>(count, int64_t(FData.size()) - FPos)), data, size_t(count));
+    FData.replace(size_t(FPos), size_t(std::min<int64_t>(count, int64_t(FData.size()) - FPos)), data,
+                  size_t(count));
     FPos += count;
 }
 
-void TMemoryStream::Seek(int64_t position) { FPos = std::max<int64_t>(position, 0); }
+void TMemoryStream::Seek(int64_t position) {
+    FPos = std::max<int64_t>(position, 0);
+}
 
 } // namespace vendrix::ftp

@@ -59,6 +59,10 @@ public:
     bool ReleasePending = false;
     // The home tree size during an upload of an account with a quota.
     TUploadQuota UploadQuota;
+    // The log line of a file action (MKD, DELE, RMD, RNTO) that the policy
+    // allowed: written once the command's reply tells whether it happened.
+    std::string PendingActionKey;
+    std::string PendingActionFile;
 };
 
 // One row of the user list: a logged-in session.
@@ -75,7 +79,7 @@ struct TServerStatus {
     int Users = 0;             // rows of the user list
     std::string UserCountText; // "2 Users" or the no-user text
     TTrayState Tray = TTrayState::Stopped;
-    std::string TipText;       // at most 63 characters
+    std::string TipText; // at most 63 characters
 };
 
 enum class TSoundEvent { Connect, Disconnect, DownStart, DownEnd, UploadStart, UploadEnd };

@@ -36,7 +36,8 @@ protected:
         };
     }
     void Run(TFtpClient& c, const std::vector<TCase>& cases) {
-        for (const TCase& t : cases) EXPECT_EQ(c.Cmd(t.line), t.reply) << t.line;
+        for (const TCase& t : cases)
+            EXPECT_EQ(c.Cmd(t.line), t.reply) << t.line;
     }
     bool Exists(const std::string& name) { return AnyEntryExists(Root + name); }
     std::string Pwd() { return "257 \"" + Root + "\" is current directory."; }
@@ -77,10 +78,12 @@ TEST_F(FileCommands, MakeAndRemoveDirectories) {
     auto c = LoggedIn();
     Run(*c, {
                 {"MKD", "501 Syntax error in parameter."},
-                {"MKD new", "257 '" + Root + "new': directory created."},
+                // The created path in double quotes, a quote in it doubled.
+                {"MKD new", "257 \"" + Root + "new\" directory created."},
+                {"MKD say \"hi\"", "257 \"" + Root + "say \"\"hi\"\"\" directory created."},
                 {"MKD new", "550 '" + Root + "new': can't create directory."},
                 {"MKD file.txt", "550 '" + Root + "file.txt': file or directory already exists."},
-                {"XMKD new/inner", "257 '" + Root + "new/inner': directory created."},
+                {"XMKD new/inner", "257 \"" + Root + "new/inner\" directory created."},
                 {"MKD a/b/c", "550 '" + Root + "a/b/c': can't create directory."},
                 {"RMD", "501 Syntax error in parameter."},
                 {"RMD new", "550 '" + Root + "new': can't remove directory."},
@@ -88,6 +91,7 @@ TEST_F(FileCommands, MakeAndRemoveDirectories) {
                 {"RMD gone", "550 '" + Root + "gone': No such Directory."},
                 {"RMD file.txt", "550 '" + Root + "file.txt': can't remove directory."},
                 {"RMD new", "250 '" + Root + "new': directory removed."},
+                {"RMD say \"hi\"", "250 '" + Root + "say \"hi\"': directory removed."},
             });
     EXPECT_FALSE(Exists("new"));
     EXPECT_FALSE(Exists("a"));
@@ -218,8 +222,8 @@ TEST_F(FileCommands, EachCommandRecordsItsKind) {
         const char* line;
         int kind;
     } kinds[] = {
-        {"CWD x", 3},  {"CDUP", 20}, {"PWD", 5},   {"XPWD", 4},  {"MKD", 15},  {"XMKD", 15}, {"RMD", 9},
-        {"XRMD", 9},   {"DELE", 13}, {"RNFR", 14}, {"RNTO", 16}, {"SIZE", 21}, {"MDTM", 25},
+        {"CWD x", 3}, {"CDUP", 20}, {"PWD", 5},   {"XPWD", 4},  {"MKD", 15},  {"XMKD", 15}, {"RMD", 9},
+        {"XRMD", 9},  {"DELE", 13}, {"RNFR", 14}, {"RNTO", 16}, {"SIZE", 21}, {"MDTM", 25},
     };
     auto c = LoggedIn();
     for (const TKind& k : kinds) {

@@ -30,8 +30,8 @@ TListEntry Dir(TListEntry e) {
     return e;
 }
 
-TListEntry ReadOnly(TListEntry e) {
-    e.ReadOnly = true;
+TListEntry Mode(TListEntry e, uint32_t permissions) {
+    e.Permissions = permissions;
     return e;
 }
 
@@ -46,32 +46,49 @@ TEST(ListingFormat, DetailedLines) {
         std::string line;
     } cases[] = {
         {Entry("readme.txt", 1234, 2024, 3, 5, 14, 7),
-         "-rw-rw-rw-   1 ftp      ftp         1234 Mar 05 14:07 readme.txt\r\n"},
-        {Dir(Entry("pub", 0, 2001, 1, 9, 12, 0)), "drw-rw-rw-   1 ftp      ftp            0 Jan 09  2001 pub\r\n"},
-        {ReadOnly(Entry("SETUP.EXE", 9, 2024, 12, 31, 23, 59)),
-         "-r-xr-xr-x   1 ftp      ftp            9 Dec 31 23:59 SETUP.EXE\r\n"},
-        {Entry("run.bat", 1, 2024, 6, 1, 0, 0), "-rwxrwxrwx   1 ftp      ftp            1 Jun 01 00:00 run.bat\r\n"},
-        {Entry("x.Com", 1, 2024, 7, 1, 9, 5), "-rwxrwxrwx   1 ftp      ftp            1 Jul 01 09:05 x.Com\r\n"},
-        {Entry("x.exe.txt", 1, 2024, 7, 1, 9, 5), "-rw-rw-rw-   1 ftp      ftp            1 Jul 01 09:05 x.exe.txt\r\n"},
+         "-rw-r--r--   1 ftp      ftp         1234 Mar 05 14:07 readme.txt\r\n"},
+        // The mode column shows the real permission bits, whatever the name.
+        {Mode(Dir(Entry("pub", 0, 2001, 1, 9, 12, 0)), 0755),
+         "drwxr-xr-x   1 ftp      ftp            0 Jan 09  2001 pub\r\n"},
+        {Mode(Entry("SETUP.EXE", 9, 2024, 12, 31, 23, 59), 0444),
+         "-r--r--r--   1 ftp      ftp            9 Dec 31 23:59 SETUP.EXE\r\n"},
+        {Mode(Entry("run", 1, 2024, 6, 1, 0, 0), 0755),
+         "-rwxr-xr-x   1 ftp      ftp            1 Jun 01 00:00 run\r\n"},
+        {Mode(Entry("x", 1, 2024, 7, 1, 9, 5), 04751),
+         "-rwsr-x--x   1 ftp      ftp            1 Jul 01 09:05 x\r\n"},
+        {Mode(Entry("y", 1, 2024, 7, 1, 9, 5), 02640),
+         "-rw-r-S---   1 ftp      ftp            1 Jul 01 09:05 y\r\n"},
+        {Mode(Dir(Entry("tmp", 1, 2024, 7, 1, 9, 5)), 01777),
+         "drwxrwxrwt   1 ftp      ftp            1 Jul 01 09:05 tmp\r\n"},
+        {Mode(Dir(Entry("drop", 1, 2024, 7, 1, 9, 5)), 01730),
+         "drwx-wx--T   1 ftp      ftp            1 Jul 01 09:05 drop\r\n"},
+        {Mode(Entry("none", 1, 2024, 7, 1, 9, 5), 0),
+         "----------   1 ftp      ftp            1 Jul 01 09:05 none\r\n"},
         // The year alone decides: last December shows its year in January.
-        {Entry("old", 2, 2023, 12, 31, 23, 59), "-rw-rw-rw-   1 ftp      ftp            2 Dec 31  2023 old\r\n"},
-        {Entry("future", 2, 2031, 2, 3), "-rw-rw-rw-   1 ftp      ftp            2 Feb 03  2031 future\r\n"},
+        {Entry("old", 2, 2023, 12, 31, 23, 59),
+         "-rw-r--r--   1 ftp      ftp            2 Dec 31  2023 old\r\n"},
+        {Entry("future", 2, 2031, 2, 3), "-rw-r--r--   1 ftp      ftp            2 Feb 03  2031 future\r\n"},
         // Sizes are 64-bit; beyond 11 digits the column widens.
-        {Entry("big", 5368709120LL, 2024, 4, 4, 4, 4), "-rw-rw-rw-   1 ftp      ftp   5368709120 Apr 04 04:04 big\r\n"},
+        {Entry("big", 5368709120LL, 2024, 4, 4, 4, 4),
+         "-rw-r--r--   1 ftp      ftp   5368709120 Apr 04 04:04 big\r\n"},
         {Entry("huge", 123456789012345LL, 2024, 4, 4, 4, 4),
-         "-rw-rw-rw-   1 ftp      ftp  123456789012345 Apr 04 04:04 huge\r\n"},
-        {Dir(Entry(".", 4096, 2024, 8, 8, 8, 8)), "drw-rw-rw-   1 ftp      ftp         4096 Aug 08 08:08 .\r\n"},
+         "-rw-r--r--   1 ftp      ftp  123456789012345 Apr 04 04:04 huge\r\n"},
+        {Mode(Dir(Entry(".", 4096, 2024, 8, 8, 8, 8)), 0700),
+         "drwx------   1 ftp      ftp         4096 Aug 08 08:08 .\r\n"},
         {Entry("with blanks  ", 0, 2024, 9, 10, 11, 12),
-         "-rw-rw-rw-   1 ftp      ftp            0 Sep 10 11:12 with blanks  \r\n"},
+         "-rw-r--r--   1 ftp      ftp            0 Sep 10 11:12 with blanks  \r\n"},
         {Hidden(Entry(".profile", 1, 2024, 1, 1)), ""},
     };
-    for (const TCase& t : cases) EXPECT_EQ(DetailedLine(t.entry, 2024), t.line) << t.entry.Name;
+    for (const TCase& t : cases)
+        EXPECT_EQ(DetailedLine(t.entry, 2024), t.line) << t.entry.Name;
 }
 
 TEST(ListingFormat, MonthNamesAndRange) {
-    const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int m = 1; m <= 12; ++m)
-        EXPECT_EQ(DetailedLine(Entry("f", 0, 2001, m, 1), 2024).substr(41, 4), std::string(names[m - 1]) + " ");
+        EXPECT_EQ(DetailedLine(Entry("f", 0, 2001, m, 1), 2024).substr(41, 4),
+                  std::string(names[m - 1]) + " ");
     for (int m : {0, 13}) {
         try {
             FormatListing({Entry("f", 0, 2001, m, 1)}, "/x/*.*", true, 2024);
@@ -83,12 +100,14 @@ TEST(ListingFormat, MonthNamesAndRange) {
 }
 
 TEST(ListingFormat, NameLinesAndTheNotFoundLine) {
-    std::vector<TListEntry> entries = {Dir(Entry(".", 0, 2024, 1, 1)), Hidden(Entry(".hidden", 1, 2024, 1, 1)),
+    std::vector<TListEntry> entries = {Dir(Entry(".", 0, 2024, 1, 1)),
+                                       Hidden(Entry(".hidden", 1, 2024, 1, 1)),
                                        Entry("a.txt", 1, 2024, 1, 1)};
     EXPECT_EQ(FormatListing(entries, "/x/*.*", false, 2024), ".\r\n.hidden\r\na.txt\r\n");
     EXPECT_EQ(FormatListing({}, "/srv/ftp/pub/*.*", false, 2024), "/srv/ftp/pub/*.* not found\r\n");
     // Only hidden entries: no detailed line, so the listing is "not found".
-    EXPECT_EQ(FormatListing({Hidden(Entry(".h", 1, 2024, 1, 1))}, "/x/.h", true, 2024), "/x/.h not found\r\n");
+    EXPECT_EQ(FormatListing({Hidden(Entry(".h", 1, 2024, 1, 1))}, "/x/.h", true, 2024),
+              "/x/.h not found\r\n");
 }
 
 TEST(ListingFormat, Masks) {
@@ -97,14 +116,27 @@ TEST(ListingFormat, Masks) {
         const char* name;
         bool match;
     } cases[] = {
-        {"*.*", "readme.txt", true}, {"*.*", "README", true},     {"*.*", ".", true},
-        {"*", ".hidden", true},      {"*.txt", "a.txt", true},    {"*.txt", "a.txt.gz", false},
-        {"*.txt", "A.TXT", false},   {"?.txt", "a.txt", true},    {"?.txt", "ab.txt", false},
-        {"a*b*c", "aXbYbZc", true},  {"a*b*c", "aXbYbZ", false},  {"*a*", "banana", true},
-        {"[a].txt", "a.txt", false}, {"[a].txt", "[a].txt", true}, {"a\\*", "a\\xyz", true},
-        {"", "", true},              {"?", "", false},            {"**", "", true},
+        {"*.*", "readme.txt", true},
+        {"*.*", "README", true},
+        {"*.*", ".", true},
+        {"*", ".hidden", true},
+        {"*.txt", "a.txt", true},
+        {"*.txt", "a.txt.gz", false},
+        {"*.txt", "A.TXT", false},
+        {"?.txt", "a.txt", true},
+        {"?.txt", "ab.txt", false},
+        {"a*b*c", "aXbYbZc", true},
+        {"a*b*c", "aXbYbZ", false},
+        {"*a*", "banana", true},
+        {"[a].txt", "a.txt", false},
+        {"[a].txt", "[a].txt", true},
+        {"a\\*", "a\\xyz", true},
+        {"", "", true},
+        {"?", "", false},
+        {"**", "", true},
     };
-    for (const TCase& t : cases) EXPECT_EQ(MatchesMask(t.mask, t.name), t.match) << t.mask << " ~ " << t.name;
+    for (const TCase& t : cases)
+        EXPECT_EQ(MatchesMask(t.mask, t.name), t.match) << t.mask << " ~ " << t.name;
 }
 
 TEST(ListingFormat, EntryFromStat) {
@@ -115,21 +147,22 @@ TEST(ListingFormat, EntryFromStat) {
     tm.tm_hour = 14;
     tm.tm_min = 7;
     tm.tm_isdst = -1;
-    struct stat st{};
+    struct stat st {};
     st.st_mtime = std::mktime(&tm);
     st.st_size = 77;
     st.st_mode = S_IFREG | 0444;
     TListEntry e = ListEntryFromStat(".secret", st);
-    EXPECT_TRUE(e.ReadOnly);
+    EXPECT_EQ(e.Permissions, 0444u);
     EXPECT_TRUE(e.Hidden);
     EXPECT_FALSE(e.Directory);
     EXPECT_EQ(e.Size, 77);
-    EXPECT_EQ((std::vector<int>{e.Year, e.Month, e.Day, e.Hour, e.Minute}), (std::vector<int>{2001, 1, 9, 14, 7}));
-    st.st_mode = S_IFDIR | 0200;
+    EXPECT_EQ((std::vector<int>{e.Year, e.Month, e.Day, e.Hour, e.Minute}),
+              (std::vector<int>{2001, 1, 9, 14, 7}));
+    st.st_mode = S_IFDIR | 02750;
     for (const char* name : {".", ".."}) {
         e = ListEntryFromStat(name, st);
         EXPECT_FALSE(e.Hidden) << name;
-        EXPECT_FALSE(e.ReadOnly) << name;
+        EXPECT_EQ(e.Permissions, 02750u) << name;
         EXPECT_TRUE(e.Directory) << name;
     }
 }
@@ -139,8 +172,10 @@ TEST(ListingFormat, EntryFromStat) {
 //     .hidden          5 bytes
 //     SETUP.EXE        4 bytes, read-only, Jan 09 2001
 //     notes.txt        3 bytes, Jan 09 2001
-//     pub/             Jan 09 2001, holding a.txt (2 bytes, Jan 09 2001)
-//     readme.txt       1234 bytes, Jan 02 10:30 of the current year
+//     pub/             Jan 09 2001, holding a.txt (2 bytes, executable, Jan 09 2001)
+//     readme.txt       1234 bytes, owner only, Jan 02 10:30 of the current year
+// Modes are set explicitly (the umask does not decide them): root 0711,
+// home 0755, pub 0750.
 class Listing : public TServerFixture {
 protected:
     void SetUp() override {
@@ -157,10 +192,17 @@ protected:
         WriteFile("home/notes.txt", "nnn");
         WriteFile("home/pub/a.txt", "aa");
         WriteFile("home/readme.txt", std::string(1234, 'r'));
-        ::chmod((Home + "SETUP.EXE").c_str(), 0444);
+        for (auto [name, mode] : {std::pair<const char*, mode_t>{"", 0711},
+                                  {"home", 0755},
+                                  {"home/pub", 0750},
+                                  {"home/SETUP.EXE", 0444},
+                                  {"home/notes.txt", 0644},
+                                  {"home/pub/a.txt", 0755},
+                                  {"home/readme.txt", 0600}})
+            ::chmod((Root + name).c_str(), mode);
         const time_t old = LocalTime(2001, 1, 9, 12, 0);
-        for (const char* name : {"home/.hidden", "home/SETUP.EXE", "home/notes.txt", "home/pub/a.txt", "home/pub",
-                                 "home", ""})
+        for (const char* name :
+             {"home/.hidden", "home/SETUP.EXE", "home/notes.txt", "home/pub/a.txt", "home/pub", "home", ""})
             SetTime(Root + name, old);
         SetTime(Home + "readme.txt", LocalTime(CurrentYear(), 1, 2, 10, 30));
     }
@@ -180,14 +222,15 @@ protected:
     }
     // The size column as the file system reports it (directory sizes vary).
     static std::string SizeOf(const std::string& path) {
-        struct stat st{};
+        struct stat st {};
         ::stat(path.c_str(), &st);
         char buf[32];
         std::snprintf(buf, sizeof buf, "%11lld", static_cast<long long>(st.st_size));
         return buf;
     }
     std::string DirLine(const std::string& path, const std::string& name) {
-        return "drw-rw-rw-   1 ftp      ftp  " + SizeOf(path) + " Jan 09  2001 " + name + "\r\n";
+        const std::string mode = path == Root ? "drwx--x--x" : path == Home ? "drwxr-xr-x" : "drwxr-x---";
+        return mode + "   1 ftp      ftp  " + SizeOf(path) + " Jan 09  2001 " + name + "\r\n";
     }
     // PASV, the command, the data; checks the 150 and 226 replies.
     std::string List(TFtpClient& c, const std::string& command) {
@@ -199,32 +242,38 @@ protected:
     }
 
     std::string Home;
-    const std::string kSetup = "-r-xr-xr-x   1 ftp      ftp            4 Jan 09  2001 SETUP.EXE\r\n";
-    const std::string kNotes = "-rw-rw-rw-   1 ftp      ftp            3 Jan 09  2001 notes.txt\r\n";
-    const std::string kReadme = "-rw-rw-rw-   1 ftp      ftp         1234 Jan 02 10:30 readme.txt\r\n";
-    const std::string kA = "-rw-rw-rw-   1 ftp      ftp            2 Jan 09  2001 a.txt\r\n";
+    const std::string kSetup = "-r--r--r--   1 ftp      ftp            4 Jan 09  2001 SETUP.EXE\r\n";
+    const std::string kNotes = "-rw-r--r--   1 ftp      ftp            3 Jan 09  2001 notes.txt\r\n";
+    const std::string kReadme = "-rw-------   1 ftp      ftp         1234 Jan 02 10:30 readme.txt\r\n";
+    const std::string kA = "-rwxr-xr-x   1 ftp      ftp            2 Jan 09  2001 a.txt\r\n";
 };
 
 TEST_F(Listing, ListAndNlstOverPassiveConnections) {
     auto c = LoggedIn();
-    const std::string all = DirLine(Home, ".") + DirLine(Root, "..") + kSetup + kNotes + DirLine(Home + "pub", "pub") +
-                            kReadme;
+    const std::string all =
+        DirLine(Home, ".") + DirLine(Root, "..") + kSetup + kNotes + DirLine(Home + "pub", "pub") + kReadme;
+    const std::string pub = DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA;
     struct TCase {
         std::string command;
         std::string data;
     } cases[] = {
         {"LIST", all},
         {"LIST *.*", all},
-        {"LIST pub", DirLine(Home + "pub", "pub")}, // the entry itself
-        {"LIST pub/", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA}, // its contents
-        {"LIST " + Home + "pub/*", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA},
+        // A folder lists its contents, named with or without a trailing slash.
+        {"LIST pub", pub},
+        {"LIST pub/", pub},
+        {"LIST " + Home + "pub", pub},
+        {"LIST " + Home + "pub/*", pub},
+        {"LIST .", all},
+        {"NLST pub", ".\r\n..\r\na.txt\r\n"},
+        {"NLST -a pub", ".\r\n..\r\na.txt\r\n"},
         {"LIST *.txt", kNotes + kReadme},
         {"LIST ?????.txt", kNotes},
         {"LIST SETUP.EXE", kSetup},
         {"LIST setup.exe", Home + "setup.exe not found\r\n"}, // names are case-sensitive
-        {"LIST -la", all},                                       // leading options are dropped
-        {"LIST -l -a pub/", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA},
-        {"LIST -x9", Home + "-x9 not found\r\n"},                // not an option word: a name
+        {"LIST -la", all},                                    // leading options are dropped
+        {"LIST -l -a pub/", pub},
+        {"LIST -x9", Home + "-x9 not found\r\n"}, // not an option word: a name
         {"LIST .hidden", Home + ".hidden not found\r\n"},
         {"LIST nothing*", Home + "nothing* not found\r\n"},
         {"LIST nodir/", Home + "nodir/*.* not found\r\n"},
@@ -233,7 +282,8 @@ TEST_F(Listing, ListAndNlstOverPassiveConnections) {
         {"NLST pub/?.txt", "a.txt\r\n"},
         {"NLST *.zip", Home + "*.zip not found\r\n"},
     };
-    for (const TCase& t : cases) EXPECT_EQ(List(*c, t.command), t.data) << t.command;
+    for (const TCase& t : cases)
+        EXPECT_EQ(List(*c, t.command), t.data) << t.command;
     EXPECT_EQ(int(Server->GetClient(0)->CurCmdType), int(ftpcNLST));
     List(*c, "LIST");
     EXPECT_EQ(int(Server->GetClient(0)->CurCmdType), int(ftpcLIST));
@@ -280,7 +330,8 @@ TEST_F(Listing, ListDuringARunningDownloadLeavesItIntact) {
     // The download is held after its first block until released below.
     Server->OnRetrDataSent = nullptr;
     std::string content;
-    for (int i = 0; i < 5000; ++i) content += std::to_string(i) + ",";
+    for (int i = 0; i < 5000; ++i)
+        content += std::to_string(i) + ",";
     WriteFile("home/big.bin", content);
     auto c = LoggedIn();
     auto data = c->Pasv();

@@ -14,14 +14,16 @@ class Transfers : public TServerFixture {
 protected:
     // Uploads `content` with `command` over a passive connection; returns the
     // 150 reply and the completion reply.
-    std::pair<std::string, std::string> Upload(TFtpClient& c, const std::string& command, const std::string& content) {
+    std::pair<std::string, std::string> Upload(TFtpClient& c, const std::string& command,
+                                               const std::string& content) {
         auto data = c.Pasv();
         std::string started = c.Cmd(command);
         data->Send(content);
         data->Close();
         return {started, c.Reply()};
     }
-    std::pair<std::string, std::string> Download(TFtpClient& c, const std::string& command, std::string& content) {
+    std::pair<std::string, std::string> Download(TFtpClient& c, const std::string& command,
+                                                 std::string& content) {
         auto data = c.Pasv();
         std::string started = c.Cmd(command);
         content = data->ReadAll();
@@ -44,7 +46,8 @@ TEST_F(Transfers, PortRepliesAndBounceRefusals) {
         {"99999999999,0,0,1,4,1", "501 Invalid PORT command."},
     };
     auto c = LoggedIn();
-    for (const TCase& t : cases) EXPECT_EQ(c->Cmd(std::string("PORT ") + t.params), t.reply) << t.params;
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(std::string("PORT ") + t.params), t.reply) << t.params;
     c->Cmd("PORT 127,0,0,1,4,1");
     EXPECT_EQ(Server->GetClient(0)->DataAddr, "127.0.0.1");
     EXPECT_EQ(Server->GetClient(0)->DataPort, "1025");
@@ -132,7 +135,8 @@ TEST_F(Transfers, PassiveConnectionFromAnotherAddressIsRefused) {
 
 TEST_F(Transfers, RestartOffsetsForDownloadsAndUploads) {
     std::string content;
-    for (int i = 0; i < 300; ++i) content += char('a' + i % 26);
+    for (int i = 0; i < 300; ++i)
+        content += char('a' + i % 26);
     WriteFile("f.bin", content);
     auto c = LoggedIn();
     EXPECT_EQ(c->Cmd("REST 100"), "350 REST supported. Ready to resume at byte offset 100.");
@@ -188,11 +192,46 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
     EXPECT_EQ(c->Cmd("STOR deny.txt"), "501 Permission Denied");
     EXPECT_EQ(c->Cmd("APPE deny.txt"), "500 Cannot APPE.");
     EXPECT_EQ(c->Cmd("RETR deny.txt"), "500 Cannot RETR.");
+}
+
+// The file of a transfer is opened or created when the command is accepted:
+// one that cannot be is refused with 550 before any 150, the reason shows
+// no local path, and no data connection is used.
+TEST_F(Transfers, FilesThatCannotBeOpenedAreRefusedBeforeThe150) {
+    ::mkdir((Root + "folder").c_str(), 0755);
+    WriteFile("kept.txt", "kept");
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) {
+        name = "nodir/unique";
+    };
+    auto c = LoggedIn();
+    struct TCase {
+        const char* Command;
+        const char* Reply;
+    } const cases[] = {
+        {"RETR missing.txt", "550 Cannot RETR. No such file or directory"},
+        {"RETR folder", "550 Cannot RETR. Is a directory"},
+        {"RETR nodir/x", "550 Cannot RETR. No such file or directory"},
+        {"STOR folder", "550 Cannot STOR. Is a directory"},
+        {"STOR nodir/x", "550 Cannot STOR. No such file or directory"},
+        {"APPE folder", "550 Cannot APPE. Is a directory"},
+        {"APPE nodir/x", "550 Cannot APPE. No such file or directory"},
+        {"STOU", "550 Cannot STOU. No such file or directory"},
+    };
+    for (const TCase& t : cases) {
+        auto data = c->Pasv();
+        EXPECT_EQ(c->Cmd(t.Command), t.Reply) << t.Command;
+        // Nothing follows the refusal, and the connection carries nothing.
+        EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.") << t.Command;
+        EXPECT_FALSE(Server->GetClient(0)->DataSessionActive) << t.Command;
+        EXPECT_EQ(data->Take(), "") << t.Command;
+    }
+    // After the refusals a transfer works, and REST applies to it.
+    EXPECT_EQ(c->Cmd("REST 2"), "350 REST supported. Ready to resume at byte offset 2.");
     std::string got;
-    auto r = Download(*c, "RETR missing.txt", got);
-    EXPECT_EQ(r.first, "150 Opening data connection for missing.txt.");
-    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u) << r.second;
-    EXPECT_EQ(got, "");
+    auto r = Download(*c, "RETR kept.txt", got);
+    EXPECT_EQ(r.first, "150 Opening data connection for kept.txt.");
+    EXPECT_EQ(r.second, "226 Transfer complete.");
+    EXPECT_EQ(got, "pt");
 }
 
 TEST_F(Transfers, AnIdleDataConnectionIsNoTransfer) {
@@ -216,16 +255,50 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     // A download held after its first block (nobody releases the next one).
     Server->OnRetrDataSent = nullptr;
     Server->XferBlockSize = 4096;
-    for (int i = 0; i < Server->ClientCount(); ++i) Server->GetClient(i)->XferBlockSize = 4096;
+    for (int i = 0; i < Server->ClientCount(); ++i)
+        Server->GetClient(i)->XferBlockSize = 4096;
     WriteFile("big.bin", std::string(100000, 'b'));
     auto data = c->Pasv();
     EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
     EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
     Pump();
     EXPECT_EQ(data->Pending().size(), 4096u);
-    EXPECT_EQ(c->Cmd("ABOR"), "501 Cannot RETR. ABORT requested by client");
-    EXPECT_EQ(c->Reply(), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
     EXPECT_TRUE(data->PeerClosed());
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+
+    // A transfer whose connection has not come yet is cancelled alike.
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
+}
+
+// A download ends "226" only when its last byte went to the kernel before
+// the close; a client that closes early gets 426, and the closed event
+// reports a failure with the bytes the kernel really took.
+TEST_F(Transfers, ADownloadTheClientClosesEarlyFails) {
+    Server->OnRetrDataSent = nullptr; // held after the first block
+    int64_t reported = -1;
+    bool aborted = false;
+    Server->OnRetrSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& cl, vendrix::net::TWSocket&, uint16_t) {
+        reported = cl.ByteCount;
+        aborted = cl.AbortingTransfer;
+    };
+    auto c = LoggedIn();
+    Server->GetClient(0)->XferBlockSize = 4096;
+    WriteFile("big.bin", std::string(100000, 'b'));
+    auto data = c->Pasv();
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
+    data->Close();
+    EXPECT_EQ(c->Reply(), "426 Connection closed; transfer aborted.");
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(reported, 4096);
+    EXPECT_EQ(Server->BytesSentTotal, 4096);
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
 }
 
 TEST_F(Transfers, ActiveModeDownloadAndUpload) {
@@ -255,7 +328,8 @@ TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
     Server->OnStorSessionConnected = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, uint16_t) {
         events.push_back("stor connected");
     };
-    Server->OnStorDataAvailable = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, const char*, int, uint16_t) {
+    Server->OnStorDataAvailable = [&](TFtpServer&, TFtpCtrlSocket&, net::TWSocket&, const char*, int,
+                                      uint16_t) {
         if (events.back() != "data") events.push_back("data");
     };
     Server->OnStorSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
@@ -265,15 +339,16 @@ TEST_F(Transfers, EventsOfAnUploadAndADownloadInOrder) {
         events.push_back("retr connected");
     };
     Server->OnRetrSessionClosed = [&](TFtpServer& s, TFtpCtrlSocket& c, net::TWSocket&, uint16_t) {
-        events.push_back("retr closed " + std::to_string(c.ByteCount) + " " + std::to_string(s.BytesSentTotal));
+        events.push_back("retr closed " + std::to_string(c.ByteCount) + " " +
+                         std::to_string(s.BytesSentTotal));
     };
     auto c = LoggedIn();
     Upload(*c, "STOR x.bin", std::string(200000, 'x'));
     std::string got;
     Download(*c, "RETR x.bin", got);
     EXPECT_EQ(got.size(), 200000u);
-    EXPECT_EQ(events, (std::vector<std::string>{"stor connected", "data", "stor closed 200000", "retr connected",
-                                                "retr closed 200000 200000"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"stor connected", "data", "stor closed 200000",
+                                                "retr connected", "retr closed 200000 200000"}));
 }
 
 TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {
