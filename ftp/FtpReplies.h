@@ -22,7 +22,9 @@ inline constexpr char kSystem[] = "215 UNIX Type: L8";
 inline constexpr char kModeMissing[] = "501 Missing argument for MODE";
 inline constexpr char kModeOk[] = "200 MODE Ok";
 inline constexpr char kModeUnsupported[] = "502 MODE other than S not supported";
-inline constexpr char kFeatures[] = "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n211 END";
+// REST STREAM is listed because REST works in stream mode: clients that read
+// FEAT (tnftp's reget) refuse to resume without it.
+inline constexpr char kFeatures[] = "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END";
 inline constexpr char kCommandTooLong[] = "500 Command too long";
 
 // "500 'WHAT': command not understood."
