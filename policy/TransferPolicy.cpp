@@ -144,7 +144,7 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
     }
     client.XferStartTick = FOwner.SpeedLimiter().Now();
     client.XferStartBytes = client.ByteCount;
-    // The engine opens the file after this event: kept for APPE and after
+    // The engine opened the file with the command: kept for APPE and after
     // REST, emptied otherwise.
     const bool kept = client.XferCmdType == ftp::ftpcAPPE || client.RestartPos >= 1;
     client.UploadQuota.Begin(kept ? size : 0, kept ? client.RestartPos : 0);
