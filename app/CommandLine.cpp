@@ -23,22 +23,34 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size() && cl.Error.empty(); ++i) {
         const std::string& a = args[i];
         std::string lower = a;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (a == "--listen") cl.Listen = value(i, a);
-        else if (a == "--port") cl.Port = value(i, a);
-        else if (a == "--base") cl.Base = value(i, a);
-        else if (a == "--root") cl.Root = value(i, a);
-        else if (a == "--write") cl.Write = true;
-        else if (a == "--send") cl.Send = value(i, a);
-        else if (lower == "/hidetray" || lower == "-hidetray") cl.HideTray = true;
-        else if (a == "--help" || a == "-h") cl.Help = true;
-        else if (a == "--version") cl.Version = true;
-        else cl.Error = "unknown option: " + a;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        if (a == "--listen")
+            cl.Listen = value(i, a);
+        else if (a == "--port")
+            cl.Port = value(i, a);
+        else if (a == "--base")
+            cl.Base = value(i, a);
+        else if (a == "--root")
+            cl.Root = value(i, a);
+        else if (a == "--write")
+            cl.Write = true;
+        else if (a == "--send")
+            cl.Send = value(i, a);
+        else if (lower == "/hidetray" || lower == "-hidetray")
+            cl.HideTray = true;
+        else if (a == "--help" || a == "-h")
+            cl.Help = true;
+        else if (a == "--version")
+            cl.Version = true;
+        else
+            cl.Error = "unknown option: " + a;
     }
     return cl;
 }
 
-std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program, const char* usage) {
+std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program,
+                                         const char* usage) {
     if (!cl.Error.empty()) {
         std::cerr << program << ": " << cl.Error << "\n" << usage;
         return 2;
@@ -48,7 +60,7 @@ std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::stri
         return 0;
     }
     if (cl.Version) {
-        std::cout << policy::kProductName << " " << policy::kProgramVersion << "\n";
+        std::cout << config::kProductName << " " << config::kProgramVersion << "\n";
         return 0;
     }
     return std::nullopt;
@@ -75,7 +87,8 @@ std::string FolderPath(const std::string& path) {
     std::error_code ec;
     std::string abs = std::filesystem::absolute(path.empty() ? "." : path, ec).lexically_normal().string();
     if (ec) abs = path;
-    while (abs.size() > 1 && abs.back() == '/') abs.pop_back();
+    while (abs.size() > 1 && abs.back() == '/')
+        abs.pop_back();
     if (abs.empty() || abs.back() != '/') abs += '/';
     return abs;
 }

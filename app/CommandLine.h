@@ -8,16 +8,16 @@
 namespace vendrix::app {
 
 struct TCommandLine {
-    std::string Listen;               // --listen ADDR
-    std::optional<std::string> Port;  // --port PORT (overrides the settings)
-    std::string Base;                 // --base DIR: holds conf/, lng/, log/
-    std::string Root;                 // --root DIR: quick share of one folder
-    bool Write = false;               // --write: the quick share takes uploads too
-    std::optional<std::string> Send;  // --send TEXT: command for the running instance
-    bool HideTray = false;            // "/hidetray" or "-hidetray", any case
+    std::string Listen;              // --listen ADDR
+    std::optional<std::string> Port; // --port PORT (overrides the settings)
+    std::string Base;                // --base DIR: holds conf/, lng/, log/
+    std::string Root;                // --root DIR: quick share of one folder
+    bool Write = false;              // --write: the quick share takes uploads too
+    std::optional<std::string> Send; // --send TEXT: command for the running instance
+    bool HideTray = false;           // "/hidetray" or "-hidetray", any case
     bool Help = false;
     bool Version = false;
-    std::string Error;                // why the arguments were refused
+    std::string Error; // why the arguments were refused
 };
 
 // Parses argv; unknown options and missing values set Error.
@@ -26,7 +26,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 // Answers refused arguments, --help and --version the same way in both
 // executables: the exit status when the program ends here, nothing when it
 // goes on.
-std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program, const char* usage);
+std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program,
+                                         const char* usage);
 
 // --send: hands the text to the instance running for the base folder and
 // prints its answer; the exit status.

@@ -28,18 +28,17 @@ using namespace vendrix;
 
 namespace {
 
-const char* kUsage =
-    "Usage: vendrix-ftpd [options]\n"
-    "  --base DIR      program folder holding conf/, lng/ and log/\n"
-    "                  (default: the executable's folder)\n"
-    "  --listen ADDR   address to listen on (default 0.0.0.0: every address)\n"
-    "  --port PORT     port number or service name; overrides the settings\n"
-    "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
-    "  --write         with --root: anonymous uploads too\n"
-    "  --send TEXT     hand TEXT (/start, /stop, /restart, /close) to the\n"
-    "                  instance running for the base folder\n"
-    "  --help          this text\n"
-    "  --version       the version\n";
+const char* kUsage = "Usage: vendrix-ftpd [options]\n"
+                     "  --base DIR      program folder holding conf/, lng/ and log/\n"
+                     "                  (default: the executable's folder)\n"
+                     "  --listen ADDR   address to listen on (default 0.0.0.0: every address)\n"
+                     "  --port PORT     port number or service name; overrides the settings\n"
+                     "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
+                     "  --write         with --root: anonymous uploads too\n"
+                     "  --send TEXT     hand TEXT (/start, /stop, /restart, /close) to the\n"
+                     "                  instance running for the base folder\n"
+                     "  --help          this text\n"
+                     "  --version       the version\n";
 
 // SIGINT and SIGTERM arrive as readable bytes on the loop, so stopping runs
 // as an ordinary handler between two events.
@@ -71,19 +70,22 @@ void RaiseOpenFileLimit() {
 
 int Run(const app::TCommandLine& cl, const std::string& base, const std::string& languageFolder) {
     net::TEventLoop& loop = net::TEventLoop::Instance();
-    loop.OnException = [](const std::exception& e) { std::cerr << "vendrix-ftpd: " << e.what() << std::endl; };
+    loop.OnException = [](const std::exception& e) {
+        std::cerr << "vendrix-ftpd: " << e.what() << std::endl;
+    };
 
-    policy::TPaths paths(base);
-    app::TLanguage language(languageFolder);
-    language.Load(policy::TSettingsFile(paths.ConfigFile()).Load());
-    for (const app::THeaderLine& line : app::StartupHeaderLines(language)) std::cout << line.Text << "\n";
+    config::TPaths paths(base);
+    config::TLanguage language(languageFolder);
+    language.Load(config::TSettingsFile(paths.ConfigFile()).Load());
+    for (const app::THeaderLine& line : app::StartupHeaderLines(language))
+        std::cout << line.Text << "\n";
     std::cout << std::flush; // the log sink writes to the descriptor itself
 
     policy::TFtpController controller(base, language.Hook(), loop);
     controller.ListenAddr = cl.Listen.empty() ? "0.0.0.0" : cl.Listen;
     controller.PortOverride = cl.Port;
-    controller.SessionLog().AddSink(policy::MakeStdoutLogSink([&controller] {
-        return policy::ParseColorText(controller.SessionLog().Colors().Text).value_or(policy::TColor{});
+    controller.SessionLog().AddSink(log::MakeStdoutLogSink([&controller] {
+        return config::ParseColorText(controller.SessionLog().Colors().Text).value_or(config::TColor{});
     }));
 
     bool stopping = false;
@@ -95,7 +97,9 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     };
     app::TControlChannel channel(loop, app::ControlSocketPath(base));
     // The tray commands mean nothing without a window.
-    channel.OnCommand = [&](const std::string& text) { app::RunControlCommand(controller, text, {stop, {}, {}}); };
+    channel.OnCommand = [&](const std::string& text) {
+        app::RunControlCommand(controller, text, {stop, {}, {}});
+    };
     try {
         channel.Listen();
     } catch (const app::TControlAlreadyRunning&) {
@@ -134,7 +138,9 @@ int main(int argc, char** argv) {
     const std::string languageFolder = app::LanguageFolderFor(programBase);
     try {
         if (!cl.Root.empty()) {
-            if (cl.Send) return app::SendToInstance(app::TQuickShare::BaseFolderFor(cl.Root), *cl.Send, "vendrix-ftpd");
+            if (cl.Send)
+                return app::SendToInstance(app::TQuickShare::BaseFolderFor(cl.Root), *cl.Send,
+                                           "vendrix-ftpd");
             // A quick share runs the full policy on a private base folder.
             app::TQuickShare share(cl.Root, cl.Write);
             return Run(cl, share.BaseFolder(), languageFolder);

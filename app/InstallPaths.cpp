@@ -7,7 +7,7 @@
 namespace vendrix::app {
 
 std::string LanguageFolderFor(const std::string& baseFolder) {
-    std::string own = policy::TPaths(baseFolder).LanguageFolder();
+    std::string own = config::TPaths(baseFolder).LanguageFolder();
     std::error_code error;
     if (std::filesystem::is_directory(own, error)) return own;
     const std::string installed = VENDRIX_DATA_DIR "/lng/";

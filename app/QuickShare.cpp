@@ -18,7 +18,9 @@
 
 namespace vendrix::app {
 
-std::string TQuickShare::Rights(bool write) { return policy::MakeRights(write ? "DUEMRYS" : "DS"); }
+std::string TQuickShare::Rights(bool write) {
+    return config::MakeRights(write ? "DUEMRYS" : "DS");
+}
 
 std::string TQuickShare::BaseFolderFor(const std::string& root) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -35,17 +37,18 @@ TQuickShare::TQuickShare(const std::string& root, bool write) {
     // or one others may write into, is not.
     if (::mkdir(base.c_str(), 0700) != 0 && errno != EEXIST)
         throw std::runtime_error("cannot make " + base + ": " + std::strerror(errno));
-    struct stat st{};
-    if (::lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077))
+    struct stat st {};
+    if (::lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077))
         throw std::runtime_error("refusing to use " + base + ": not a private folder of this user");
     FBase = base;
     std::filesystem::create_directories(FBase + "conf");
     std::filesystem::create_directories(FBase + "log");
-    policy::TPaths paths(FBase);
+    config::TPaths paths(FBase);
     std::ofstream(paths.ConfigFile(), std::ios::trunc) << "[Setup]\nPort=21\n";
     // The home carries its trailing "/" so the entry covers exactly the share.
-    std::ofstream(paths.UsersFile(), std::ios::trunc) << "[anonymous]\nHomePath=" << dir << "\nVirtualDir=1\nDir0="
-                                                      << dir << "|" << Rights(write) << "|\n";
+    std::ofstream(paths.UsersFile(), std::ios::trunc)
+        << "[anonymous]\nHomePath=" << dir << "\nVirtualDir=1\nDir0=" << dir << "|" << Rights(write) << "|\n";
 }
 
 TQuickShare::~TQuickShare() {

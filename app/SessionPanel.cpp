@@ -98,7 +98,7 @@ TSessionFacts FactsOf(const policy::TAppClient& c) {
     return f;
 }
 
-TSessionPanel EmptySessionPanel(const policy::TTranslate& translate) {
+TSessionPanel EmptySessionPanel(const config::TTranslate& translate) {
     TSessionPanel p;
     p.Connected = p.Idle = p.TransferTime = p.TimeLeft = PanelDuration(0);
     p.File = translate("sNoFile");
@@ -109,7 +109,7 @@ TSessionPanel EmptySessionPanel(const policy::TTranslate& translate) {
     return p;
 }
 
-TSessionPanel DescribeSession(const TSessionFacts& f, uint64_t now, const policy::TTranslate& translate) {
+TSessionPanel DescribeSession(const TSessionFacts& f, uint64_t now, const config::TTranslate& translate) {
     TSessionPanel p = EmptySessionPanel(translate);
     p.Host = f.PeerAddr;
     p.Connected = PanelDuration(Seconds(f.SessionStartTick, now));

@@ -58,10 +58,10 @@ struct TSessionPanel {
 TSessionFacts FactsOf(const policy::TAppClient& client);
 
 TSessionPanel DescribeSession(const TSessionFacts& facts, uint64_t nowTick,
-                              const policy::TTranslate& translate);
+                              const config::TTranslate& translate);
 
 // The panel when no session is selected: no transfer, nothing counted.
-TSessionPanel EmptySessionPanel(const policy::TTranslate& translate);
+TSessionPanel EmptySessionPanel(const config::TTranslate& translate);
 
 // Whole seconds as "HH:MM:SS Min", hours counted modulo 24.
 std::string PanelDuration(int64_t seconds);

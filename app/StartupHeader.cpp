@@ -5,13 +5,13 @@
 namespace vendrix::app {
 
 bool IsOldLanguageFormat(std::string_view version) {
-    return version < kLanguageFormat;
+    return version < config::kLanguageFormat;
 }
 
-std::vector<THeaderLine> StartupHeaderLines(const TLanguage& language) {
-    TLanguageInfo info = language.Info();
+std::vector<THeaderLine> StartupHeaderLines(const config::TLanguage& language) {
+    config::TLanguageInfo info = language.Info();
     std::vector<THeaderLine> lines = {
-        {policy::FormatText(language.Translate("sVersion"), {policy::kProgramVersion})},
+        {config::FormatText(language.Translate("sVersion"), {config::kProgramVersion})},
         {language.Translate("sVersion2")},
         {""},
         {"#Traduction par: " + info.Author},

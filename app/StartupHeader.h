@@ -22,6 +22,6 @@ struct THeaderLine {
 // empty value are older, "1.10" and "1.2" are not.
 bool IsOldLanguageFormat(std::string_view version);
 
-std::vector<THeaderLine> StartupHeaderLines(const TLanguage& language);
+std::vector<THeaderLine> StartupHeaderLines(const config::TLanguage& language);
 
 } // namespace vendrix::app

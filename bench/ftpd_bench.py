@@ -1,80 +1,25 @@
-"""Starts a real vendrix-ftpd for a benchmark: a base folder of its own (or a
-quick share), loopback only, stopped and removed at the end."""
-import hashlib
+"""The benchmarks' side of the tests' daemon starter (tests/support/ftpd.py):
+a real vendrix-ftpd on loopback, on a base folder of its own or a quick share,
+stopped and removed at the end."""
 import os
-import shutil
-import signal
-import socket
 import subprocess
-import tempfile
-import time
+import sys
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-FTPD = os.environ.get("VENDRIX_FTPD", os.path.join(HERE, "..", "build", "dev", "app", "vendrix-ftpd"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from ftpd import BaseFolder as _BaseFolder  # noqa: E402
+from ftpd import Daemon, md5_hex  # noqa: E402,F401
 
 
-def md5_hex(text):
-    return hashlib.md5(text.encode()).hexdigest().upper()
-
-
-class Daemon:
-    def __init__(self, *args):
-        self.port = free_port()
-        self.log = tempfile.NamedTemporaryFile(prefix="vendrix-bench-", suffix=".out", delete=False)
-        cmd = [FTPD, "--listen", "127.0.0.1", "--port", str(self.port), *args]
-        self.proc = subprocess.Popen(cmd, stdout=self.log, stderr=subprocess.STDOUT)
-        deadline = time.time() + 20
-        while time.time() < deadline and self.proc.poll() is None:
-            try:
-                with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
-                    if s.recv(100).startswith(b"220"):
-                        return
-            except OSError:
-                time.sleep(0.05)
-        self.stop()
-        raise RuntimeError("vendrix-ftpd did not start: " + self.output())
-
-    def output(self):
-        with open(self.log.name, errors="replace") as f:
-            return f.read()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.log.close()
-        os.unlink(self.log.name)
-
-
-class BaseFolder:
-    """conf/config.ini, conf/users.ini and log/ in a temp folder; every
-    account given shares one home directory."""
-
-    def __init__(self, setup, accounts):
-        self.path = tempfile.mkdtemp(prefix="vendrix-bench-")
-        self.home = os.path.join(self.path, "home") + "/"
-        for sub in ("conf", "log", "lng", "home"):
-            os.makedirs(os.path.join(self.path, sub))
-        with open(os.path.join(self.path, "conf", "config.ini"), "w") as f:
-            f.write("[Setup]\nPort=21\n" + "".join(f"{k}={v}\n" for k, v in setup.items()))
-        with open(os.path.join(self.path, "conf", "users.ini"), "w") as f:
-            for name, keys in accounts.items():
-                f.write(f"[{name}]\nPassword={md5_hex('secret')}\nHomePath={self.home}\n"
-                        f"Dir0={self.home}|D_________|\n")
-                f.write("".join(f"{k}={v}\n" for k, v in keys.items()))
-
-    def remove(self):
-        shutil.rmtree(self.path, ignore_errors=True)
+def BaseFolder(setup, accounts):
+    """A base folder whose accounts (name: extra keys) all share its home/
+    with the password "secret"."""
+    base = _BaseFolder(setup)
+    base.write("conf/users.ini", "".join(
+        f"[{name}]\nPassword={md5_hex('secret')}\nHomePath={base.home}\nDir0={base.home}|D_________|\n"
+        + "".join(f"{k}={v}\n" for k, v in keys.items())
+        for name, keys in accounts.items()))
+    return base
 
 
 def curl_get(port, user, name, password="secret"):

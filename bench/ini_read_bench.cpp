@@ -16,7 +16,7 @@
 #include "AccountFile.h"
 #include "IniFile.h"
 
-using namespace vendrix::policy;
+using namespace vendrix::config;
 
 namespace {
 

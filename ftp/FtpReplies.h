@@ -24,7 +24,8 @@ inline constexpr char kModeOk[] = "200 MODE Ok";
 inline constexpr char kModeUnsupported[] = "502 MODE other than S not supported";
 // REST STREAM is listed because REST works in stream mode: clients that read
 // FEAT (tnftp's reget) refuse to resume without it.
-inline constexpr char kFeatures[] = "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END";
+inline constexpr char kFeatures[] =
+    "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END";
 inline constexpr char kCommandTooLong[] = "500 Command too long";
 
 // "500 'WHAT': command not understood."

@@ -5,14 +5,17 @@
 namespace vendrix::ftp {
 
 TFtpCtrlSocket::TFtpCtrlSocket(TFtpServer* owner, net::TEventLoop& loop)
-    : net::TCustomWSocket(loop), DataSocket(std::make_unique<net::TWSocket>(loop)), FOwner(owner), FLines(2048) {}
+    : net::TCustomWSocket(loop), DataSocket(std::make_unique<net::TWSocket>(loop)), FOwner(owner),
+      FLines(2048) {}
 
 TFtpCtrlSocket::~TFtpCtrlSocket() {
     DataStream.reset();
     DataSocket.reset();
 }
 
-const TPathStyle& TFtpCtrlSocket::Style() const { return FOwner ? *FOwner->PathStyle : TPathStyle::Posix; }
+const TPathStyle& TFtpCtrlSocket::Style() const {
+    return FOwner ? *FOwner->PathStyle : TPathStyle::Posix;
+}
 
 void TFtpCtrlSocket::CachePeerAddr() {
     std::string addr = TCustomWSocket::PeerAddr();
@@ -32,7 +35,9 @@ void TFtpCtrlSocket::StartConnection() {
     SendText(Banner + "\r\n");
 }
 
-void TFtpCtrlSocket::ResetIdle() { LastCommandTick = net::TEventLoop::Tick(); }
+void TFtpCtrlSocket::ResetIdle() {
+    LastCommandTick = net::TEventLoop::Tick();
+}
 
 void TFtpCtrlSocket::SetDirectory(const std::string& newDir) {
     Directory = ApplySetDirectory(Style(), Directory, newDir, AllowUnc);

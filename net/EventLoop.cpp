@@ -14,21 +14,28 @@ namespace vendrix::net {
 namespace {
 constexpr uint64_t kWakeKey = ~uint64_t(0);
 
-uint64_t Key(int fd, uint64_t generation) { return (generation << 32) | uint32_t(fd); }
+uint64_t Key(int fd, uint64_t generation) {
+    return (generation << 32) | uint32_t(fd);
+}
 } // namespace
 
 TEventLoop::TEventLoop() {
     FEpollFd = epoll_create1(EPOLL_CLOEXEC);
     FWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (FEpollFd < 0 || FWakeFd < 0) throw std::runtime_error("event loop: cannot create epoll or eventfd");
     epoll_event ev{};
     ev.events = EPOLLIN;
     ev.data.u64 = kWakeKey;
-    epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FWakeFd, &ev);
+    if (FEpollFd < 0 || FWakeFd < 0 || epoll_ctl(FEpollFd, EPOLL_CTL_ADD, FWakeFd, &ev) != 0) {
+        // A loop that could never wake for posted tasks is no loop at all.
+        if (FWakeFd >= 0) close(FWakeFd);
+        if (FEpollFd >= 0) close(FEpollFd);
+        throw std::runtime_error("event loop: cannot create epoll or eventfd");
+    }
 }
 
 TEventLoop::~TEventLoop() {
-    for (auto& [id, timer] : FTimers) close(timer.Fd);
+    for (auto& [id, timer] : FTimers)
+        close(timer.Fd);
     close(FWakeFd);
     close(FEpollFd);
 }
@@ -67,11 +74,14 @@ bool TEventLoop::Modify(int fd, uint32_t events) {
     return true;
 }
 
-void TEventLoop::Unwatch(int fd) {
+bool TEventLoop::Unwatch(int fd) {
     auto it = FWatches.find(fd);
-    if (it == FWatches.end()) return;
-    epoll_ctl(FEpollFd, EPOLL_CTL_DEL, fd, nullptr);
+    if (it == FWatches.end()) return true;
+    // The entry goes either way: a callback must never fire for an fd its
+    // owner has given up, and a stale epoll registration is filtered by the
+    // generation in its key.
     FWatches.erase(it);
+    return epoll_ctl(FEpollFd, EPOLL_CTL_DEL, fd, nullptr) == 0;
 }
 
 void TEventLoop::SignalTasks() {
@@ -101,7 +111,7 @@ TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTas
         if (it == FTimers.end()) return;
         // A late round may hold several expirations: the callback runs once,
         // as a window message timer would, so work never piles up.
-        if (!it->second.Repeat) {
+        if (!it->second.Repeat && !it->second.Kept) {
             TTask cb = std::move(it->second.Callback);
             CancelTimer(id);
             cb();
@@ -114,8 +124,31 @@ TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTas
         close(fd);
         return 0;
     }
-    FTimers[id] = TTimer{fd, repeat, std::move(callback)};
+    FTimers[id] = TTimer{fd, repeat, false, std::move(callback)};
     return id;
+}
+
+TEventLoop::TTimerId TEventLoop::AddIdleTimer(TTask callback) {
+    TTimerId id = AddTimer(1, false, std::move(callback));
+    if (!id) return 0;
+    TTimer& timer = FTimers[id];
+    itimerspec disarm{};
+    if (timerfd_settime(timer.Fd, 0, &disarm, nullptr) != 0) {
+        CancelTimer(id);
+        return 0;
+    }
+    timer.Kept = true;
+    return id;
+}
+
+bool TEventLoop::StartTimer(TTimerId id, uint32_t intervalMs) {
+    auto it = FTimers.find(id);
+    if (it == FTimers.end()) return false;
+    itimerspec spec{};
+    if (intervalMs == 0) intervalMs = 1;
+    spec.it_value.tv_sec = intervalMs / 1000;
+    spec.it_value.tv_nsec = long(intervalMs % 1000) * 1000000;
+    return timerfd_settime(it->second.Fd, 0, &spec, nullptr) == 0;
 }
 
 void TEventLoop::CancelTimer(TTimerId id) {
@@ -187,7 +220,8 @@ void TEventLoop::Guarded(const std::function<void()>& run) {
 
 void TEventLoop::Run() {
     FQuit = false;
-    while (!FQuit) RunOnce(-1);
+    while (!FQuit)
+        RunOnce(-1);
 }
 
 } // namespace vendrix::net

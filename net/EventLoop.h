@@ -20,7 +20,9 @@ namespace vendrix::net {
 // object, so a task never runs on a destroyed object.
 using TLifeToken = std::shared_ptr<char>;
 using TLifeRef = std::weak_ptr<char>;
-inline TLifeToken NewLifeToken() { return std::make_shared<char>(0); }
+inline TLifeToken NewLifeToken() {
+    return std::make_shared<char>(0);
+}
 
 class TEventLoop {
 public:
@@ -48,8 +50,9 @@ public:
     bool Modify(int fd, uint32_t events);
     // Stops watching. Safe from inside any callback, including the fd's own:
     // no callback of a removed fd fires afterwards, even one already reported
-    // ready in the current round.
-    void Unwatch(int fd);
+    // ready in the current round. False when epoll refused the removal (the
+    // fd is forgotten all the same).
+    bool Unwatch(int fd);
 
     // Appends a task to the FIFO. Posted tasks run only after the handler
     // that is running now has returned, in posting order. Callable from any
@@ -61,6 +64,13 @@ public:
     // Cancelling from inside the timer's own callback is allowed.
     TTimerId AddTimer(uint32_t intervalMs, bool repeat, TTask callback);
     void CancelTimer(TTimerId id);
+    // A timer made now and armed later: it holds its handle until cancelled,
+    // so StartTimer never needs a new one (a listener out of file handles
+    // still can). Returns 0 when the system refuses a timer.
+    TTimerId AddIdleTimer(TTask callback);
+    // Arms an idle timer to fire once after intervalMs (re-arming moves the
+    // time); false for an unknown timer or a refused arming.
+    bool StartTimer(TTimerId id, uint32_t intervalMs);
 
     // Runs one round: waits up to timeoutMs (-1 forever, 0 not at all) for
     // readiness, dispatches it, then runs the tasks posted before the round's
@@ -90,6 +100,7 @@ private:
     struct TTimer {
         int Fd;
         bool Repeat;
+        bool Kept; // an idle timer: stays after firing
         TTask Callback;
     };
     void SignalTasks();

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cctype>
+#include <cstring>
 #include <netdb.h>
 
 namespace vendrix::net {
@@ -12,7 +13,8 @@ int WSocketResolveProto(const std::string& proto) {
     if (proto.empty() || proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
     if (std::isdigit(static_cast<unsigned char>(proto[0]))) return std::atoi(proto.c_str());
     protoent* pe = getprotobyname(proto.c_str());
-    if (!pe) throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
+    if (!pe)
+        throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");
     return pe->p_proto;
 }
 
@@ -30,7 +32,8 @@ uint16_t WSocketResolvePort(const std::string& port, const std::string& proto) {
         return uint16_t(value);
     }
     std::string p = proto;
-    if (std::isdigit(static_cast<unsigned char>(p[0]))) p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
+    if (std::isdigit(static_cast<unsigned char>(p[0])))
+        p = std::atoi(p.c_str()) == IPPROTO_UDP ? "udp" : "tcp";
     servent* se = getservbyname(port.c_str(), p.c_str());
     if (!se) throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "', Error #11001");
     return ntohs(uint16_t(se->s_port));
@@ -58,6 +61,20 @@ bool WSocketIsDottedIp(const std::string& text) {
     return dots == 3 && digits > 0;
 }
 
+namespace {
+// Text no name service could know as a host name: digits and dots only (a
+// top-level domain is never all digits), or an IPv6 literal.
+bool LooksNumeric(const std::string& host) {
+    if (host.find(':') != std::string::npos) return true;
+    size_t b = host.find_first_not_of(' ');
+    size_t e = host.find_last_not_of(' ');
+    if (b == std::string::npos) return false;
+    for (size_t i = b; i <= e; ++i)
+        if (!std::isdigit(static_cast<unsigned char>(host[i])) && host[i] != '.') return false;
+    return true;
+}
+} // namespace
+
 in_addr WSocketResolveHost(const std::string& host) {
     if (host.empty() || host.size() > 256)
         throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
@@ -69,16 +86,103 @@ in_addr WSocketResolveHost(const std::string& host) {
             throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
         return a;
     }
+    // Numeric forms ("127.1", "0x7f.1", an IPv6 literal) never go to the
+    // name service: a lookup blocks the loop, and the answer is known here.
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
     addrinfo* res = nullptr;
     int rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    if (rc != 0 && !LooksNumeric(host)) {
+        hints.ai_flags = 0;
+        rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    }
     if (rc != 0 || !res)
-        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "', Error #11001");
+        throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host +
+                               "', Error #11001");
     a = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
     freeaddrinfo(res);
     return a;
+}
+
+namespace {
+std::string Trimmed(const std::string& s) {
+    size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+} // namespace
+
+TSockAddr WSocketResolveAddr(const std::string& host, uint16_t port) {
+    TSockAddr a;
+    std::string t = Trimmed(host);
+    if (t.size() > 2 && t.front() == '[' && t.back() == ']') t = t.substr(1, t.size() - 2);
+    if (t.find(':') != std::string::npos) {
+        // Read without the name service, scope ("fe80::1%eth0") included.
+        addrinfo hints{};
+        hints.ai_family = AF_INET6;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST;
+        addrinfo* res = nullptr;
+        if (getaddrinfo(t.c_str(), nullptr, &hints, &res) != 0 || !res)
+            throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+        std::memcpy(&a.Storage, res->ai_addr, res->ai_addrlen);
+        a.Length = socklen_t(res->ai_addrlen);
+        freeaddrinfo(res);
+        reinterpret_cast<sockaddr_in6*>(&a.Storage)->sin6_port = htons(port);
+        return a;
+    }
+    auto* in = reinterpret_cast<sockaddr_in*>(&a.Storage);
+    in->sin_family = AF_INET;
+    in->sin_port = htons(port);
+    in->sin_addr = WSocketResolveHost(host);
+    a.Length = sizeof(sockaddr_in);
+    return a;
+}
+
+TSockAddr WSocketAnyAddr(int family, uint16_t port) {
+    TSockAddr a;
+    if (family == AF_INET6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&a.Storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        in6->sin6_addr = in6addr_any;
+        a.Length = sizeof(sockaddr_in6);
+    } else {
+        auto* in = reinterpret_cast<sockaddr_in*>(&a.Storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(INADDR_ANY);
+        a.Length = sizeof(sockaddr_in);
+    }
+    return a;
+}
+
+std::string WSocketAddrText(const sockaddr* sa) {
+    char buf[INET6_ADDRSTRLEN] = {};
+    if (sa->sa_family == AF_INET6) {
+        const in6_addr& a6 = reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr;
+        if (IN6_IS_ADDR_V4MAPPED(&a6)) {
+            in_addr a4{};
+            std::memcpy(&a4, &a6.s6_addr[12], sizeof a4);
+            inet_ntop(AF_INET, &a4, buf, sizeof buf);
+        } else {
+            inet_ntop(AF_INET6, &a6, buf, sizeof buf);
+        }
+        return buf;
+    }
+    if (sa->sa_family != AF_INET) return "error";
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, buf, sizeof buf);
+    return buf;
+}
+
+std::string WSocketPortText(const sockaddr* sa) {
+    if (sa->sa_family == AF_INET6)
+        return std::to_string(ntohs(reinterpret_cast<const sockaddr_in6*>(sa)->sin6_port));
+    if (sa->sa_family == AF_INET)
+        return std::to_string(ntohs(reinterpret_cast<const sockaddr_in*>(sa)->sin_port));
+    return "error";
 }
 
 } // namespace vendrix::net

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -21,24 +22,14 @@ const char* SocketStateName(TSocketState state) {
     return kNames[state];
 }
 
-namespace {
-std::string AddrText(const in_addr& a) {
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, buf, sizeof buf);
-    return buf;
-}
-} // namespace
-
-TCustomWSocket::TCustomWSocket(TEventLoop& loop) : FLoop(loop), FLife(NewLifeToken()) {}
+TCustomWSocket::TCustomWSocket(TEventLoop& loop)
+    : FLoop(loop), FLife(NewLifeToken()), FHandle(loop), FSpare(loop), FShed(loop) {}
 
 TCustomWSocket::~TCustomWSocket() {
     FDestroying = true;
     FLife.reset(); // posted work for this socket is void from now on
-    if (FHSocket >= 0) {
-        if (FWatched) FLoop.Unwatch(FHSocket);
-        ::close(FHSocket);
-        FHSocket = -1;
-    }
+    FHandle.Close();
+    ReleaseSpare();
 }
 
 // --- properties ------------------------------------------------------------
@@ -102,23 +93,22 @@ void TCustomWSocket::RaiseException(const std::string& msg, int code) {
 
 void TCustomWSocket::SocketError(const std::string& func, int errnoValue) {
     int code = WSocketErrorFromErrno(errnoValue);
-    std::string msg =
-        "Error " + std::to_string(code) + " in function " + func + "\r\n" + WSocketErrorDesc(code);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
-        if (FHSocket >= 0) {
-            if (FWatched) FLoop.Unwatch(FHSocket);
-            FWatched = false;
-            ::close(FHSocket);
-            FHSocket = -1;
-            ++FHandleGen;
-        }
+        FHandle.Close();
+        ReleaseSpare();
         if (FState != wsClosed) {
             ChangeState(wsClosed);
             FireClosed(uint16_t(code));
         }
     }
+    ReportSystemError(func, errnoValue);
+}
+
+void TCustomWSocket::ReportSystemError(const std::string& func, int errnoValue) {
+    int code = WSocketErrorFromErrno(errnoValue);
     FLastError = code;
-    RaiseException(msg);
+    RaiseException("Error " + std::to_string(code) + " in function " + func + "\r\n" +
+                   WSocketErrorDesc(code));
 }
 
 // --- state -------------------------------------------------------------------
@@ -157,36 +147,41 @@ void TCustomWSocket::FireClosed(uint16_t err) {
 
 // --- event loop plumbing -----------------------------------------------------
 
-void TCustomWSocket::WatchHandle() {
+bool TCustomWSocket::WatchHandle(TSocketHandle& handle) {
     TLifeRef ref = FLife;
-    uint32_t mask = 0;
-    FWatched = FLoop.Watch(FHSocket, mask, [this, ref](uint32_t events) {
+    return handle.Watch(0, [this, ref](uint32_t events) {
         if (!ref.expired()) Dispatch(events);
     });
-    if (!FWatched) throw ESocketException("Error 10022 in function WSAAsyncSelect\r\nInvalid argument");
-    UpdateMask();
+}
+
+int TCustomWSocket::PendingError() {
+    int soerr = 0;
+    socklen_t len = sizeof soerr;
+    // A failed query is that query's error, never a clean connection.
+    if (getsockopt(FHandle.Fd(), SOL_SOCKET, SO_ERROR, &soerr, &len) != 0) return errno ? errno : EINVAL;
+    return soerr;
 }
 
 void TCustomWSocket::UpdateMask() {
-    if (FHSocket < 0 || !FWatched) return;
+    if (!FHandle.Watched()) return;
     uint32_t mask = 0;
     if (FPaused) {
         mask = 0;
     } else if (FListening) {
-        mask = EPOLLIN;
+        if (!FBackingOff && !FShed.Valid()) mask = EPOLLIN;
     } else if (FState == wsConnecting) {
         mask = EPOLLOUT;
     } else {
         if (!FRecvShut) mask |= EPOLLIN | EPOLLRDHUP;
         if (FWantWrite) mask |= EPOLLOUT;
     }
-    FLoop.Modify(FHSocket, mask);
+    if (!FHandle.Modify(mask)) SocketError("WSAAsyncSelect", errno);
 }
 
 void TCustomWSocket::Dispatch(uint32_t events) {
     TLifeRef ref = FLife;
-    uint64_t gen = FHandleGen;
-    auto alive = [&] { return !ref.expired() && FHandleGen == gen && FHSocket >= 0; };
+    uint64_t gen = FHandle.Generation();
+    auto alive = [&] { return !ref.expired() && FHandle.Generation() == gen && FHandle.Valid(); };
     if (FPaused) return;
     try {
         if (FListening) {
@@ -195,9 +190,7 @@ void TCustomWSocket::Dispatch(uint32_t events) {
         }
         if (FState == wsConnecting) {
             if (!(events & (EPOLLOUT | EPOLLERR | EPOLLHUP))) return;
-            int soerr = 0;
-            socklen_t len = sizeof soerr;
-            getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soerr, &len);
+            int soerr = PendingError();
             HandleConnect(WSocketErrorFromErrno(soerr));
             if (!alive() || soerr != 0) return;
             // A connection that has just been made is writable: the one write
@@ -215,10 +208,7 @@ void TCustomWSocket::Dispatch(uint32_t events) {
             if (!alive()) return;
         }
         if (hup && !FRecvShut) {
-            int soerr = 0;
-            socklen_t len = sizeof soerr;
-            getsockopt(FHSocket, SOL_SOCKET, SO_ERROR, &soerr, &len);
-            HandleClose(WSocketErrorFromErrno(soerr));
+            HandleClose(WSocketErrorFromErrno(PendingError()));
         } else if (hup && (events & (EPOLLHUP | EPOLLERR))) {
             HandleClose(0);
         }
@@ -261,14 +251,14 @@ void TCustomWSocket::HandleRead(uint16_t err) {
         ChangeState(wsConnected);
         if (ref.expired()) return;
         TriggerSessionConnected(err);
-        if (ref.expired() || FHSocket < 0) return;
+        if (ref.expired() || !FHandle.Valid()) return;
     }
     ReceiveLoop(ComponentOptions & wsoNoReceiveLoop);
 }
 
 void TCustomWSocket::ReceiveLoop(bool noReceiveLoop) {
     TLifeRef ref = FLife;
-    uint64_t gen = FHandleGen;
+    uint64_t gen = FHandle.Generation();
     for (;;) {
         FLastError = 0;
         try {
@@ -276,7 +266,7 @@ void TCustomWSocket::ReceiveLoop(bool noReceiveLoop) {
         } catch (...) {
             return; // swallowed: an escaping exception only ends the loop
         }
-        if (ref.expired() || gen != FHandleGen || FHSocket < 0) return;
+        if (ref.expired() || gen != FHandle.Generation() || !FHandle.Valid()) return;
         if (noReceiveLoop || FLastError != 0) return;
         int waiting = BytesWaiting();
         if (waiting <= 0) return;
@@ -285,7 +275,7 @@ void TCustomWSocket::ReceiveLoop(bool noReceiveLoop) {
 
 int TCustomWSocket::BytesWaiting() {
     int n = 0;
-    if (FHSocket < 0 || ioctl(FHSocket, FIONREAD, &n) != 0) {
+    if (!FHandle.Valid() || ioctl(FHandle.Fd(), FIONREAD, &n) != 0) {
         FLastError = WSocketErrorFromErrno(errno);
         return -1;
     }
@@ -295,7 +285,7 @@ int TCustomWSocket::BytesWaiting() {
 void TCustomWSocket::HandleWrite() {
     TLifeRef ref = FLife;
     TryToSend();
-    if (ref.expired() || FHSocket < 0) return;
+    if (ref.expired() || !FHandle.Valid()) return;
     if (FAllSent) {
         if (FWantWrite) {
             FWantWrite = false;
@@ -308,23 +298,23 @@ void TCustomWSocket::HandleWrite() {
 void TCustomWSocket::HandleClose(uint16_t err) {
     if (FState == wsConnecting) return;
     TLifeRef ref = FLife;
-    uint64_t gen = FHandleGen;
+    uint64_t gen = FHandle.Generation();
     if (!FRecvShut && BytesWaiting() > 0) {
         ReceiveLoop(false); // every byte that came with the close first
         if (ref.expired()) return;
     }
-    if (gen == FHandleGen) {
+    if (gen == FHandle.Generation()) {
         FireClosed(err);
         if (ref.expired()) return;
     }
-    if (gen == FHandleGen && FState != wsClosed) InternalClose(true, 0);
+    if (gen == FHandle.Generation() && FState != wsClosed) InternalClose(true, 0);
 }
 
 void TCustomWSocket::PostWriteNotification() {
     TLifeRef ref = FLife;
-    uint64_t gen = FHandleGen;
+    uint64_t gen = FHandle.Generation();
     FLoop.Post([this, ref, gen] {
-        if (ref.expired() || gen != FHandleGen || FHSocket < 0) return;
+        if (ref.expired() || gen != FHandle.Generation() || !FHandle.Valid()) return;
         try {
             HandleWrite();
         } catch (const std::exception& e) {
@@ -336,45 +326,50 @@ void TCustomWSocket::PostWriteNotification() {
 // --- operations ----------------------------------------------------------------
 
 void TCustomWSocket::Listen() {
-    if (!FPortAssigned) RaiseException("listen: port not assigned", WSAEINVAL);
-    if (!FProtoAssigned) RaiseException("listen: protocol not assigned", WSAEINVAL);
-    if (!FAddrAssigned) RaiseException("listen: address not assigned", WSAEINVAL);
-    if (!FPortAssigned || !FProtoAssigned || !FAddrAssigned) return; // OnError took the report
-    sockaddr_in sa{};
+    // One report for the first missing setting: the call ends there.
+    if (!FPortAssigned) return RaiseException("listen: port not assigned", WSAEINVAL);
+    if (!FProtoAssigned) return RaiseException("listen: protocol not assigned", WSAEINVAL);
+    if (!FAddrAssigned) return RaiseException("listen: address not assigned", WSAEINVAL);
+    TSockAddr sa;
     try {
         int proto = WSocketResolveProto(FProto);
         if (proto != IPPROTO_TCP) throw ESocketException("Only TCP is supported");
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(WSocketResolvePort(FPort, FProto));
-        sa.sin_addr = WSocketResolveHost(FAddr);
+        sa = WSocketResolveAddr(FAddr, WSocketResolvePort(FPort, FProto));
     } catch (const ESocketException& e) {
-        RaiseException(std::string("listen: ") + e.what());
-        return;
+        return RaiseException(std::string("listen: ") + e.what());
     }
     FQueue.clear();
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return SocketError("socket", errno);
+    // Everything that can fail happens on a handle of our own first, so a
+    // failed Listen fires no event and leaves nothing open.
+    TSocketHandle fresh(FLoop);
+    fresh.Reset(::socket(sa.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fresh.Valid()) return ReportSystemError("socket", errno);
     // A restart must not fail on connections in TIME_WAIT; Linux still
     // refuses a second listener on the same address and port.
     int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        int err = errno;
-        ::close(fd);
-        return SocketError("Bind", err);
-    }
-    FHSocket = fd;
-    ++FHandleGen;
-    ChangeState(wsBound);
-    if (::listen(fd, ListenBacklog) != 0) {
-        int err = errno;
-        ::close(fd);
-        FHSocket = -1;
-        ChangeState(wsClosed);
-        return SocketError("Listen", err);
-    }
+    if (setsockopt(fresh.Fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0)
+        return ReportSystemError("setsockopt(SO_REUSEADDR)", errno);
+    // Said either way, so the system's default does not decide whether an
+    // IPv6 listener also takes IPv4 clients.
+    int v6only = DualStack ? 0 : 1;
+    if (sa.Family() == AF_INET6 &&
+        setsockopt(fresh.Fd(), IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only) != 0)
+        return ReportSystemError("setsockopt(IPV6_V6ONLY)", errno);
+    if (::bind(fresh.Fd(), sa.Raw(), sa.Length) != 0) return ReportSystemError("Bind", errno);
+    if (::listen(fresh.Fd(), ListenBacklog) != 0) return ReportSystemError("Listen", errno);
+    if (!WatchHandle(fresh)) return ReportSystemError("WSAAsyncSelect", errno);
+    TSocketHandle spare(FLoop);
+    TEventLoop::TTimerId timer = 0;
+    if (!PrepareSpare(spare, timer)) return ReportSystemError("Listen (spare handle)", errno);
+    ReleaseSpare();
+    FHandle.Take(fresh);
+    FSpare.Take(spare);
+    FBackOffTimer = timer;
     FListening = true;
-    WatchHandle();
+    uint64_t gen = FHandle.Generation();
+    ChangeState(wsBound);
+    if (FHandle.Generation() != gen || FState != wsBound) return; // the handler closed it again
+    UpdateMask();
     ChangeState(wsListening);
 }
 
@@ -383,110 +378,215 @@ int TCustomWSocket::Accept() {
         RaiseException("not a listening socket", WSAEINVAL);
         return -1;
     }
-    int fd = ::accept4(FHSocket, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    int fd = ::accept4(FHandle.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
-        SocketError("Accept", errno);
+        int err = errno;
+        if (err == EMFILE || err == ENFILE) ShedWaitingConnection();
+        SocketError("Accept", err);
         return -1;
     }
     return fd;
 }
 
-void TCustomWSocket::ApplyLinger() {
-    if (LingerOnOff == wsLingerNoSet) return;
-    if (FHSocket < 0) RaiseException("Cannot set linger option at this time");
+// --- a listener out of file handles --------------------------------------------
+
+namespace {
+constexpr uint32_t kBackOffMs = 100;
+
+int OpenSpare() {
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+} // namespace
+
+bool TCustomWSocket::PrepareSpare(TSocketHandle& spare, TEventLoop::TTimerId& timer) {
+    spare.Reset(OpenSpare());
+    if (!spare.Valid()) return false;
+    TLifeRef ref = FLife;
+    timer = FLoop.AddIdleTimer([this, ref] {
+        if (!ref.expired()) EndBackOff();
+    });
+    if (!timer && errno == 0) errno = EMFILE;
+    return timer != 0;
+}
+
+void TCustomWSocket::ReleaseSpare() {
+    FSpare.Close();
+    FShed.Close();
+    if (FBackOffTimer) FLoop.CancelTimer(FBackOffTimer);
+    FBackOffTimer = 0;
+    FBackingOff = false;
+}
+
+void TCustomWSocket::ShedWaitingConnection() {
+    if (FShed.Valid() || FBackingOff) return;
+    int fd = -1;
+    int err = EAGAIN;
+    if (FSpare.Valid()) {
+        FSpare.Close(); // its number is the one accept takes now
+        fd = ::accept4(FHandle.Fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        err = errno;
+    }
+    if (fd < 0) {
+        FSpare.Reset(OpenSpare());
+        // Nothing waiting after all is no reason to stop; no spare is.
+        if (err != EAGAIN || !FSpare.Valid()) BackOff();
+        return;
+    }
+    FShed.Reset(fd);
+    UpdateMask(); // quiet until the shed connection is gone
+    TLifeRef ref = FLife;
+    uint64_t gen = FHandle.Generation();
+    FLoop.Post([this, ref, gen] {
+        if (!ref.expired() && gen == FHandle.Generation()) FinishShed();
+    });
+}
+
+void TCustomWSocket::FinishShed() {
+    if (OnSessionShed && FShed.Valid()) {
+        TLifeRef ref = FLife;
+        try {
+            OnSessionShed(*this, FShed.Fd());
+        } catch (const std::exception& e) {
+            if (!ref.expired()) BgException(e);
+        }
+        if (ref.expired()) return;
+    }
+    FShed.Close();
+    if (!FListening) return; // the handler closed the listener
+    FSpare.Reset(OpenSpare());
+    if (!FSpare.Valid()) return BackOff();
+    UpdateMask();
+}
+
+void TCustomWSocket::BackOff() {
+    FBackingOff = FBackOffTimer && FLoop.StartTimer(FBackOffTimer, kBackOffMs);
+    UpdateMask();
+}
+
+void TCustomWSocket::EndBackOff() {
+    FBackingOff = false;
+    if (!FListening) return;
+    if (!FSpare.Valid()) FSpare.Reset(OpenSpare());
+    UpdateMask();
+}
+
+int TCustomWSocket::ApplyLingerTo(int fd) {
     linger l{};
     l.l_onoff = LingerOnOff == wsLingerOn ? 1 : 0;
     l.l_linger = LingerTimeout;
-    if (setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
-        SocketError("setsockopt(SO_LINGER)", errno);
+    return setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0 ? 0 : errno;
+}
+
+void TCustomWSocket::ApplyLinger() {
+    if (LingerOnOff == wsLingerNoSet) return;
+    if (!FHandle.Valid()) return RaiseException("Cannot set linger option at this time");
+    if (int err = ApplyLingerTo(FHandle.Fd())) SocketError("setsockopt(SO_LINGER)", err);
 }
 
 void TCustomWSocket::Dup(int handle) {
-    if (handle == 0 || handle == -1) {
-        RaiseException("Error 10022 in function Dup\r\nInvalid argument", WSAEINVAL);
-        return;
+    if (handle == 0 || handle == -1)
+        return RaiseException("Error 10022 in function Dup\r\nInvalid argument", WSAEINVAL);
+    // The new handle is made ready before the old one is given up: a Dup
+    // that fails here leaves the socket as it was and the handle with its
+    // caller.
+    if (LingerOnOff != wsLingerNoSet) {
+        if (int err = ApplyLingerTo(handle)) return ReportSystemError("setsockopt(SO_LINGER)", err);
+    }
+    TSocketHandle fresh(FLoop);
+    fresh.Reset(handle);
+    if (!WatchHandle(fresh)) {
+        int err = errno;
+        fresh.Release();
+        return ReportSystemError("WSAAsyncSelect", err);
     }
     if (FState != wsClosed) {
-        if (FHSocket >= 0) {
-            if (FWatched) FLoop.Unwatch(FHSocket);
-            FWatched = false;
-            if (::close(FHSocket) != 0) SocketError("Dup (closesocket)", errno);
-            FHSocket = -1;
-        }
+        // The old handle is gone even when its close reports an error; the
+        // socket says so before reporting, and the new handle stays with the
+        // caller.
+        int err = FHandle.Close();
+        ReleaseSpare();
         ChangeState(wsClosed);
+        if (err != 0) {
+            fresh.Release();
+            return ReportSystemError("Dup (closesocket)", err);
+        }
     }
-    FHSocket = handle;
-    ++FHandleGen;
+    FHandle.Take(fresh);
     FListening = false;
     FRecvShut = false;
     FCloseNotified = false;
-    ApplyLinger();
     // A freshly connected socket is writable: with an empty queue OnDataSent
     // fires once right after the connection is established.
     FWantWrite = true;
-    WatchHandle();
+    UpdateMask();
     ChangeState(wsConnected);
 }
 
 void TCustomWSocket::Connect() {
-    if (FHSocket >= 0 && FState != wsClosed) return RaiseException("Connect: Socket already in use");
+    if (FHandle.Valid() && FState != wsClosed) return RaiseException("Connect: Socket already in use");
     if (!FPortAssigned) return RaiseException("Connect: No Port Specified");
     if (!FAddrAssigned) return RaiseException("Connect: No IP Address Specified");
     if (!FProtoAssigned) return RaiseException("Connect: No Protocol Specified");
-    sockaddr_in remote{}, local{};
+    TSockAddr remote, local;
     bool bindLocal = false;
     try {
         int proto = WSocketResolveProto(FProto);
         if (proto != IPPROTO_TCP) throw ESocketException("Only TCP is supported");
-        remote.sin_family = AF_INET;
-        remote.sin_port = htons(WSocketResolvePort(FPort, FProto));
+        uint16_t port = WSocketResolvePort(FPort, FProto);
         uint16_t lport = WSocketResolvePort(FLocalPort.empty() ? "0" : FLocalPort, FProto);
-        remote.sin_addr = WSocketResolveHost(FAddr);
-        local.sin_family = AF_INET;
-        local.sin_port = htons(lport);
-        local.sin_addr = WSocketResolveHost(FLocalAddr);
+        remote = WSocketResolveAddr(FAddr, port);
+        // The default local address means "any" in the remote's family.
+        local = FLocalAddr == "0.0.0.0" ? WSocketAnyAddr(remote.Family(), lport)
+                                        : WSocketResolveAddr(FLocalAddr, lport);
         bindLocal = lport != 0 || FLocalAddr != "0.0.0.0";
     } catch (const ESocketException& e) {
         return RaiseException(std::string("connect: ") + e.what());
     }
     FQueue.clear();
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return SocketError("Connect (socket)", errno);
-    FHSocket = fd;
-    ++FHandleGen;
-    FCloseNotified = false;
-    FRecvShut = false;
-    FListening = false;
-    ChangeState(wsOpened);
-    if (FState != wsOpened) return RaiseException("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
+    // As in Listen: a Connect that fails before the connection is under way
+    // fires nothing and leaves nothing open.
+    TSocketHandle fresh(FLoop);
+    fresh.Reset(::socket(remote.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (!fresh.Valid()) return ReportSystemError("Connect (socket)", errno);
+    int fd = fresh.Fd();
     int one = 1;
     if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0)
-        return SocketError("setsockopt(SO_REUSEADDR)", errno);
+        return ReportSystemError("setsockopt(SO_REUSEADDR)", errno);
     if ((ComponentOptions & wsoTcpNoDelay) && setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0)
-        return SocketError("setsockopt(IPPROTO_TCP, TCP_NODELAY)", errno);
-    ApplyLinger();
+        return ReportSystemError("setsockopt(IPPROTO_TCP, TCP_NODELAY)", errno);
+    if (LingerOnOff != wsLingerNoSet) {
+        if (int err = ApplyLingerTo(fd)) return ReportSystemError("setsockopt(SO_LINGER)", err);
+    }
     if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one) != 0)
-        return SocketError("setsockopt(SO_KEEPALIVE)", errno);
+        return ReportSystemError("setsockopt(SO_KEEPALIVE)", errno);
+    std::string boundPort;
     if (bindLocal) {
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        if (::bind(fd, local.Raw(), local.Length) != 0) {
             int code = WSocketErrorFromErrno(errno);
             return RaiseException("winsock.bind failed, error #" + std::to_string(code), code);
         }
-        sockaddr_in bound{};
-        socklen_t len = sizeof bound;
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &len) != 0) {
+        TSockAddr bound;
+        bound.Length = sizeof bound.Storage;
+        if (getsockname(fd, bound.Raw(), &bound.Length) != 0) {
             int code = WSocketErrorFromErrno(errno);
             return RaiseException("winsock.getsockname failed, error #" + std::to_string(code), code);
         }
-        FLocalPort = std::to_string(ntohs(bound.sin_port));
+        boundPort = WSocketPortText(bound.Raw());
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 && errno != EINPROGRESS) {
-        int err = errno;
-        FLastError = WSocketErrorFromErrno(err);
-        return SocketError("Connect", err);
-    }
+    if (!WatchHandle(fresh)) return ReportSystemError("WSAAsyncSelect", errno);
+    if (::connect(fd, remote.Raw(), remote.Length) != 0 && errno != EINPROGRESS)
+        return ReportSystemError("Connect", errno);
+    if (bindLocal) FLocalPort = boundPort;
+    FHandle.Take(fresh);
+    FCloseNotified = false;
+    FRecvShut = false;
+    FListening = false;
+    uint64_t gen = FHandle.Generation();
+    ChangeState(wsOpened);
+    if (FState != wsOpened) return RaiseException("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
+    if (FHandle.Generation() != gen) return;
     ChangeState(wsConnecting);
-    if (FHSocket >= 0) WatchHandle();
+    if (FHandle.Generation() == gen && FState == wsConnecting) UpdateMask();
 }
 
 int TCustomWSocket::Send(const void* data, int length) {
@@ -503,7 +603,7 @@ int TCustomWSocket::Send(const void* data, int length) {
         // Nothing is waiting: offer the bytes to the system straight from the
         // caller's memory and queue only what it did not take.
         int flags = MSG_NOSIGNAL | (FSendFlags == wsSendUrgent ? MSG_OOB : 0);
-        ssize_t n = ::send(FHSocket, p, size_t(length), flags);
+        ssize_t n = ::send(FHandle.Fd(), p, size_t(length), flags);
         if (n > 0) {
             if (OnSendData) OnSendData(*this, int(n));
             p += n;
@@ -526,7 +626,7 @@ int TCustomWSocket::Send(const void* data, int length) {
     }
     if (FQueue.empty()) FAllSent = true;
     TryToSend();
-    if (FHSocket < 0 || FSendFailed) return total;
+    if (!FHandle.Valid() || FSendFailed) return total;
     if (FAllSent) {
         PostWriteNotification();
     } else if (!FWantWrite) {
@@ -545,9 +645,9 @@ bool TCustomWSocket::FatalSendError(int err) {
     if (FSendFailed) return true;
     FSendFailed = true;
     TLifeRef ref = FLife;
-    uint64_t gen = FHandleGen;
+    uint64_t gen = FHandle.Generation();
     FLoop.Post([this, ref, gen, code] {
-        if (ref.expired() || gen != FHandleGen || FHSocket < 0) return;
+        if (ref.expired() || gen != FHandle.Generation() || !FHandle.Valid()) return;
         InternalClose(false, code);
     });
     return true;
@@ -559,13 +659,13 @@ int TCustomWSocket::SendText(const std::string& text) {
 }
 
 void TCustomWSocket::TryToSend() {
-    if (FHSocket < 0 || FQueue.empty()) return;
+    if (!FHandle.Valid() || FQueue.empty()) return;
     int flags = MSG_NOSIGNAL | (FSendFlags == wsSendUrgent ? MSG_OOB : 0);
     for (;;) {
         int count = 0;
         const char* p = FQueue.front()->Peek(count);
         if (count > 0) {
-            ssize_t n = ::send(FHSocket, p, size_t(count), flags);
+            ssize_t n = ::send(FHandle.Fd(), p, size_t(count), flags);
             if (n < 0) {
                 int err = errno;
                 if (err == EAGAIN) return;
@@ -587,11 +687,11 @@ void TCustomWSocket::TryToSend() {
 }
 
 int TCustomWSocket::Receive(void* buffer, int size) {
-    if (FHSocket < 0) {
+    if (!FHandle.Valid()) {
         FLastError = WSAENOTCONN;
         return -1;
     }
-    ssize_t n = ::recv(FHSocket, buffer, size_t(size > 0 ? size : 0), 0);
+    ssize_t n = ::recv(FHandle.Fd(), buffer, size_t(size > 0 ? size : 0), 0);
     if (n < 0) {
         FLastError = WSocketErrorFromErrno(errno);
         return -1;
@@ -601,8 +701,8 @@ int TCustomWSocket::Receive(void* buffer, int size) {
 }
 
 void TCustomWSocket::Shutdown(int how) {
-    if (FHSocket < 0) return;
-    ::shutdown(FHSocket, how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR);
+    if (!FHandle.Valid()) return;
+    ::shutdown(FHandle.Fd(), how == 0 ? SHUT_RD : how == 1 ? SHUT_WR : SHUT_RDWR);
     if (how == 0 || how == 2) {
         FRecvShut = true;
         UpdateMask();
@@ -610,7 +710,7 @@ void TCustomWSocket::Shutdown(int how) {
 }
 
 void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
-    if (FHSocket < 0) {
+    if (!FHandle.Valid()) {
         if (FState != wsClosed) {
             ChangeState(wsClosed);
             ResetStep();
@@ -618,22 +718,18 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
         return;
     }
     if (FState == wsClosed) return;
-    if (shutdownSend) ::shutdown(FHSocket, SHUT_WR);
-    if (FWatched) FLoop.Unwatch(FHSocket);
-    FWatched = false;
-    int fd = FHSocket;
-    FHSocket = -1;
-    ++FHandleGen;
-    uint64_t gen = FHandleGen;
-    bool failed = ::close(fd) != 0 && errno != EINTR;
-    int closeErr = errno;
+    if (shutdownSend) ::shutdown(FHandle.Fd(), SHUT_WR);
+    int closeErr = FHandle.Close();
+    ReleaseSpare();
+    bool failed = closeErr != 0 && closeErr != EINTR;
+    uint64_t gen = FHandle.Generation();
     TLifeRef ref = FLife;
     ChangeState(wsClosed);
     if (ref.expired()) return;
     FireClosed(err);
     if (ref.expired()) return;
     // A handler that opened the socket again keeps its new settings.
-    if (gen == FHandleGen && FHSocket < 0 && FState == wsClosed) {
+    if (gen == FHandle.Generation() && !FHandle.Valid() && FState == wsClosed) {
         try {
             ResetStep();
         } catch (...) {
@@ -665,7 +761,7 @@ void TCustomWSocket::Resume() {
 
 void TCustomWSocket::Abort() {
     FQueue.clear();
-    if (FState == wsConnected && FHSocket >= 0) {
+    if (FState == wsConnected && FHandle.Valid()) {
         LingerOnOff = wsLingerOff;
         ApplyLinger();
     }
@@ -674,40 +770,58 @@ void TCustomWSocket::Abort() {
 
 // --- addresses -------------------------------------------------------------------
 
+bool TCustomWSocket::PeerSockAddr(TSockAddr& addr) const {
+    addr = {};
+    addr.Length = sizeof addr.Storage;
+    return FState == wsConnected && FHandle.Valid() &&
+           getpeername(FHandle.Fd(), addr.Raw(), &addr.Length) == 0;
+}
+
 std::string TCustomWSocket::PeerAddr() const {
-    if (FState != wsConnected || FHSocket < 0) return "error";
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
-    return AddrText(sa.sin_addr);
+    TSockAddr sa;
+    return PeerSockAddr(sa) ? WSocketAddrText(sa.Raw()) : "error";
 }
 
 std::string TCustomWSocket::PeerPort() const {
-    if (FState != wsConnected || FHSocket < 0) return "error";
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
-    return std::to_string(ntohs(sa.sin_port));
+    TSockAddr sa;
+    return PeerSockAddr(sa) ? WSocketPortText(sa.Raw()) : "error";
+}
+
+bool TCustomWSocket::GetLocalSockAddr(TSockAddr& addr) const {
+    addr = {};
+    addr.Length = sizeof addr.Storage;
+    return FHandle.Valid() && getsockname(FHandle.Fd(), addr.Raw(), &addr.Length) == 0;
 }
 
 bool TCustomWSocket::GetLocalSockAddr(sockaddr_in& addr) const {
     addr = {};
-    socklen_t len = sizeof addr;
-    return FHSocket >= 0 && getsockname(FHSocket, reinterpret_cast<sockaddr*>(&addr), &len) == 0;
+    TSockAddr any;
+    if (!GetLocalSockAddr(any)) return false;
+    if (any.Family() == AF_INET) {
+        std::memcpy(&addr, &any.Storage, sizeof addr);
+        return true;
+    }
+    // An IPv6 socket answers for an IPv4 client through a mapped address.
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(any.Storage);
+    if (!IN6_IS_ADDR_V4MAPPED(&in6.sin6_addr)) return false;
+    addr.sin_family = AF_INET;
+    addr.sin_port = in6.sin6_port;
+    std::memcpy(&addr.sin_addr, &in6.sin6_addr.s6_addr[12], sizeof addr.sin_addr);
+    return true;
 }
 
 std::string TCustomWSocket::GetLocalAddrText() const {
-    sockaddr_in sa{};
+    TSockAddr sa;
     if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
         return "error";
-    return AddrText(sa.sin_addr);
+    return WSocketAddrText(sa.Raw());
 }
 
 std::string TCustomWSocket::GetLocalPortText() const {
-    sockaddr_in sa{};
+    TSockAddr sa;
     if ((FState != wsBound && FState != wsConnected && FState != wsListening) || !GetLocalSockAddr(sa))
         return "error";
-    return std::to_string(ntohs(sa.sin_port));
+    return WSocketPortText(sa.Raw());
 }
 
 // --- default event triggers ---------------------------------------------------------

@@ -9,10 +9,26 @@
 // of a connection does on the original platform. An operation that fails
 // raises ESocketException (or fires OnError when assigned) and fires no event
 // for the failed call.
+//
+// Out of file handles: a listening socket keeps one spare handle. When
+// Accept fails for lack of handles (it still reports 10024 and returns -1),
+// the socket closes the spare, takes the waiting connection with it and
+// sheds it: OnSessionShed fires from the loop with that connection's handle,
+// the handler may write a short refusal to it (non-blocking; it must not keep
+// the handle), then the socket closes it and takes its spare again. So the
+// accept queue keeps moving while handles are exhausted, the listener never
+// spins on it and needs no pausing, and accepting resumes by itself once
+// handles are free. Should even the spare be lost, the listener stops asking
+// for connections for a moment on a timer made by Listen, which needs no new
+// handle to fire. A listener its owner has paused stays paused until the
+// owner resumes it, so an owner that pauses on a failed Accept must not need
+// a new handle (a new timer, say) to resume.
 #pragma once
 
 #include "Buffer.h"
 #include "EventLoop.h"
+#include "Resolve.h"
+#include "SocketHandle.h"
 #include "WSocketErrors.h"
 
 #include <cstdint>
@@ -46,9 +62,12 @@ class TCustomWSocket {
 public:
     using TSessionEvent = std::function<void(TCustomWSocket& Sender, uint16_t ErrCode)>;
     using TSendData = std::function<void(TCustomWSocket& Sender, int BytesSent)>;
-    using TChangeState = std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
+    using TChangeState =
+        std::function<void(TCustomWSocket& Sender, TSocketState OldState, TSocketState NewState)>;
     using TErrorEvent = std::function<void(TCustomWSocket& Sender)>;
-    using TBgExceptionEvent = std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
+    using TShedEvent = std::function<void(TCustomWSocket& Sender, int Handle)>;
+    using TBgExceptionEvent =
+        std::function<void(TCustomWSocket& Sender, const std::exception& E, bool& CanClose)>;
 
     explicit TCustomWSocket(TEventLoop& loop = TEventLoop::Instance());
     virtual ~TCustomWSocket();
@@ -57,6 +76,8 @@ public:
 
     // --- properties -------------------------------------------------------
     // Addr, Port, Proto, LocalAddr and LocalPort change only while closed.
+    // Addr and LocalAddr take a dotted IPv4 address, an IPv6 literal ("::1",
+    // "[::1]", "::") or a host name (looked up for IPv4).
     const std::string& Addr() const { return FAddr; }
     void SetAddr(const std::string& value);
     const std::string& Port() const { return FPort; }
@@ -75,6 +96,9 @@ public:
     uint16_t LingerTimeout = 0;
     TWSocketOptions ComponentOptions = 0;
     int ListenBacklog = 5;
+    // An IPv6 listener ("::") takes IPv4 clients too (IPV6_V6ONLY off);
+    // without it, IPv6 clients only. IPv4 peers then read as dotted IPv4.
+    bool DualStack = false;
     bool ReuseAddr = false;
     std::string Name;
 
@@ -87,7 +111,7 @@ public:
     TSocketState State() const { return FState; }
     int LastError() const { return FLastError; }
     int64_t ReadCount() const { return FReadCount; }
-    int HSocket() const { return FHSocket; }
+    int HSocket() const { return FHandle.Fd(); }
     bool AllSent() const { return FAllSent; }
     // Bytes waiting in the send queue.
     int64_t BufferedBytes() const;
@@ -123,8 +147,11 @@ public:
     std::string GetLocalAddrText() const;
     std::string GetLocalPortText() const;
     // The raw local address (family, port, IPv4 address); false when the
-    // system query fails.
+    // system query fails or the address is IPv6 (an IPv4-mapped one is given
+    // as the IPv4 address).
     bool GetLocalSockAddr(sockaddr_in& addr) const;
+    // The local address of either family.
+    bool GetLocalSockAddr(TSockAddr& addr) const;
 
     // --- events --------------------------------------------------------------
     TSessionEvent OnSessionAvailable;
@@ -135,6 +162,8 @@ public:
     TSendData OnSendData;
     TChangeState OnChangeState;
     TErrorEvent OnError;
+    // A waiting connection shed for lack of file handles (see the top).
+    TShedEvent OnSessionShed;
     TBgExceptionEvent OnBgException;
 
     TEventLoop& Loop() const { return FLoop; }
@@ -164,9 +193,13 @@ private:
     void ResetStep();
     void InternalClose(bool shutdownSend, uint16_t err);
     void ApplyLinger();
-    void WatchHandle();
+    int ApplyLingerTo(int fd);
+    bool WatchHandle(TSocketHandle& handle);
     void UpdateMask();
-    void AdoptHandle(int handle);
+    int PendingError();
+    // The "Error N in function F" report without SocketError's closing on
+    // 10054/10057: for failures on a handle the socket does not own yet.
+    void ReportSystemError(const std::string& func, int errnoValue);
     void Dispatch(uint32_t events);
     void HandleConnect(uint16_t err);
     void HandleRead(uint16_t err);
@@ -178,6 +211,13 @@ private:
     void PostWriteNotification();
     void BgException(const std::exception& e);
     void FireClosed(uint16_t err);
+    bool PeerSockAddr(TSockAddr& addr) const;
+    bool PrepareSpare(TSocketHandle& spare, TEventLoop::TTimerId& timer);
+    void ReleaseSpare();
+    void ShedWaitingConnection();
+    void FinishShed();
+    void BackOff();
+    void EndBackOff();
 
     TEventLoop& FLoop;
     TLifeToken FLife;
@@ -189,9 +229,13 @@ private:
     TSocketState FState = wsClosed;
     int FLastError = 0;
     int64_t FReadCount = 0;
-    int FHSocket = -1;
-    uint64_t FHandleGen = 0;
-    bool FWatched = false;
+    TSocketHandle FHandle;
+    // A listener's spare handle, the connection being shed with it, and the
+    // timer that ends a pause for lack of handles.
+    TSocketHandle FSpare;
+    TSocketHandle FShed;
+    TEventLoop::TTimerId FBackOffTimer = 0;
+    bool FBackingOff = false;
     bool FWantWrite = false;
     bool FRecvShut = false;
     bool FAllSent = true;

@@ -28,11 +28,14 @@ std::string ConnectedTime(uint64_t ms) {
 
 void TFtpController::ClientConnect(TAppClient& client) {
     std::string banner = FSettings.HideVersion ? "Connected to " + client.GetLocalAddrText() + " ready..."
-                                               : std::string(kProductName) + " " + kProgramVersion + " ready...";
-    TSettings settings = FSettingsFile.Load();
-    std::vector<std::string> lines = ReadTextLines(settings.ReadString(TSetting::EnterMessage));
+                                               : std::string(config::kProductName) + " " +
+                                                     config::kProgramVersion + " ready...";
+    config::TSettings settings = FSettingsFile.Load();
+    std::vector<std::string> lines =
+        config::ReadTextLines(settings.ReadString(config::TSetting::EnterMessage));
     std::string greeting = (lines.empty() ? "220 " : "220-") + banner;
-    for (size_t i = 0; i < lines.size(); ++i) greeting += (i + 1 < lines.size() ? "\r\n220-" : "\r\n220 ") + lines[i];
+    for (size_t i = 0; i < lines.size(); ++i)
+        greeting += (i + 1 < lines.size() ? "\r\n220-" : "\r\n220 ") + lines[i];
     client.Banner = greeting;
 
     // Only logged-in sessions count against the server-wide limit.
@@ -41,23 +44,25 @@ void TFtpController::ClientConnect(TAppClient& client) {
         return;
     }
     const std::string& addr = client.PeerAddr();
-    if (!IpAdmitted(settings.ReadIpList(TIpList::Deny), settings.ReadIpList(TIpList::Allow), addr)) {
+    if (!IpAdmitted(settings.ReadIpList(config::TIpList::Deny), settings.ReadIpList(config::TIpList::Allow),
+                    addr)) {
         RefuseAndClose(client, "421 Access Denied.");
         return;
     }
-    LogClient(client.ID, FormatText(Translate("sConnectTo"), {IpSegment(addr)}));
+    LogClient(client.ID, config::FormatText(Translate("sConnectTo"), {IpSegment(addr)}));
 }
 
 void TFtpController::ClientDisconnect(TAppClient& client) {
     if (client.ID == 0 || !client.UserListed) return; // never logged in: no trace
-    const std::string upper = UpperCase(client.UserName);
+    const std::string upper = config::UpperCase(client.UserName);
     const std::string& addr = client.PeerAddr();
     RemoveUserRow(client.ID);
     FClientIDList.erase(client.ID);
     FClientSpeed.erase(client.ID);
     RefreshStatus();
-    LogClient(client.ID, FormatText(Translate("sDisconnect"), {ClientSegment(upper), IpSegment(addr)}) + " (" +
-                             TimeSegment(ConnectedTime(net::TEventLoop::Tick() - client.SessionStartTick)) + ")");
+    LogClient(client.ID,
+              config::FormatText(Translate("sDisconnect"), {ClientSegment(upper), IpSegment(addr)}) + " (" +
+                  TimeSegment(ConnectedTime(net::TEventLoop::Tick() - client.SessionStartTick)) + ")");
     AddToTotals(client);
     PlayEventSound(TSoundEvent::Disconnect);
     ChangeCount(FUserCountList, client.CountedName, -1);

@@ -23,14 +23,14 @@ bool IsSymlink(const std::string& path) {
 }
 } // namespace
 
-std::string BuildClientListing(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+std::string BuildClientListing(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                                const TListingRequest& request, const TReachable& reachable) {
     const std::string dir = DirectoryPart(style, request.Pattern);
     bool covered = false, showDirs = false;
-    for (const TAccessEntry& e : entries) {
+    for (const config::TAccessEntry& e : entries) {
         if (!PathWithin(style, e.Directory, dir)) continue;
         covered = true;
-        if (e.Has(kRightSubdirs)) showDirs = true;
+        if (e.Has(config::kRightSubdirs)) showDirs = true;
     }
     if (!covered || IsAccessForbidden(style, entries, dir) || !reachable(dir)) return {};
 
@@ -44,8 +44,8 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<TAcces
         text += request.Detailed ? ftp::DetailedLine(entry, request.CurrentYear) : ftp::NameLine(entry);
     }
     if (request.AtHome) {
-        for (const TAccessEntry& e : entries) {
-            if (!e.Has(kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
+        for (const config::TAccessEntry& e : entries) {
+            if (!e.Has(config::kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
             if (ftp::DirectoryExists(e.Directory))
                 text += LinkLine(*e.LinkName, e.Directory, request.Detailed);
         }

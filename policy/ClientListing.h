@@ -25,7 +25,7 @@ struct TListingRequest {
 using TReachable = std::function<bool(const std::string& path)>;
 
 // The complete listing text; empty when no entry covers the directory.
-std::string BuildClientListing(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+std::string BuildClientListing(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                                const TListingRequest& request, const TReachable& reachable);
 
 } // namespace vendrix::policy

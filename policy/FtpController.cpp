@@ -13,8 +13,8 @@
 
 namespace vendrix::policy {
 
-TFtpController::TFtpController(const std::string& base, TTranslate translate, net::TEventLoop& loop,
-                               TLogClock clock)
+TFtpController::TFtpController(const std::string& base, config::TTranslate translate, net::TEventLoop& loop,
+                               log::TLogClock clock)
     : FLoop(loop), FPaths(base), FTranslate(std::move(translate)), FSettingsFile(FPaths.ConfigFile()),
       FAccountFile(FPaths.UsersFile()), FLog(FPaths.LogFolder(), std::move(clock)), FServer(loop) {
     FServer.ClientClass = [this](ftp::TFtpServer& owner) {
@@ -37,11 +37,13 @@ void TFtpController::WireEvents() {
     FServer.OnStart = [this](ftp::TFtpServer&) {
         LogText(Translate("sSerStart"));
         LogText(Translate("sFTPPort") + " " + MiscSegment(FServer.ServerSocket().GetLocalPortText()));
-        for (auto* o : FObservers) o->ServerStateChanged(true);
+        for (auto* o : FObservers)
+            o->ServerStateChanged(true);
     };
     FServer.OnStop = [this](ftp::TFtpServer&) {
         LogText(Translate("sSerStop"));
-        for (auto* o : FObservers) o->ServerStateChanged(false);
+        for (auto* o : FObservers)
+            o->ServerStateChanged(false);
     };
     FServer.OnClientConnect = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, uint16_t) {
         ClientConnect(app(c));
@@ -50,9 +52,11 @@ void TFtpController::WireEvents() {
         ClientDisconnect(app(c));
     };
     FServer.OnClientCommand = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& k,
-                                          ftp::TFtpString& p, ftp::TFtpString& a) { ClientCommand(app(c), k, p, a); };
-    FServer.OnAuthenticate = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const ftp::TFtpString& user,
-                                         const ftp::TFtpString& pass, bool& ok) { Authenticate(app(c), user, pass, ok); };
+                                          ftp::TFtpString& p,
+                                          ftp::TFtpString& a) { ClientCommand(app(c), k, p, a); };
+    FServer.OnAuthenticate = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
+                                         const ftp::TFtpString& user, const ftp::TFtpString& pass,
+                                         bool& ok) { Authenticate(app(c), user, pass, ok); };
 
     // Paths and rights.
     using TValidate = TPathPolicy::TValidate;
@@ -60,20 +64,23 @@ void TFtpController::WireEvents() {
                                             bool& allowed, bool& exists) {
         FPathPolicy.ChangeDirectory(app(c), dir, allowed, exists);
     };
-    FServer.OnMakeDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, std::string& dir, bool& allowed,
+    FServer.OnMakeDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, std::string& dir,
+                                          bool& allowed,
                                           bool&) { FPathPolicy.MakeDirectory(app(c), dir, allowed); };
     FServer.OnBuildDirectory = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& dir,
-                                           bool detailed) { FPathPolicy.BuildDirectory(app(c), dir, detailed); };
+                                           bool detailed) {
+        FPathPolicy.BuildDirectory(app(c), dir, detailed);
+    };
     FServer.OnAlterDirectory = [](ftp::TFtpServer&, ftp::TFtpCtrlSocket&, ftp::TFtpString&, bool) {};
     auto validate = [this, app](TValidate kind) {
-        return [this, app, kind](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& path, bool& allowed) {
-            FPathPolicy.Validate(kind, app(c), path, allowed);
-        };
+        return [this, app, kind](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& path,
+                                 bool& allowed) { FPathPolicy.Validate(kind, app(c), path, allowed); };
     };
     FServer.OnValidateGet = validate(TValidate::Get);
     // The quota is checked before the rights.
-    FServer.OnValidatePut = [this, app, put = validate(TValidate::Put)](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c,
-                                                                       ftp::TFtpString& path, bool& allowed) {
+    FServer.OnValidatePut = [this, app,
+                             put = validate(TValidate::Put)](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c,
+                                                             ftp::TFtpString& path, bool& allowed) {
         FTransferPolicy.ValidatePut(app(c), path, allowed);
         if (allowed) put(s, c, path, allowed);
     };
@@ -82,7 +89,8 @@ void TFtpController::WireEvents() {
     FServer.OnValidateRnFr = validate(TValidate::RnFr);
     FServer.OnValidateRnTo = validate(TValidate::RnTo);
     FServer.OnValidateSize = validate(TValidate::Size);
-    FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& answer) {
+    FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
+                                           ftp::TFtpString& answer) {
         TAppClient& client = app(c);
         FPathPolicy.FinishAction(client, answer);
         if (answer.rfind("226", 0) == 0 || answer.rfind("221", 0) == 0)
@@ -93,30 +101,37 @@ void TFtpController::WireEvents() {
 
     // Transfers.
     FServer.OnStorSessionConnected = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
-                                                 uint16_t e) { FTransferPolicy.StorSessionConnected(app(c), d, e); };
+                                                 uint16_t e) {
+        FTransferPolicy.StorSessionConnected(app(c), d, e);
+    };
     FServer.OnStorDataAvailable = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
                                               const char* buf, int len, uint16_t e) {
         FTransferPolicy.StorDataAvailable(app(c), d, buf, len, e);
     };
     FServer.OnStorSessionClosed = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
-                                              uint16_t e) { FTransferPolicy.StorSessionClosed(app(c), d, e); };
-    FServer.OnRetrSessionConnected = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
-                                                 uint16_t e) { FTransferPolicy.RetrSessionConnected(app(c), d, e); };
-    FServer.OnRetrDataSent = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d, uint16_t e) {
-        FTransferPolicy.RetrDataSent(app(c), d, e);
+                                              uint16_t e) {
+        FTransferPolicy.StorSessionClosed(app(c), d, e);
     };
+    FServer.OnRetrSessionConnected = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                                 uint16_t e) {
+        FTransferPolicy.RetrSessionConnected(app(c), d, e);
+    };
+    FServer.OnRetrDataSent = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
+                                         uint16_t e) { FTransferPolicy.RetrDataSent(app(c), d, e); };
     FServer.OnRetrSessionClosed = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket& d,
-                                              uint16_t e) { FTransferPolicy.RetrSessionClosed(app(c), d, e); };
+                                              uint16_t e) {
+        FTransferPolicy.RetrSessionClosed(app(c), d, e);
+    };
 }
 
 // --- start and stop ---------------------------------------------------------------
 
 void TFtpController::ReloadSettings() {
-    TSettings settings = FSettingsFile.Load();
-    FSettings = ReadServerSettings(settings);
+    config::TSettings settings = FSettingsFile.Load();
+    FSettings = config::ReadServerSettings(settings);
     FLog.SetOptions({FSettings.Log, FSettings.AddDate});
-    FLog.SetColors(ReadLogColors(settings));
-    TEventSounds sounds = ReadEventSounds(settings);
+    FLog.SetColors(config::ReadLogColors(settings));
+    config::TEventSounds sounds = config::ReadEventSounds(settings);
     FSounds = {{TSoundEvent::Connect, sounds.Connect},         {TSoundEvent::Disconnect, sounds.Disconnect},
                {TSoundEvent::DownStart, sounds.DownStart},     {TSoundEvent::DownEnd, sounds.DownEnd},
                {TSoundEvent::UploadStart, sounds.UploadStart}, {TSoundEvent::UploadEnd, sounds.UploadEnd}};
@@ -137,7 +152,7 @@ bool TFtpController::StartServer() {
         RefreshStatus();
         FServer.Start();
     } catch (const std::exception&) {
-        LogText(FormatText(Translate("sNoPort"), {port}));
+        LogText(config::FormatText(Translate("sNoPort"), {port}));
         LogText(Translate("sNotStart"));
         RefreshStatus();
         return false;
@@ -177,17 +192,21 @@ void TFtpController::RefreshStatus() {
 }
 
 void TFtpController::NotifyStatus() {
-    for (auto* o : FObservers) o->StatusChanged(FStatus);
+    for (auto* o : FObservers)
+        o->StatusChanged(FStatus);
 }
 
-void TFtpController::AddObserver(TControllerObserver* observer) { FObservers.push_back(observer); }
+void TFtpController::AddObserver(TControllerObserver* observer) {
+    FObservers.push_back(observer);
+}
 
 void TFtpController::RemoveObserver(TControllerObserver* observer) {
     FObservers.erase(std::remove(FObservers.begin(), FObservers.end(), observer), FObservers.end());
 }
 
 void TFtpController::NotifySecondTick() {
-    for (auto* o : FObservers) o->SecondTick();
+    for (auto* o : FObservers)
+        o->SecondTick();
 }
 
 void TFtpController::PlayEventSound(TSoundEvent event) {
@@ -198,17 +217,28 @@ void TFtpController::PlayEventSound(TSoundEvent event) {
 // --- log pieces ----------------------------------------------------------------------------
 
 void TFtpController::LogClient(int32_t id, const std::string& message) {
-    FLog.Log(ClientPrefix(FLog.Colors(), id) + message);
+    FLog.Log(log::ClientPrefix(FLog.Colors(), id) + message);
 }
 
-std::string TFtpController::ClientSegment(const std::string& text) const { return Segment(FLog.Colors().Client, text); }
-std::string TFtpController::IpSegment(const std::string& text) const { return Segment(FLog.Colors().IP, text); }
-std::string TFtpController::FileSegment(const std::string& text) const { return Segment(FLog.Colors().File, text); }
-std::string TFtpController::TimeSegment(const std::string& text) const { return Segment(FLog.Colors().Time, text); }
-std::string TFtpController::MiscSegment(const std::string& text) const { return Segment(FLog.Colors().Misc, text); }
+std::string TFtpController::ClientSegment(const std::string& text) const {
+    return log::Segment(FLog.Colors().Client, text);
+}
+std::string TFtpController::IpSegment(const std::string& text) const {
+    return log::Segment(FLog.Colors().IP, text);
+}
+std::string TFtpController::FileSegment(const std::string& text) const {
+    return log::Segment(FLog.Colors().File, text);
+}
+std::string TFtpController::TimeSegment(const std::string& text) const {
+    return log::Segment(FLog.Colors().Time, text);
+}
+std::string TFtpController::MiscSegment(const std::string& text) const {
+    return log::Segment(FLog.Colors().Misc, text);
+}
 
-void TFtpController::ClientCommand(TAppClient& client, std::string& keyword, std::string& params, std::string&) {
-    if (FSettings.ShowCommand) FLog.Log(CommandLine(FLog.Colors(), client.ID, keyword, params));
+void TFtpController::ClientCommand(TAppClient& client, std::string& keyword, std::string& params,
+                                   std::string&) {
+    if (FSettings.ShowCommand) FLog.Log(log::CommandLine(FLog.Colors(), client.ID, keyword, params));
 }
 
 // --- the user list ---------------------------------------------------------------------------
@@ -229,17 +259,17 @@ void TFtpController::SetClientSpeed(int32_t id, double speed) {
 }
 
 int TFtpController::UserCount(const std::string& account) const {
-    auto it = FUserCountList.find(UpperCase(account));
+    auto it = FUserCountList.find(config::UpperCase(account));
     return it == FUserCountList.end() ? 0 : it->second;
 }
 
 int TFtpController::UserIPCount(const std::string& account, const std::string& address) const {
-    auto it = FUserIPCountList.find(UpperCase(account + "-" + address));
+    auto it = FUserIPCountList.find(config::UpperCase(account + "-" + address));
     return it == FUserIPCountList.end() ? 0 : it->second;
 }
 
 void TFtpController::ChangeCount(std::map<std::string, int>& table, const std::string& key, int delta) {
-    std::string k = UpperCase(key);
+    std::string k = config::UpperCase(key);
     int value = (table.count(k) ? table[k] : 0) + delta;
     if (value > 0)
         table[k] = value;
@@ -249,21 +279,24 @@ void TFtpController::ChangeCount(std::map<std::string, int>& table, const std::s
 
 void TFtpController::AddUserRow(const TUserRow& row) {
     FUsers.push_back(row);
-    for (auto* o : FObservers) o->UserAdded(row);
+    for (auto* o : FObservers)
+        o->UserAdded(row);
 }
 
 void TFtpController::RemoveUserRow(int32_t id) {
     auto it = std::find_if(FUsers.begin(), FUsers.end(), [id](const TUserRow& r) { return r.ID == id; });
     if (it == FUsers.end()) return;
     FUsers.erase(it);
-    for (auto* o : FObservers) o->UserRemoved(id);
+    for (auto* o : FObservers)
+        o->UserRemoved(id);
 }
 
 void TFtpController::AddToTotals(TAppClient& client) {
     try {
-        TAccount account = FAccountFile.Account(client.UserName);
-        client.TotalDownload = account.ReadInt64(TAccountKey::TotalDownload) + client.UnsavedDownloadKB;
-        client.TotalUpload = account.ReadInt64(TAccountKey::TotalUpload) + client.UnsavedUploadKB;
+        config::TAccount account = FAccountFile.Account(client.UserName);
+        client.TotalDownload =
+            account.ReadInt64(config::TAccountKey::TotalDownload) + client.UnsavedDownloadKB;
+        client.TotalUpload = account.ReadInt64(config::TAccountKey::TotalUpload) + client.UnsavedUploadKB;
         FAccountFile.WriteTotals(client.UserName, client.TotalDownload, client.TotalUpload);
         client.UnsavedDownloadKB = 0;
         client.UnsavedUploadKB = 0;
@@ -285,7 +318,7 @@ bool TFtpController::Kick(int32_t id) {
 bool TFtpController::Ban(int32_t id) {
     TAppClient* client = FindClient(id);
     if (!client) return false;
-    FSettingsFile.AppendIp(TIpList::Deny, client->PeerAddr());
+    FSettingsFile.AppendIp(config::TIpList::Deny, client->PeerAddr());
     return Kick(id);
 }
 

@@ -7,17 +7,18 @@
 #pragma once
 
 #include "AccountFile.h"
+#include "AppClient.h"
 #include "FtpSrv.h"
 #include "LogClock.h"
 #include "PathPolicy.h"
 #include "Paths.h"
+#include "PolicyContext.h"
 #include "ServerSettings.h"
 #include "SessionLog.h"
 #include "SettingsFile.h"
 #include "SpeedLimiter.h"
 #include "TransferPolicy.h"
 #include "Translate.h"
-#include "UploadQuota.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,43 +28,6 @@
 #include <vector>
 
 namespace vendrix::policy {
-
-// The session record with the fields the application adds to it.
-class TAppClient : public ftp::TFtpCtrlSocket {
-public:
-    using ftp::TFtpCtrlSocket::TFtpCtrlSocket;
-
-    // The session has a user-list row and is counted (first successful login).
-    bool UserListed = false;
-    // The account name as the session counted it (the name sent with USER).
-    std::string CountedName;
-    // The account's running totals in kilobytes, loaded at login.
-    int64_t TotalDownload = 0;
-    int64_t TotalUpload = 0;
-    // Kilobytes this session moved that the account file does not hold yet.
-    // Totals are written as file value plus these, so sessions of one account
-    // never overwrite each other's additions.
-    int64_t UnsavedDownloadKB = 0;
-    int64_t UnsavedUploadKB = 0;
-    // Transfer bookkeeping.
-    bool DownloadFlag = false;
-    bool UploadFlag = false;
-    uint64_t XferStartTick = 0;
-    int64_t SessionDownloadKB = 0;
-    int64_t SessionUploadKB = 0;
-    // ByteCount when the current transfer started: its speed counts only the
-    // bytes this transfer moved.
-    int64_t XferStartBytes = 0;
-    // The last download block was released at once (no speed cap): the
-    // limiter's timer must not release it a second time.
-    bool ReleasePending = false;
-    // The home tree size during an upload of an account with a quota.
-    TUploadQuota UploadQuota;
-    // The log line of a file action (MKD, DELE, RMD, RNTO) that the policy
-    // allowed: written once the command's reply tells whether it happened.
-    std::string PendingActionKey;
-    std::string PendingActionFile;
-};
 
 // One row of the user list: a logged-in session.
 struct TUserRow {
@@ -99,21 +63,23 @@ public:
     virtual void SecondTick() {}
 };
 
-class TFtpController {
+class TFtpController : public TPolicyContext {
 public:
     // `base` is the program folder holding conf/, lng/ and log/.
-    TFtpController(const std::string& base, TTranslate translate,
-                   net::TEventLoop& loop = net::TEventLoop::Instance(), TLogClock clock = SystemLocalTime);
+    TFtpController(const std::string& base, config::TTranslate translate,
+                   net::TEventLoop& loop = net::TEventLoop::Instance(),
+                   log::TLogClock clock = log::SystemLocalTime);
     ~TFtpController();
     TFtpController(const TFtpController&) = delete;
     TFtpController& operator=(const TFtpController&) = delete;
 
-    const TPaths& Paths() const { return FPaths; }
+    const config::TPaths& Paths() const { return FPaths; }
     ftp::TFtpServer& Server() { return FServer; }
-    TSessionLog& SessionLog() { return FLog; }
-    TSettingsFile& SettingsFile() { return FSettingsFile; }
-    TAccountFile& AccountFile() { return FAccountFile; }
-    const TServerSettings& Settings() const { return FSettings; }
+    const ftp::TPathStyle& PathStyle() const override { return *FServer.PathStyle; }
+    log::TSessionLog& SessionLog() { return FLog; }
+    config::TSettingsFile& SettingsFile() { return FSettingsFile; }
+    config::TAccountFile& AccountFile() override { return FAccountFile; }
+    const config::TServerSettings& Settings() const { return FSettings; }
     TPathPolicy& PathPolicy() { return FPathPolicy; }
     TTransferPolicy& TransferPolicy() { return FTransferPolicy; }
     TSpeedLimiter& SpeedLimiter() { return FSpeedLimiter; }
@@ -162,13 +128,15 @@ public:
     void AddToTotals(TAppClient& client);
 
     // Writes one message (tagged text) for a client, prefixed with its number.
-    void LogClient(int32_t id, const std::string& message);
+    void LogClient(int32_t id, const std::string& message) override;
     void LogText(const std::string& message) { FLog.Log(message); }
-    std::string Translate(std::string_view key) const { return FTranslate ? FTranslate(key) : std::string(); }
+    std::string Translate(std::string_view key) const override {
+        return FTranslate ? FTranslate(key) : std::string();
+    }
     // Coloured pieces of a message.
-    std::string ClientSegment(const std::string& text) const;
+    std::string ClientSegment(const std::string& text) const override;
     std::string IpSegment(const std::string& text) const;
-    std::string FileSegment(const std::string& text) const;
+    std::string FileSegment(const std::string& text) const override;
     std::string TimeSegment(const std::string& text) const;
     std::string MiscSegment(const std::string& text) const;
 
@@ -192,12 +160,12 @@ private:
     void NotifyStatus();
 
     net::TEventLoop& FLoop;
-    TPaths FPaths;
-    TTranslate FTranslate;
-    TSettingsFile FSettingsFile;
-    TAccountFile FAccountFile;
-    policy::TSessionLog FLog;
-    TServerSettings FSettings;
+    config::TPaths FPaths;
+    config::TTranslate FTranslate;
+    config::TSettingsFile FSettingsFile;
+    config::TAccountFile FAccountFile;
+    log::TSessionLog FLog;
+    config::TServerSettings FSettings;
     std::map<TSoundEvent, std::string> FSounds;
     ftp::TFtpServer FServer;
     TPathPolicy FPathPolicy{*this};

@@ -35,40 +35,44 @@ void TFtpController::NoteLoginFailure(TAppClient& client) {
     FServer.DelayReplies(client, LoginFailureDelayMs(failures));
 }
 
-void TFtpController::Authenticate(TAppClient& client, const std::string& userName, const std::string& password,
-                                  bool& ok) {
+void TFtpController::Authenticate(TAppClient& client, const std::string& userName,
+                                  const std::string& password, bool& ok) {
     ok = false;
     const std::string& name = client.UserName;
-    const std::string upper = UpperCase(name);
+    const std::string upper = config::UpperCase(name);
     const std::string& addr = client.PeerAddr();
-    TAccount account = FAccountFile.Account(name);
+    config::TAccount account = FAccountFile.Account(name);
 
-    if (account.ReadBool(TAccountKey::UserDisable)) return;
+    if (account.ReadBool(config::TAccountKey::UserDisable)) return;
 
     const int count = UserCount(name);
-    const int32_t maxUser = account.ReadInteger(TAccountKey::MaxUser);
+    const int32_t maxUser = account.ReadInteger(config::TAccountKey::MaxUser);
     const int ipCount = UserIPCount(name, addr);
-    const int32_t maxUserIP = account.ReadInteger(TAccountKey::MaxUserIP);
+    const int32_t maxUserIP = account.ReadInteger(config::TAccountKey::MaxUserIP);
     if ((maxUser != 0 && count >= maxUser) || (maxUserIP != 0 && ipCount >= maxUserIP)) {
         RefuseAndClose(client, "530 Too Many Users Connected.");
-        LogClient(client.ID, FormatText(Translate("sTooManyUser"), {ClientSegment(upper), IpSegment(addr)}));
+        LogClient(client.ID,
+                  config::FormatText(Translate("sTooManyUser"), {ClientSegment(upper), IpSegment(addr)}));
         return;
     }
 
     // The anonymous account takes any password, the empty one too.
-    bool passwordOk = IsAnonymousName(userName) || account.PasswordMatches(password);
+    bool passwordOk = config::IsAnonymousName(userName) || account.PasswordMatches(password);
     if (!passwordOk) {
-        LogClient(client.ID, FormatText(Translate("sAuthFail"), {ClientSegment(upper), IpSegment(addr)}));
+        LogClient(client.ID,
+                  config::FormatText(Translate("sAuthFail"), {ClientSegment(upper), IpSegment(addr)}));
         NoteLoginFailure(client);
         return;
     }
 
-    std::string home = account.ReadString(TAccountKey::HomePath);
+    std::string home = account.ReadString(config::TAccountKey::HomePath);
     if (!home.empty() && home.back() != '/') home += '/';
     if (home.empty() || !ftp::DirectoryExists(home)) {
-        LogClient(client.ID, FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
+        LogClient(client.ID,
+                  config::FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
         RefuseAndClose(client, "530 Not logged in, cannot find home directory.");
-        LogClient(client.ID, FormatText(Translate("sAuthFailP"), {ClientSegment(upper), IpSegment(addr)}));
+        LogClient(client.ID,
+                  config::FormatText(Translate("sAuthFailP"), {ClientSegment(upper), IpSegment(addr)}));
         return;
     }
     FLoginFailures.erase(addr);
@@ -80,13 +84,15 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
             LogClient(client.ID, Translate("sChangeUser") + " " + ClientSegment(upper));
             row.UserName = upper;
             row.Address = addr;
-            for (auto* o : FObservers) o->UserChanged(row);
+            for (auto* o : FObservers)
+                o->UserChanged(row);
         }
     } else {
         AddUserRow({client.ID, upper, addr});
         FClientIDList[client.ID] = &client;
         FClientSpeed[client.ID] = 0.0;
-        LogClient(client.ID, FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
+        LogClient(client.ID,
+                  config::FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
         client.UserListed = true;
         client.CountedName = name;
         ChangeCount(FUserCountList, name, +1);
@@ -94,19 +100,21 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
     }
 
     client.HomeDir = home;
-    LogClient(client.ID, FormatText(Translate("sRepNow"), {ClientSegment(upper), FileSegment(home)}));
+    LogClient(client.ID, config::FormatText(Translate("sRepNow"), {ClientSegment(upper), FileSegment(home)}));
     RefreshStatus();
     ok = true;
     client.SetDirectory(client.HomeDir);
-    client.TotalDownload = account.ReadInt64(TAccountKey::TotalDownload);
-    client.TotalUpload = account.ReadInt64(TAccountKey::TotalUpload);
+    client.TotalDownload = account.ReadInt64(config::TAccountKey::TotalDownload);
+    client.TotalUpload = account.ReadInt64(config::TAccountKey::TotalUpload);
     PlayEventSound(TSoundEvent::Connect);
 
     // The welcome text goes ahead of the engine's final "230" line.
-    std::vector<std::string> lines = ReadTextLines(account.ReadString(TAccountKey::EnterMessage));
+    std::vector<std::string> lines =
+        config::ReadTextLines(account.ReadString(config::TAccountKey::EnterMessage));
     if (!lines.empty()) {
         std::string text;
-        for (const std::string& line : lines) text += "230-" + line + "\r\n";
+        for (const std::string& line : lines)
+            text += "230-" + line + "\r\n";
         client.SendText(text);
     }
 }

@@ -1,13 +1,15 @@
 #include "PathPolicy.h"
 
+#include "AppClient.h"
 #include "AsciiText.h"
 #include "ClientListing.h"
-#include "FtpController.h"
 #include "FtpListing.h"
 #include "FtpSrvT.h"
 #include "PathRights.h"
+#include "PolicyContext.h"
 #include "RealPath.h"
 #include "ReplyPaths.h"
+#include "Translate.h"
 
 namespace vendrix::policy {
 
@@ -16,16 +18,16 @@ char Letter(TPathPolicy::TValidate kind) {
     using V = TPathPolicy::TValidate;
     switch (kind) {
     case V::Get:
-        return kRightDownload;
+        return config::kRightDownload;
     case V::Put:
-        return kRightUpload;
+        return config::kRightUpload;
     case V::Dele:
-        return kRightErase;
+        return config::kRightErase;
     case V::Rmd:
-        return kRightRemoveDir;
+        return config::kRightRemoveDir;
     case V::RnFr:
     case V::RnTo:
-        return kRightRename;
+        return config::kRightRename;
     case V::Size:
         break;
     }
@@ -34,16 +36,16 @@ char Letter(TPathPolicy::TValidate kind) {
 } // namespace
 
 TPathPolicy::TRules TPathPolicy::Rules(const TAppClient& client) const {
-    const ftp::TPathStyle& style = *FOwner.Server().PathStyle;
+    const ftp::TPathStyle& style = FOwner.PathStyle();
     TRules rules{style, WithTrailingSep(style, client.HomeDir), false, {}, {}};
     // Before a login completes the session has no account: nothing is open.
     if (client.FtpState != ftp::ftpcReady) return rules;
-    TAccount account = FOwner.AccountFile().Account(client.UserName);
-    rules.Virtual = account.ReadBool(TAccountKey::VirtualDir);
+    config::TAccount account = FOwner.AccountFile().Account(client.UserName);
+    rules.Virtual = account.ReadBool(config::TAccountKey::VirtualDir);
     rules.Entries = NormalizedEntries(rules.Style, account.AccessEntries());
     rules.RealEntries = rules.Entries;
     if (!rules.Style.Drives)
-        for (TAccessEntry& e : rules.RealEntries)
+        for (config::TAccessEntry& e : rules.RealEntries)
             if (auto real = ResolvePath(e.Directory)) e.Directory = WithTrailingSep(rules.Style, *real);
     return rules;
 }
@@ -82,9 +84,9 @@ void TPathPolicy::FinishAction(TAppClient& client, const std::string& answer) {
 
 void TPathPolicy::LogClient(const TAppClient& client, const std::string& key,
                             const std::string& fileSegments) {
-    FOwner.LogClient(client.ID,
-                     FormatText(FOwner.Translate(key),
-                                {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
+    FOwner.LogClient(
+        client.ID, config::FormatText(FOwner.Translate(key),
+                                      {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
 }
 
 void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist) {
@@ -113,10 +115,10 @@ void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bo
     // reach; another entry with "S" above it still reaches it.
     allowed = false;
     bool belowPlainEntry = false, reachedBySubdirs = false;
-    for (const TAccessEntry& e : rules.Entries) {
+    for (const config::TAccessEntry& e : rules.Entries) {
         if (!PathWithin(style, e.Directory, target)) continue;
         allowed = true;
-        if (e.Has(kRightSubdirs))
+        if (e.Has(config::kRightSubdirs))
             reachedBySubdirs = true;
         else if (!SamePath(style, e.Directory, target))
             belowPlainEntry = true;
@@ -127,15 +129,15 @@ void TPathPolicy::ChangeDirectory(TAppClient& client, std::string& directory, bo
             dirExist = false;
             allowed = false;
         } else {
-            allowed =
-                !IsAccessForbidden(style, rules.Entries, target) &&
-                Passes(rules, target, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
-                    for (const TAccessEntry& e : entries)
-                        if (PathWithin(style, e.Directory, p) &&
-                            (SamePath(style, e.Directory, p) || e.Has(kRightSubdirs)))
-                            return !IsAccessForbidden(style, entries, p);
-                    return false;
-                });
+            allowed = !IsAccessForbidden(style, rules.Entries, target) &&
+                      Passes(rules, target,
+                             [&](const std::vector<config::TAccessEntry>& entries, const std::string& p) {
+                                 for (const config::TAccessEntry& e : entries)
+                                     if (PathWithin(style, e.Directory, p) &&
+                                         (SamePath(style, e.Directory, p) || e.Has(config::kRightSubdirs)))
+                                         return !IsAccessForbidden(style, entries, p);
+                                 return false;
+                             });
         }
     }
     if (allowed && dirExist) LogClient(client, "sRepNow", FOwner.FileSegment(client.Directory));
@@ -148,10 +150,11 @@ void TPathPolicy::MakeDirectory(TAppClient& client, std::string& directory, bool
         rules.Virtual ? RerootUnderHome(rules.Style, rules.Home, directory) : CollapseDots(style, directory);
     const std::string parent = MapVirtualLink(style, rules.Entries, DirectoryPart(style, local), rules.Home);
     const std::string target = parent + NamePart(style, local);
-    allowed = Passes(rules, target, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
-        return !IsAccessForbidden(style, entries, p) &&
-               HasRight(style, entries, DirectoryPart(style, p), kRightMakeDir);
-    });
+    allowed =
+        Passes(rules, target, [&](const std::vector<config::TAccessEntry>& entries, const std::string& p) {
+            return !IsAccessForbidden(style, entries, p) &&
+                   HasRight(style, entries, DirectoryPart(style, p), config::kRightMakeDir);
+        });
     if (!allowed) return;
     directory = target;
     Pending(client, "sFMake", FOwner.FileSegment(directory));
@@ -163,14 +166,16 @@ void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& file
     const std::string path = Mapped(rules, filePath);
     const char letter = Letter(kind);
 
-    const bool ok = Passes(rules, path, [&](const std::vector<TAccessEntry>& entries, const std::string& p) {
-        if (IsAccessForbidden(style, entries, p)) return false;
-        if (kind == TValidate::Size) return IsCovered(style, entries, p);
-        // Replacing a file destroys it: that needs the right to delete.
-        if (kind == TValidate::Put && ftp::FileExists(p) && !HasRight(style, entries, p, kRightErase))
-            return false;
-        return HasRight(style, entries, p, letter);
-    });
+    const bool ok =
+        Passes(rules, path, [&](const std::vector<config::TAccessEntry>& entries, const std::string& p) {
+            if (IsAccessForbidden(style, entries, p)) return false;
+            if (kind == TValidate::Size) return IsCovered(style, entries, p);
+            // Replacing a file destroys it: that needs the right to delete.
+            if (kind == TValidate::Put && ftp::FileExists(p) &&
+                !HasRight(style, entries, p, config::kRightErase))
+                return false;
+            return HasRight(style, entries, p, letter);
+        });
 
     switch (kind) {
     case TValidate::Size:
@@ -224,8 +229,8 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
     request.AtHome = SamePath(style, DirectoryPart(style, local), rules.Home);
     request.CurrentYear = ftp::CurrentYear();
     const std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
-        return Passes(rules, p, [&](const std::vector<TAccessEntry>& entries, const std::string& q) {
-            for (const TAccessEntry& e : entries)
+        return Passes(rules, p, [&](const std::vector<config::TAccessEntry>& entries, const std::string& q) {
+            for (const config::TAccessEntry& e : entries)
                 if (PathWithin(style, e.Directory, q)) return !IsAccessForbidden(style, entries, q);
             return false;
         });
@@ -242,8 +247,9 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
 
 void TPathPolicy::RewriteAnswer(TAppClient& client, std::string& answer) {
     if (client.UserName.empty() || client.FtpState != ftp::ftpcReady) return;
-    const bool virtualDir = FOwner.AccountFile().Account(client.UserName).ReadBool(TAccountKey::VirtualDir);
-    answer = ClientReply(*FOwner.Server().PathStyle, client.HomeDir, virtualDir, answer);
+    const bool virtualDir =
+        FOwner.AccountFile().Account(client.UserName).ReadBool(config::TAccountKey::VirtualDir);
+    answer = ClientReply(FOwner.PathStyle(), client.HomeDir, virtualDir, answer);
 }
 
 } // namespace vendrix::policy

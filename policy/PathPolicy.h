@@ -20,14 +20,14 @@
 
 namespace vendrix::policy {
 
-class TFtpController;
 class TAppClient;
+class TPolicyContext;
 
 class TPathPolicy {
 public:
     enum class TValidate { Get, Put, Dele, Rmd, RnFr, RnTo, Size };
 
-    explicit TPathPolicy(TFtpController& owner) : FOwner(owner) {}
+    explicit TPathPolicy(TPolicyContext& owner) : FOwner(owner) {}
 
     void ChangeDirectory(TAppClient& client, std::string& directory, bool& allowed, bool& dirExist);
     // Allowed and DirExist are one variable for MKD.
@@ -49,10 +49,11 @@ private:
         const ftp::TPathStyle& Style;
         std::string Home;
         bool Virtual = false;
-        std::vector<TAccessEntry> Entries;     // directories as written, normalised
-        std::vector<TAccessEntry> RealEntries; // the same with links resolved
+        std::vector<config::TAccessEntry> Entries;     // directories as written, normalised
+        std::vector<config::TAccessEntry> RealEntries; // the same with links resolved
     };
-    using TCheck = std::function<bool(const std::vector<TAccessEntry>& entries, const std::string& path)>;
+    using TCheck =
+        std::function<bool(const std::vector<config::TAccessEntry>& entries, const std::string& path)>;
 
     TRules Rules(const TAppClient& client) const;
     // The local path the engine's path names for this account: dots
@@ -64,7 +65,7 @@ private:
     // Keeps an action's log line until its reply (FinishAction).
     static void Pending(TAppClient& client, const char* key, const std::string& fileSegments);
 
-    TFtpController& FOwner;
+    TPolicyContext& FOwner;
 };
 
 } // namespace vendrix::policy

@@ -73,9 +73,10 @@ bool SamePath(const TPathStyle& style, const std::string& a, const std::string& 
     return style.EqualNames(a, b);
 }
 
-std::vector<TAccessEntry> NormalizedEntries(const TPathStyle& style, std::vector<TAccessEntry> entries) {
-    std::vector<TAccessEntry> result;
-    for (TAccessEntry& e : entries) {
+std::vector<config::TAccessEntry> NormalizedEntries(const TPathStyle& style,
+                                                    std::vector<config::TAccessEntry> entries) {
+    std::vector<config::TAccessEntry> result;
+    for (config::TAccessEntry& e : entries) {
         // An entry without a directory would otherwise stand for the root
         // and open the whole disk.
         if (e.Directory.empty()) continue;
@@ -85,38 +86,40 @@ std::vector<TAccessEntry> NormalizedEntries(const TPathStyle& style, std::vector
     return result;
 }
 
-std::string MapVirtualLink(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+std::string MapVirtualLink(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                            const std::string& path, const std::string& home) {
     std::string result = path;
-    for (const TAccessEntry& e : entries) {
-        if (!e.Has(kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
+    for (const config::TAccessEntry& e : entries) {
+        if (!e.Has(config::kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
         const std::string prefix = WithTrailingSep(style, home) + *e.LinkName + style.Sep;
         if (StartsWith(style, result, prefix)) result = e.Directory + result.substr(prefix.size());
     }
     return result;
 }
 
-bool IsAccessForbidden(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+bool IsAccessForbidden(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                        const std::string& path) {
-    for (const TAccessEntry& e : entries)
-        if (e.Has(kRightDenied) && PathWithin(style, e.Directory, path)) return true;
+    for (const config::TAccessEntry& e : entries)
+        if (e.Has(config::kRightDenied) && PathWithin(style, e.Directory, path)) return true;
     return false;
 }
 
-bool HasRight(const TPathStyle& style, const std::vector<TAccessEntry>& entries, const std::string& path,
-              char letter) {
+bool HasRight(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+              const std::string& path, char letter) {
     const std::string dir = DirectoryPart(style, path);
-    for (const TAccessEntry& e : entries) {
+    for (const config::TAccessEntry& e : entries) {
         if (!e.Has(letter)) continue;
-        if (e.Has(kRightSubdirs) ? PathWithin(style, e.Directory, dir) : SamePath(style, e.Directory, dir))
+        if (e.Has(config::kRightSubdirs) ? PathWithin(style, e.Directory, dir)
+                                         : SamePath(style, e.Directory, dir))
             return true;
     }
     return false;
 }
 
-bool IsCovered(const TPathStyle& style, const std::vector<TAccessEntry>& entries, const std::string& path) {
+bool IsCovered(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+               const std::string& path) {
     const std::string dir = DirectoryPart(style, path);
-    for (const TAccessEntry& e : entries)
+    for (const config::TAccessEntry& e : entries)
         if (PathWithin(style, e.Directory, dir)) return true;
     return false;
 }

@@ -42,29 +42,31 @@ bool SamePath(const TPathStyle& style, const std::string& a, const std::string& 
 
 // The entries with their directories collapsed and given a trailing
 // separator, the form every comparison uses.
-std::vector<TAccessEntry> NormalizedEntries(const TPathStyle& style, std::vector<TAccessEntry> entries);
+std::vector<config::TAccessEntry> NormalizedEntries(const TPathStyle& style,
+                                                    std::vector<config::TAccessEntry> entries);
 
 // Replaces the home's link-name prefix of `path` by the link's directory,
 // for every "V" entry with a link name, in entry order, each applied to the
 // result of the one before.
-std::string MapVirtualLink(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+std::string MapVirtualLink(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                            const std::string& path, const std::string& home);
 
 // True when the path lies in the directory of an "A" entry. The path itself
 // counts, not only its directory: a forbidden directory can be neither
 // renamed nor removed from outside.
-bool IsAccessForbidden(const TPathStyle& style, const std::vector<TAccessEntry>& entries,
+bool IsAccessForbidden(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                        const std::string& path);
 
 // True when an entry grants `letter` for the path: an "S" entry whose
 // directory contains the path's directory part, or an entry without "S"
 // whose directory is that directory part.
-bool HasRight(const TPathStyle& style, const std::vector<TAccessEntry>& entries, const std::string& path,
-              char letter);
+bool HasRight(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+              const std::string& path, char letter);
 
 // True when some entry's directory contains the path's directory part (the
 // coverage of listings, SIZE and MDTM).
-bool IsCovered(const TPathStyle& style, const std::vector<TAccessEntry>& entries, const std::string& path);
+bool IsCovered(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+               const std::string& path);
 
 // The real path that a path names for an account confined to its home: the
 // client sees the home as "/". A path already under the home is taken as it

@@ -40,12 +40,12 @@ void TSpeedLimiter::Stop() {
 }
 
 std::string TSpeedLimiter::TotalSpeedText() const {
-    return FormatDecimal(FTotalSpeed) + " K/s";
+    return log::FormatDecimal(FTotalSpeed) + " K/s";
 }
 
 bool TSpeedLimiter::Capped(const TAppClient& client) const {
     return FOwner.Settings().GlobalMaxKS != 0 ||
-           FOwner.AccountFile().Account(client.UserName).ReadInteger(TAccountKey::MaxSpeed) != 0;
+           FOwner.AccountFile().Account(client.UserName).ReadInteger(config::TAccountKey::MaxSpeed) != 0;
 }
 
 double TSpeedLimiter::SessionSpeed(const TAppClient& client) const {
@@ -58,7 +58,7 @@ void TSpeedLimiter::SecondTick() {
         TAppClient* client = FOwner.FindClient(id);
         if (!client) continue;
         const int64_t minutes =
-            FOwner.AccountFile().Account(client->UserName).ReadInteger(TAccountKey::TimeOut);
+            FOwner.AccountFile().Account(client->UserName).ReadInteger(config::TAccountKey::TimeOut);
         if (minutes == 0) continue;
         const int64_t idleSeconds =
             now > client->LastCommandTick ? int64_t((now - client->LastCommandTick) / 1000) : 0;
@@ -66,7 +66,7 @@ void TSpeedLimiter::SecondTick() {
         // The session ends from the loop; its end removes it from the list.
         client->CloseLater();
         FOwner.LogClient(id, FOwner.Translate("sTimeOutDisc") + " " +
-                                 FOwner.ClientSegment(UpperCase(client->UserName)));
+                                 FOwner.ClientSegment(config::UpperCase(client->UserName)));
     }
     FOwner.NotifySecondTick();
 }
@@ -92,7 +92,8 @@ void TSpeedLimiter::FastTick() {
         const double speed = float(SessionSpeed(*client));
         FOwner.SetClientSpeed(id, std::round(speed * 1000.0) / 1000.0);
         if (!client->ReadyForNextBlock || client->ReleasePending) continue;
-        const int32_t cap = FOwner.AccountFile().Account(client->UserName).ReadInteger(TAccountKey::MaxSpeed);
+        const int32_t cap =
+            FOwner.AccountFile().Account(client->UserName).ReadInteger(config::TAccountKey::MaxSpeed);
         if ((cap == 0 || speed < cap) && (globalCap == 0 || globalCap > total))
             FOwner.Server().SendNextDataBlock(*client, *client->DataSocket);
     }

@@ -31,15 +31,15 @@ int64_t SizeOrZero(const std::string& path) {
 // " (speed K/s - size bytes)": `bytes` over `seconds` (at least one).
 std::string Tail(int64_t bytes, int64_t seconds) {
     double speed = double(bytes) / double(std::max<int64_t>(seconds, 1)) / 1024.0;
-    return " (" + FormatSpeed(speed) + " K/s - " + FormatGrouped(bytes) + " bytes)";
+    return " (" + log::FormatSpeed(speed) + " K/s - " + log::FormatGrouped(bytes) + " bytes)";
 }
 } // namespace
 
 void TTransferPolicy::LogEvent(TAppClient& client, const char* key, const std::string& more) {
-    std::vector<std::string> args{FOwner.ClientSegment(UpperCase(client.UserName)),
+    std::vector<std::string> args{FOwner.ClientSegment(config::UpperCase(client.UserName)),
                                   FOwner.FileSegment(client.FilePath)};
     if (!more.empty()) args.push_back(more);
-    FOwner.LogClient(client.ID, FormatText(FOwner.Translate(key), args));
+    FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(key), args));
 }
 
 void TTransferPolicy::SendLine(TAppClient& client, const std::string& line) {
@@ -76,7 +76,7 @@ void TTransferPolicy::RetrSessionConnected(TAppClient& client, net::TWSocket& da
     client.XferStartBytes = 0;
     if (!client.DownloadFlag) return;
     if (client.RestartPos != 0)
-        LogEvent(client, "sRetrRes", FormatGrouped(client.RestartPos));
+        LogEvent(client, "sRetrRes", log::FormatGrouped(client.RestartPos));
     else
         LogEvent(client, "sRetrStart");
     client.XferStartTick = FOwner.SpeedLimiter().Now();
@@ -102,9 +102,9 @@ void TTransferPolicy::RetrSessionClosed(TAppClient& client, net::TWSocket&, uint
     // A failure shows the bytes that really left (the engine counts what the
     // kernel took); a complete download shows the file.
     const int64_t shown = failed ? client.ByteCount : SizeOrZero(client.FilePath);
-    FOwner.LogClient(client.ID, FormatText(FOwner.Translate(failed ? "sRetrFail" : "sRetrOK"),
-                                           {FOwner.ClientSegment(UpperCase(client.UserName)),
-                                            FOwner.FileSegment(client.FilePath)}) +
+    FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sRetrFail" : "sRetrOK"),
+                                                   {FOwner.ClientSegment(config::UpperCase(client.UserName)),
+                                                    FOwner.FileSegment(client.FilePath)}) +
                                     Tail(shown, underOneSecond ? 1 : seconds));
 
     // The engine's count holds this connection's bytes only, so a resumed
@@ -122,7 +122,7 @@ void TTransferPolicy::RetrSessionClosed(TAppClient& client, net::TWSocket&, uint
 
 void TTransferPolicy::ValidatePut(TAppClient& client, const std::string& filePath, bool& allowed) {
     client.UploadQuota.Reset();
-    const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(TAccountKey::Quota);
+    const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota == 0) return;
     const int64_t used = RoundedKB(client.UploadQuota.Measure(client.HomeDir, filePath));
     if (used <= quota) return;
@@ -137,7 +137,7 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
     const int64_t size = SizeOrZero(client.FilePath);
     if (resumed) {
         client.ByteCount = size;
-        LogEvent(client, "sStorRes", FormatGrouped(client.RestartPos));
+        LogEvent(client, "sStorRes", log::FormatGrouped(client.RestartPos));
     } else {
         client.ByteCount = 0;
         LogEvent(client, "sStorStart");
@@ -151,7 +151,7 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
 }
 
 void TTransferPolicy::StorDataAvailable(TAppClient& client, net::TWSocket&, const char*, int len, uint16_t) {
-    const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(TAccountKey::Quota);
+    const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota != 0 && client.UploadFlag) {
         if (!client.UploadQuota.Measured()) client.UploadQuota.Measure(client.HomeDir, client.FilePath);
         const int64_t written = client.ByteCount - client.XferStartBytes;
@@ -173,9 +173,9 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     const bool failed = error != 0 || client.AbortingTransfer;
     const int64_t seconds =
         UnderOneSecond(client.XferStartTick, now) ? 1 : ElapsedSeconds(client.XferStartTick, now);
-    FOwner.LogClient(client.ID, FormatText(FOwner.Translate(failed ? "sStorFail" : "sStorOK"),
-                                           {FOwner.ClientSegment(UpperCase(client.UserName)),
-                                            FOwner.FileSegment(client.FilePath)}) +
+    FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sStorFail" : "sStorOK"),
+                                                   {FOwner.ClientSegment(config::UpperCase(client.UserName)),
+                                                    FOwner.FileSegment(client.FilePath)}) +
                                     Tail(failed ? data.ReadCount() : SizeOrZero(client.FilePath), seconds));
 
     // What arrived on this data connection, a refused block included.
@@ -194,23 +194,25 @@ void TTransferPolicy::DecorateAnswer(TAppClient& client, std::string& answer) {
     const bool loggedIn = client.FtpState == ftp::ftpcReady;
     if (answer.rfind("226", 0) == 0) {
         if (!loggedIn) return;
-        TAccount account = FOwner.AccountFile().Account(client.UserName);
+        config::TAccount account = FOwner.AccountFile().Account(client.UserName);
         std::string lines;
-        if (account.ReadBool(TAccountKey::Ratio))
-            lines += RatioLines(account.ReadInteger(TAccountKey::Up), account.ReadInteger(TAccountKey::Down),
-                                account.ReadInteger(TAccountKey::TypeRatio));
-        const int64_t quota = account.ReadInt64(TAccountKey::Quota);
+        if (account.ReadBool(config::TAccountKey::Ratio))
+            lines += RatioLines(account.ReadInteger(config::TAccountKey::Up),
+                                account.ReadInteger(config::TAccountKey::Down),
+                                account.ReadInteger(config::TAccountKey::TypeRatio));
+        const int64_t quota = account.ReadInt64(config::TAccountKey::Quota);
         if (quota != 0) lines += QuotaLines(quota, HomeTreeBytes(client.HomeDir));
         answer = lines + answer;
     } else if (answer.rfind("221", 0) == 0) {
         // Only a logged-in session gets its account's text: before the
         // password, it would tell whether an account of that name exists.
         std::string file =
-            loggedIn ? FOwner.AccountFile().Account(client.UserName).ReadString(TAccountKey::ExitMessage)
-                     : std::string();
-        if (file.empty()) file = FOwner.SettingsFile().ReadString(TSetting::ExitMessage);
+            loggedIn
+                ? FOwner.AccountFile().Account(client.UserName).ReadString(config::TAccountKey::ExitMessage)
+                : std::string();
+        if (file.empty()) file = FOwner.SettingsFile().ReadString(config::TSetting::ExitMessage);
         if (file.empty() || !ftp::FileExists(file)) return;
-        answer = GoodbyeReply(ReadTextLines(file));
+        answer = GoodbyeReply(config::ReadTextLines(file));
     }
 }
 

@@ -6,7 +6,7 @@ namespace vendrix::policy {
 
 std::string QuotaLines(int64_t quotaKB, int64_t treeBytes) {
     return "226-Maximum disk quota limited to " + std::to_string(quotaKB) + " Kbytes\r\n" +
-           "226-Used disk quota " + FormatFixed2(double(treeBytes) / 1024.0) + " Kbytes\r\n";
+           "226-Used disk quota " + log::FormatFixed2(double(treeBytes) / 1024.0) + " Kbytes\r\n";
 }
 
 std::string RatioLines(int64_t up, int64_t down, int64_t typeRatio) {

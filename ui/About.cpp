@@ -7,15 +7,15 @@
 
 namespace vendrix::ui {
 
-TfrmAbout::TfrmAbout(const app::TLanguage& language, QWidget* parent)
+TfrmAbout::TfrmAbout(const config::TLanguage& language, QWidget* parent)
     : QDialog(parent), FUi(std::make_unique<Ui::TfrmAbout>()) {
     FUi->setupUi(this);
     auto tr = [&](std::string_view key) { return QString::fromStdString(language.Translate(key)); };
-    const app::TLanguageInfo info = language.Info();
+    const config::TLanguageInfo info = language.Info();
     setWindowTitle(tr("sAbout"));
     FUi->lblIcon->setPixmap(QIcon(":/images/vendrix-ftp.svg").pixmap(64, 64));
     FUi->lblVersion->setText(QString::fromStdString(
-        policy::FormatText(language.Translate("sVersion"), {policy::kProgramVersion})));
+        config::FormatText(language.Translate("sVersion"), {config::kProgramVersion})));
     FUi->lblVersion2->setText(tr("sVersion2"));
     FUi->lblTranslator->setText(QString::fromStdString(info.Author));
     FUi->lblWeb->setText(tr("sWeb"));

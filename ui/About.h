@@ -16,7 +16,7 @@ namespace vendrix::ui {
 class TfrmAbout : public QDialog {
     Q_OBJECT
 public:
-    TfrmAbout(const app::TLanguage& language, QWidget* parent = nullptr);
+    TfrmAbout(const config::TLanguage& language, QWidget* parent = nullptr);
     ~TfrmAbout() override;
 
 private:

@@ -14,19 +14,19 @@ namespace vendrix::ui {
 namespace {
 
 QColor ToQColor(const std::string& text) {
-    const policy::TColor c = policy::ParseColorText(text).value_or(policy::TColor{});
+    const config::TColor c = config::ParseColorText(text).value_or(config::TColor{});
     return QColor(c.Red, c.Green, c.Blue);
 }
 
 std::string ToText(const QColor& color) {
     // A palette or system colour is stored by its actual values.
     const QColor rgb = color.toRgb();
-    return policy::FormatColorText({uint8_t(rgb.red()), uint8_t(rgb.green()), uint8_t(rgb.blue())});
+    return config::FormatColorText({uint8_t(rgb.red()), uint8_t(rgb.green()), uint8_t(rgb.blue())});
 }
 
 } // namespace
 
-TfrmColor::TfrmColor(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent)
+TfrmColor::TfrmColor(const config::TLanguage& language, config::TSettingsFile& settings, QWidget* parent)
     : QDialog(parent), FSettings(settings), FUi(std::make_unique<Ui::TfrmColor>()) {
     Ui::TfrmColor& w = *FUi;
     w.setupUi(this);
@@ -44,15 +44,15 @@ TfrmColor::TfrmColor(const app::TLanguage& language, policy::TSettingsFile& sett
         widget->setProperty("text", tr(key));
     w.grpFont->setTitle(tr("sFontInfo"));
 
-    const policy::TSettings s = FSettings.Load();
-    const policy::TLogColors colors = policy::ReadLogColors(s);
+    const config::TSettings s = FSettings.Load();
+    const config::TLogColors colors = config::ReadLogColors(s);
     const std::string* texts[] = {&colors.Sep,  &colors.Text, &colors.ID,   &colors.Client, &colors.IP,
                                   &colors.Date, &colors.Time, &colors.Misc, &colors.File,   &colors.Back};
     for (std::size_t i = 0; i < FSwatches.size(); ++i) {
         Paint(*FSwatches[i], ToQColor(*texts[i]));
         FSwatches[i]->installEventFilter(this);
     }
-    const policy::TLogFont font = policy::ReadLogFont(s);
+    const config::TLogFont font = config::ReadLogFont(s);
     FFont = QFont(QString::fromStdString(font.Name), font.Size > 0 ? font.Size : 8);
     FFont.setBold(font.Style & 1);
     FFont.setItalic(font.Style & 2);
@@ -105,20 +105,20 @@ void TfrmColor::ChooseFont() {
 
 void TfrmColor::Save() {
     auto color = [&](std::size_t i) { return ToText(FSwatches[i]->palette().color(QPalette::Window)); };
-    policy::TLogColors colors;
+    config::TLogColors colors;
     std::string* texts[] = {&colors.Sep,  &colors.Text, &colors.ID,   &colors.Client, &colors.IP,
                             &colors.Date, &colors.Time, &colors.Misc, &colors.File,   &colors.Back};
     for (std::size_t i = 0; i < FSwatches.size(); ++i)
         *texts[i] = color(i);
-    policy::TLogFont font;
+    config::TLogFont font;
     font.Name = FFont.family().toStdString();
     font.CharSet = FCharSet;
     font.Size = FFont.pointSize() > 0 ? FFont.pointSize() : 8;
     font.Style = (FFont.bold() ? 1 : 0) | (FFont.italic() ? 2 : 0) | (FFont.underline() ? 4 : 0) |
                  (FFont.strikeOut() ? 8 : 0);
     try {
-        policy::WriteLogColors(FSettings, colors);
-        policy::WriteLogFont(FSettings, font);
+        config::WriteLogColors(FSettings, colors);
+        config::WriteLogFont(FSettings, font);
     } catch (const std::exception& e) {
         ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));
         return;

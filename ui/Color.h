@@ -20,7 +20,7 @@ namespace vendrix::ui {
 class TfrmColor : public QDialog {
     Q_OBJECT
 public:
-    TfrmColor(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent = nullptr);
+    TfrmColor(const config::TLanguage& language, config::TSettingsFile& settings, QWidget* parent = nullptr);
     ~TfrmColor() override;
 
     Ui::TfrmColor& Widgets() { return *FUi; }
@@ -36,7 +36,7 @@ private:
     void ChooseFont();
     void Save();
 
-    policy::TSettingsFile& FSettings;
+    config::TSettingsFile& FSettings;
     std::unique_ptr<Ui::TfrmColor> FUi;
     std::array<QFrame*, 10> FSwatches{};
     QFont FFont;

@@ -16,7 +16,7 @@ namespace vendrix::ui {
 
 TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* channel, QObject* parent)
     : QObject(parent), FLoop(net::TEventLoop::Instance()), FNotifier(std::make_unique<TLoopNotifier>(FLoop)),
-      FLanguage(options.LanguageFolder.empty() ? policy::TPaths(options.Base).LanguageFolder()
+      FLanguage(options.LanguageFolder.empty() ? config::TPaths(options.Base).LanguageFolder()
                                                : options.LanguageFolder),
       FChannel(channel) {
     // An error escaping a handler of the loop is shown, and the program
@@ -28,7 +28,7 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
         });
     };
     // The settings name the language; the controller's texts come from it.
-    FLanguage.Load(policy::TSettingsFile(policy::TPaths(options.Base).ConfigFile()).Load());
+    FLanguage.Load(config::TSettingsFile(config::TPaths(options.Base).ConfigFile()).Load());
     FController = std::make_unique<policy::TFtpController>(options.Base, FLanguage.Hook(), FLoop);
     FController->ListenAddr = options.ListenAddr;
     FController->PortOverride = options.Port;
@@ -49,7 +49,7 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
     QTimer::singleShot(0, this, &TDesktopApp::ApplyPlacement);
     // Starting in the tray makes sense only where there is one to click.
     const bool startHidden =
-        FController->SettingsFile().ReadBool(policy::TSetting::TrayIcon) && FTray->Shown();
+        FController->SettingsFile().ReadBool(config::TSetting::TrayIcon) && FTray->Shown();
     if (!startHidden) FWindow->show();
 
     FWindow->LoadAppearance();
@@ -105,10 +105,10 @@ void TDesktopApp::StatusChanged(const policy::TServerStatus& status) {
 }
 
 void TDesktopApp::ApplyPlacement() {
-    policy::TWindowPlacement p = policy::ReadWindowPlacement(FController->SettingsFile().Load());
+    config::TWindowPlacement p = config::ReadWindowPlacement(FController->SettingsFile().Load());
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        p = policy::CorrectWindowPlacement(p, area.width(), area.height());
+        p = config::CorrectWindowPlacement(p, area.width(), area.height());
         p.Left += area.x();
         p.Top += area.y();
     }

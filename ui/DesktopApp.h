@@ -37,7 +37,7 @@ public:
     ~TDesktopApp() override;
 
     policy::TFtpController& Controller() { return *FController; }
-    app::TLanguage& Language() { return FLanguage; }
+    config::TLanguage& Language() { return FLanguage; }
     TfrmMain& Window() { return *FWindow; }
     TTrayIcon& Tray() { return *FTray; }
     TSoundPlayer& Sounds() { return *FSounds; }
@@ -60,7 +60,7 @@ private:
 
     net::TEventLoop& FLoop;
     std::unique_ptr<TLoopNotifier> FNotifier;
-    app::TLanguage FLanguage;
+    config::TLanguage FLanguage;
     std::unique_ptr<policy::TFtpController> FController;
     std::unique_ptr<TfrmMain> FWindow;
     TTrayIcon* FTray = nullptr;

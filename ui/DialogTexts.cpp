@@ -8,7 +8,7 @@
 
 namespace vendrix::ui {
 
-QString LanguageText(const app::TLanguage& language, std::string_view key) {
+QString LanguageText(const config::TLanguage& language, std::string_view key) {
     return QString::fromStdString(language.Translate(key));
 }
 

@@ -15,7 +15,7 @@
 
 namespace vendrix::ui {
 
-QString LanguageText(const app::TLanguage& language, std::string_view key);
+QString LanguageText(const config::TLanguage& language, std::string_view key);
 
 // Lets a key through only when the character it types is in `allowed`
 // (keys that type nothing, such as arrows, Delete and backspace, always

@@ -8,7 +8,8 @@
 
 namespace vendrix::ui {
 
-TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent)
+TfrmIPAccess::TfrmIPAccess(const config::TLanguage& language, config::TSettingsFile& settings,
+                           QWidget* parent)
     : QDialog(parent), FSettings(settings), FUi(std::make_unique<Ui::TfrmIPAccess>()) {
     Ui::TfrmIPAccess& w = *FUi;
     w.setupUi(this);
@@ -22,9 +23,9 @@ TfrmIPAccess::TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile
         widget->setProperty("text", tr(key));
     FilterKeys(*w.txtIP, kDigits + ".*");
 
-    const policy::TSettings s = FSettings.Load();
-    FDeny = s.ReadIpList(policy::TIpList::Deny);
-    FAllow = s.ReadIpList(policy::TIpList::Allow);
+    const config::TSettings s = FSettings.Load();
+    FDeny = s.ReadIpList(config::TIpList::Deny);
+    FAllow = s.ReadIpList(config::TIpList::Allow);
     w.optDeny->setChecked(true);
     ShowList();
 
@@ -86,9 +87,9 @@ void TfrmIPAccess::SaveAndClose() {
         return kept;
     };
     try {
-        FSettings.Update([&](policy::TIniDocument& doc) {
-            policy::WriteIpList(doc, policy::TIpList::Deny, filled(FDeny));
-            policy::WriteIpList(doc, policy::TIpList::Allow, filled(FAllow));
+        FSettings.Update([&](config::TIniDocument& doc) {
+            config::WriteIpList(doc, config::TIpList::Deny, filled(FDeny));
+            config::WriteIpList(doc, config::TIpList::Allow, filled(FAllow));
         });
     } catch (const std::exception& e) {
         ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));

@@ -19,7 +19,8 @@ namespace vendrix::ui {
 class TfrmIPAccess : public QDialog {
     Q_OBJECT
 public:
-    TfrmIPAccess(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent = nullptr);
+    TfrmIPAccess(const config::TLanguage& language, config::TSettingsFile& settings,
+                 QWidget* parent = nullptr);
     ~TfrmIPAccess() override;
 
     Ui::TfrmIPAccess& Widgets() { return *FUi; }
@@ -32,7 +33,7 @@ private:
     void ShowList();
     void SaveAndClose();
 
-    policy::TSettingsFile& FSettings;
+    config::TSettingsFile& FSettings;
     std::unique_ptr<Ui::TfrmIPAccess> FUi;
     std::vector<std::string> FDeny;
     std::vector<std::string> FAllow;

@@ -6,7 +6,7 @@
 
 namespace vendrix::ui {
 
-TfrmLog::TfrmLog(const app::TLanguage& language, policy::TSettingsFile& settings, policy::TSessionLog* log,
+TfrmLog::TfrmLog(const config::TLanguage& language, config::TSettingsFile& settings, log::TSessionLog* log,
                  QWidget* parent)
     : QDialog(parent), FSettings(settings), FUi(std::make_unique<Ui::TfrmLog>()) {
     Ui::TfrmLog& w = *FUi;
@@ -18,14 +18,14 @@ TfrmLog::TfrmLog(const app::TLanguage& language, policy::TSettingsFile& settings
     w.cmdSave->setText(tr("sSave"));
     w.cmdClose->setText(tr("sClose"));
 
-    const policy::TSettings s = FSettings.Load();
-    w.chkShowCommand->setChecked(s.ReadBool(policy::TSetting::ShowCommand));
-    policy::TLogOptions options = log ? log->Options() : policy::TLogOptions{};
-    if (s.ReadBool(policy::TSetting::Log)) {
+    const config::TSettings s = FSettings.Load();
+    w.chkShowCommand->setChecked(s.ReadBool(config::TSetting::ShowCommand));
+    log::TLogOptions options = log ? log->Options() : log::TLogOptions{};
+    if (s.ReadBool(config::TSetting::Log)) {
         w.chkLog->setChecked(true);
         options.ToFile = true;
     }
-    if (s.ReadBool(policy::TSetting::AddDate)) {
+    if (s.ReadBool(config::TSetting::AddDate)) {
         w.chkDate->setChecked(true);
         options.AddDate = true;
     }
@@ -43,10 +43,10 @@ TfrmLog::~TfrmLog() = default;
 void TfrmLog::Save() {
     Ui::TfrmLog& w = *FUi;
     try {
-        FSettings.Update([&](policy::TIniDocument& doc) {
-            policy::WriteBoolSetting(doc, policy::TSetting::Log, w.chkLog->isChecked());
-            policy::WriteBoolSetting(doc, policy::TSetting::AddDate, w.chkDate->isChecked());
-            policy::WriteBoolSetting(doc, policy::TSetting::ShowCommand, w.chkShowCommand->isChecked());
+        FSettings.Update([&](config::TIniDocument& doc) {
+            config::WriteBoolSetting(doc, config::TSetting::Log, w.chkLog->isChecked());
+            config::WriteBoolSetting(doc, config::TSetting::AddDate, w.chkDate->isChecked());
+            config::WriteBoolSetting(doc, config::TSetting::ShowCommand, w.chkShowCommand->isChecked());
         });
     } catch (const std::exception& e) {
         ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));

@@ -20,7 +20,7 @@ class TfrmLog : public QDialog {
 public:
     // `log`, when given, is the running program's log: a "Log" or "AddDate"
     // that the file holds switches on there at once.
-    TfrmLog(const app::TLanguage& language, policy::TSettingsFile& settings, policy::TSessionLog* log,
+    TfrmLog(const config::TLanguage& language, config::TSettingsFile& settings, log::TSessionLog* log,
             QWidget* parent = nullptr);
     ~TfrmLog() override;
 
@@ -29,7 +29,7 @@ public:
 private:
     void Save();
 
-    policy::TSettingsFile& FSettings;
+    config::TSettingsFile& FSettings;
     std::unique_ptr<Ui::TfrmLog> FUi;
 };
 

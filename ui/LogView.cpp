@@ -11,7 +11,7 @@ namespace {
 const char* const kHasLines = "vendrixHasLines";
 } // namespace
 
-QColor ToQColor(const policy::TColor& c) {
+QColor ToQColor(const config::TColor& c) {
     return QColor(c.Red, c.Green, c.Blue);
 }
 
@@ -25,11 +25,11 @@ void SetUpLogView(QPlainTextEdit& view) {
     view.setUndoRedoEnabled(false);
 }
 
-void ApplyLogAppearance(QPlainTextEdit& view, const policy::TLogColors& colors,
-                        const policy::TLogFont& font) {
+void ApplyLogAppearance(QPlainTextEdit& view, const config::TLogColors& colors,
+                        const config::TLogFont& font) {
     QPalette palette = view.palette();
-    QColor back = ToQColor(policy::ParseColorText(colors.Back).value_or(policy::TColor{255, 255, 255}));
-    QColor text = ToQColor(policy::ParseColorText(colors.Text).value_or(policy::TColor{}));
+    QColor back = ToQColor(config::ParseColorText(colors.Back).value_or(config::TColor{255, 255, 255}));
+    QColor text = ToQColor(config::ParseColorText(colors.Text).value_or(config::TColor{}));
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         palette.setColor(group, QPalette::Base, back);
         palette.setColor(group, QPalette::Text, text);
@@ -49,14 +49,14 @@ void ClearLogView(QPlainTextEdit& view) {
     view.setProperty(kHasLines, false);
 }
 
-void AppendLogLine(QPlainTextEdit& view, const std::vector<policy::TColoredRun>& runs, bool bold) {
+void AppendLogLine(QPlainTextEdit& view, const std::vector<log::TColoredRun>& runs, bool bold) {
     QTextCursor cursor(view.document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     // The empty document already has the block the first line goes into.
     if (view.property(kHasLines).toBool()) cursor.insertBlock();
     view.setProperty(kHasLines, true);
-    for (const policy::TColoredRun& run : runs) {
+    for (const log::TColoredRun& run : runs) {
         QTextCharFormat format;
         format.setForeground(ToQColor(run.Color));
         if (bold) format.setFontWeight(QFont::Bold);

@@ -16,10 +16,10 @@ inline constexpr int kMaxLogLines = 5000;
 
 // Read-only, no wrap, both scroll bars, bounded.
 void SetUpLogView(QPlainTextEdit& view);
-void ApplyLogAppearance(QPlainTextEdit& view, const policy::TLogColors& colors, const policy::TLogFont& font);
+void ApplyLogAppearance(QPlainTextEdit& view, const config::TLogColors& colors, const config::TLogFont& font);
 void ClearLogView(QPlainTextEdit& view);
 // One line made of runs; the caret and the view move to the end.
-void AppendLogLine(QPlainTextEdit& view, const std::vector<policy::TColoredRun>& runs, bool bold = false);
-QColor ToQColor(const policy::TColor& color);
+void AppendLogLine(QPlainTextEdit& view, const std::vector<log::TColoredRun>& runs, bool bold = false);
+QColor ToQColor(const config::TColor& color);
 
 } // namespace vendrix::ui

@@ -27,19 +27,19 @@ namespace {
 // Colours and sounds changed by a dialog count at once; the log options only
 // from the next start or the server setup dialog.
 void ReloadAppearance(policy::TFtpController& controller) {
-    const policy::TLogOptions options = controller.SessionLog().Options();
+    const log::TLogOptions options = controller.SessionLog().Options();
     controller.ReloadSettings();
     controller.SessionLog().SetOptions(options);
 }
 
 } // namespace
 
-TfrmMain::TfrmMain(policy::TFtpController& controller, app::TLanguage& language, QWidget* parent)
+TfrmMain::TfrmMain(policy::TFtpController& controller, config::TLanguage& language, QWidget* parent)
     : QMainWindow(parent), FController(controller), FLanguage(language),
       FUi(std::make_unique<Ui::TfrmMain>()) {
     FUi->setupUi(this);
     setWindowIcon(QIcon(":/images/vendrix-ftp.svg"));
-    setMinimumSize(policy::kMinWindowWidth, policy::kMinWindowHeight);
+    setMinimumSize(config::kMinWindowWidth, config::kMinWindowHeight);
     SetUpLogView(*FUi->Info);
     SetUpUserList(*FUi->UserBox);
     FSorter = new TUserListSorter(*FUi->UserBox);
@@ -72,8 +72,8 @@ TfrmMain::TfrmMain(policy::TFtpController& controller, app::TLanguage& language,
     ConnectCommands();
     FController.AddObserver(this);
     FLogSink = FController.SessionLog().AddSink([this](const std::string& line) {
-        auto text = policy::ParseColorText(FController.SessionLog().Colors().Text).value_or(policy::TColor{});
-        AppendLogLine(*FUi->Info, policy::RenderTagged(line, text));
+        auto text = config::ParseColorText(FController.SessionLog().Colors().Text).value_or(config::TColor{});
+        AppendLogLine(*FUi->Info, log::RenderTagged(line, text));
     });
     for (const policy::TUserRow& row : FController.Users())
         UserAdded(row);
@@ -123,8 +123,7 @@ void TfrmMain::ConnectCommands() {
         dialog.exec();
     });
     connect(w.mnuFTP, &QAction::triggered, this, [this] {
-        const std::string languages =
-            std::filesystem::path(FLanguage.FilePath()).parent_path().string();
+        const std::string languages = std::filesystem::path(FLanguage.FilePath()).parent_path().string();
         TfrmSetupFTP dialog(FLanguage, FController.SettingsFile(), languages,
                             FController.Paths().BaseFolder(), this);
         dialog.exec();
@@ -165,8 +164,8 @@ void TfrmMain::ConnectCommands() {
 }
 
 void TfrmMain::LoadAppearance() {
-    policy::TSettings settings = FController.SettingsFile().Load();
-    ApplyLogAppearance(*FUi->Info, policy::ReadLogColors(settings), policy::ReadLogFont(settings));
+    config::TSettings settings = FController.SettingsFile().Load();
+    ApplyLogAppearance(*FUi->Info, config::ReadLogColors(settings), config::ReadLogFont(settings));
 }
 
 void TfrmMain::LoadLanguage(bool first) {
@@ -174,10 +173,10 @@ void TfrmMain::LoadLanguage(bool first) {
     Ui::TfrmMain& w = *FUi;
     QApplication::setApplicationDisplayName(Tr("sFTP"));
     if (first) {
-        policy::TColor text =
-            policy::ParseColorText(FController.SessionLog().Colors().Text).value_or(policy::TColor{});
+        config::TColor text =
+            config::ParseColorText(FController.SessionLog().Colors().Text).value_or(config::TColor{});
         for (const app::THeaderLine& line : app::StartupHeaderLines(FLanguage)) {
-            policy::TColor color = line.Warning ? policy::TColor{255, 0, 0} : text;
+            config::TColor color = line.Warning ? config::TColor{255, 0, 0} : text;
             AppendLogLine(*w.Info, {{line.Text, color}}, line.Warning);
         }
     }
@@ -300,7 +299,7 @@ void TfrmMain::changeEvent(QEvent* event) {
 }
 
 bool TfrmMain::ConfirmClose() {
-    if (FController.SettingsFile().ReadBool(policy::TSetting::DisableExitMessage)) return true;
+    if (FController.SettingsFile().ReadBool(config::TSetting::DisableExitMessage)) return true;
     QMessageBox box(QMessageBox::Question, Tr("sFTP"), Tr("sShutDown"), QMessageBox::Yes | QMessageBox::No,
                     this);
     box.setObjectName("msgShutDown");
@@ -311,7 +310,7 @@ bool TfrmMain::ConfirmClose() {
 void TfrmMain::SavePlacement() {
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
     try {
-        policy::WriteWindowPlacement(FController.SettingsFile(),
+        config::WriteWindowPlacement(FController.SettingsFile(),
                                      {normal.x(), normal.y(), normal.width(), normal.height()});
     } catch (const std::exception& e) {
         // The window closes all the same; the reason goes to the log.

@@ -24,7 +24,7 @@ class TUserListSorter;
 class TfrmMain : public QMainWindow, public policy::TControllerObserver {
     Q_OBJECT
 public:
-    TfrmMain(policy::TFtpController& controller, app::TLanguage& language, QWidget* parent = nullptr);
+    TfrmMain(policy::TFtpController& controller, config::TLanguage& language, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     Ui::TfrmMain& Widgets() { return *FUi; }
@@ -70,7 +70,7 @@ private:
     QString Tr(std::string_view key) const;
 
     policy::TFtpController& FController;
-    app::TLanguage& FLanguage;
+    config::TLanguage& FLanguage;
     std::unique_ptr<Ui::TfrmMain> FUi;
     QMenu* FUserPopup;
     QMenu* FTrayMenu;

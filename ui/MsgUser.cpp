@@ -10,7 +10,7 @@
 
 namespace vendrix::ui {
 
-TfrmMsgUser::TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+TfrmMsgUser::TfrmMsgUser(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
                          QWidget* parent)
     : QDialog(parent), FCopy(copy), FAccount(std::move(account)), FUi(std::make_unique<Ui::TfrmMsgUser>()) {
     Ui::TfrmMsgUser& w = *FUi;
@@ -19,12 +19,12 @@ TfrmMsgUser::TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& c
     w.lblExitMessage->setText(LanguageText(language, "sExitMessage"));
     w.cmdSave->setText(LanguageText(language, "sSave"));
     w.cmdClose->setText(LanguageText(language, "sClose"));
-    const std::pair<QLineEdit*, policy::TAccountKey> fields[] = {
-        {w.txtEnterMessage, policy::TAccountKey::EnterMessage},
-        {w.txtExitMessage, policy::TAccountKey::ExitMessage}};
+    const std::pair<QLineEdit*, config::TAccountKey> fields[] = {
+        {w.txtEnterMessage, config::TAccountKey::EnterMessage},
+        {w.txtExitMessage, config::TAccountKey::ExitMessage}};
     for (const auto& [field, key] : fields) {
         const QString path =
-            QString::fromStdString(FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, ""));
+            QString::fromStdString(FCopy.ReadString(FAccount, config::AccountKeyDef(key).Key, ""));
         if (!path.isEmpty() && QFileInfo(path).isFile()) field->setText(path);
     }
     for (auto [button, field] :
@@ -40,9 +40,9 @@ TfrmMsgUser::TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& c
 TfrmMsgUser::~TfrmMsgUser() = default;
 
 void TfrmMsgUser::Save() {
-    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::EnterMessage,
+    config::WriteAccountString(FCopy, FAccount, config::TAccountKey::EnterMessage,
                                WithoutQuotes(FUi->txtEnterMessage->text()));
-    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::ExitMessage,
+    config::WriteAccountString(FCopy, FAccount, config::TAccountKey::ExitMessage,
                                WithoutQuotes(FUi->txtExitMessage->text()));
 }
 

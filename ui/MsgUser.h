@@ -18,7 +18,7 @@ namespace vendrix::ui {
 class TfrmMsgUser : public QDialog {
     Q_OBJECT
 public:
-    TfrmMsgUser(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+    TfrmMsgUser(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
                 QWidget* parent = nullptr);
     ~TfrmMsgUser() override;
 
@@ -27,7 +27,7 @@ public:
 private:
     void Save();
 
-    policy::TIniDocument& FCopy;
+    config::TIniDocument& FCopy;
     std::string FAccount;
     std::unique_ptr<Ui::TfrmMsgUser> FUi;
 };

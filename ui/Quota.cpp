@@ -11,7 +11,7 @@
 
 namespace vendrix::ui {
 
-TfrmQuota::TfrmQuota(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+TfrmQuota::TfrmQuota(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
                      const QString& homePath, QWidget* parent)
     : QDialog(parent), FCopy(copy), FAccount(std::move(account)), FUi(std::make_unique<Ui::TfrmQuota>()) {
     Ui::TfrmQuota& w = *FUi;
@@ -22,7 +22,7 @@ TfrmQuota::TfrmQuota(const app::TLanguage& language, policy::TIniDocument& copy,
     const int64_t bytes = homePath.isEmpty() ? 0 : policy::HomeTreeBytes(homePath.toStdString());
     w.lblSize->setText(QLocale().toString(double(bytes) / 1024.0 / 1024.0, 'f', 2));
     w.txtQuotaSize->setText(QString::number(
-        FCopy.ReadInteger(FAccount, policy::AccountKeyDef(policy::TAccountKey::Quota).Key, 0)));
+        FCopy.ReadInteger(FAccount, config::AccountKeyDef(config::TAccountKey::Quota).Key, 0)));
     connect(w.cmdSave, &QPushButton::clicked, this, &TfrmQuota::Save);
     connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -32,7 +32,7 @@ TfrmQuota::~TfrmQuota() = default;
 void TfrmQuota::Save() {
     int64_t quota = 0;
     if (ReadInteger(this, FUi->txtQuotaSize->text(), quota))
-        policy::WriteAccountInteger(FCopy, FAccount, policy::TAccountKey::Quota, quota);
+        config::WriteAccountInteger(FCopy, FAccount, config::TAccountKey::Quota, quota);
 }
 
 } // namespace vendrix::ui

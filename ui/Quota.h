@@ -20,7 +20,7 @@ class TfrmQuota : public QDialog {
     Q_OBJECT
 public:
     // `homePath`: the home folder as the user setup dialog shows it now.
-    TfrmQuota(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+    TfrmQuota(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
               const QString& homePath, QWidget* parent = nullptr);
     ~TfrmQuota() override;
 
@@ -29,7 +29,7 @@ public:
 private:
     void Save();
 
-    policy::TIniDocument& FCopy;
+    config::TIniDocument& FCopy;
     std::string FAccount;
     std::unique_ptr<Ui::TfrmQuota> FUi;
 };

@@ -10,7 +10,7 @@
 
 namespace vendrix::ui {
 
-TfrmRatio::TfrmRatio(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+TfrmRatio::TfrmRatio(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
                      QWidget* parent)
     : QDialog(parent), FCopy(copy), FAccount(std::move(account)), FUi(std::make_unique<Ui::TfrmRatio>()) {
     Ui::TfrmRatio& w = *FUi;
@@ -28,16 +28,16 @@ TfrmRatio::TfrmRatio(const app::TLanguage& language, policy::TIniDocument& copy,
     w.cmdClose->setText(tr("sClose"));
     FilterKeys(*w.txtCredit, kDigits + "-");
 
-    auto key = [](policy::TAccountKey k) { return policy::AccountKeyDef(k).Key; };
-    const bool on = FCopy.ReadBool(FAccount, key(policy::TAccountKey::Ratio), false);
+    auto key = [](config::TAccountKey k) { return config::AccountKeyDef(k).Key; };
+    const bool on = FCopy.ReadBool(FAccount, key(config::TAccountKey::Ratio), false);
     w.chkRatio->setChecked(on);
     if (on) {
-        w.SpinUP->setValue(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Up), 0));
-        w.SpinDown->setValue(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Down), 0));
-        const int type = FCopy.ReadInteger(FAccount, key(policy::TAccountKey::TypeRatio), 0);
+        w.SpinUP->setValue(FCopy.ReadInteger(FAccount, key(config::TAccountKey::Up), 0));
+        w.SpinDown->setValue(FCopy.ReadInteger(FAccount, key(config::TAccountKey::Down), 0));
+        const int type = FCopy.ReadInteger(FAccount, key(config::TAccountKey::TypeRatio), 0);
         w.cmbCount->setCurrentIndex(type >= 0 && type < w.cmbCount->count() ? type : -1);
         w.txtCredit->setText(
-            QString::number(FCopy.ReadInteger(FAccount, key(policy::TAccountKey::Credit), 0)));
+            QString::number(FCopy.ReadInteger(FAccount, key(config::TAccountKey::Credit), 0)));
     }
     EnableValues(on);
     connect(w.chkRatio, &QCheckBox::toggled, this, &TfrmRatio::EnableValues);
@@ -63,17 +63,17 @@ void TfrmRatio::EnableValues(bool on) {
 void TfrmRatio::Save() {
     Ui::TfrmRatio& w = *FUi;
     if (!w.chkRatio->isChecked()) {
-        for (policy::TAccountKey key : policy::kRatioKeys)
-            policy::DeleteAccountKey(FCopy, FAccount, key);
+        for (config::TAccountKey key : config::kRatioKeys)
+            config::DeleteAccountKey(FCopy, FAccount, key);
         return;
     }
-    policy::WriteAccountBool(FCopy, FAccount, policy::TAccountKey::Ratio, true);
-    policy::WriteAccountInteger(FCopy, FAccount, policy::TAccountKey::Up, w.SpinUP->value());
-    policy::WriteAccountInteger(FCopy, FAccount, policy::TAccountKey::Down, w.SpinDown->value());
-    policy::WriteAccountInteger(FCopy, FAccount, policy::TAccountKey::TypeRatio, w.cmbCount->currentIndex());
+    config::WriteAccountBool(FCopy, FAccount, config::TAccountKey::Ratio, true);
+    config::WriteAccountInteger(FCopy, FAccount, config::TAccountKey::Up, w.SpinUP->value());
+    config::WriteAccountInteger(FCopy, FAccount, config::TAccountKey::Down, w.SpinDown->value());
+    config::WriteAccountInteger(FCopy, FAccount, config::TAccountKey::TypeRatio, w.cmbCount->currentIndex());
     int64_t credit = 0;
     if (ReadInteger(this, w.txtCredit->text(), credit))
-        policy::WriteAccountInteger(FCopy, FAccount, policy::TAccountKey::Credit, credit);
+        config::WriteAccountInteger(FCopy, FAccount, config::TAccountKey::Credit, credit);
 }
 
 } // namespace vendrix::ui

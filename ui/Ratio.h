@@ -18,7 +18,7 @@ namespace vendrix::ui {
 class TfrmRatio : public QDialog {
     Q_OBJECT
 public:
-    TfrmRatio(const app::TLanguage& language, policy::TIniDocument& copy, std::string account,
+    TfrmRatio(const config::TLanguage& language, config::TIniDocument& copy, std::string account,
               QWidget* parent = nullptr);
     ~TfrmRatio() override;
 
@@ -28,7 +28,7 @@ private:
     void EnableValues(bool on);
     void Save();
 
-    policy::TIniDocument& FCopy;
+    config::TIniDocument& FCopy;
     std::string FAccount;
     std::unique_ptr<Ui::TfrmRatio> FUi;
 };

@@ -55,7 +55,7 @@ std::string AutostartEntryText(const std::string& program, const std::string& ba
            "X-GNOME-Autostart-enabled=true\n";
 }
 
-TfrmSetupFTP::TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile& settings,
+TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsFile& settings,
                            std::string languageFolder, std::string baseFolder, QWidget* parent)
     : QDialog(parent), FLanguage(language), FSettings(settings), FBase(std::move(baseFolder)),
       FUi(std::make_unique<Ui::TfrmSetupFTP>()) {
@@ -85,11 +85,11 @@ TfrmSetupFTP::TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile
     FilterKeys(*w.txtMaxUser, kDigits);
     FilterKeys(*w.txtMaxKS, kDigits + "-");
 
-    for (const std::string& name : app::ListLanguages(languageFolder))
+    for (const std::string& name : config::ListLanguages(languageFolder))
         w.cboLangue->addItem(QString::fromStdString(name));
 
-    const policy::TSettings s = FSettings.Load();
-    using policy::TSetting;
+    const config::TSettings s = FSettings.Load();
+    using config::TSetting;
     auto text = [&](TSetting setting) { return QString::fromStdString(s.ReadString(setting)); };
     const QString port = text(TSetting::Port);
     w.txtPort->setText(port.isEmpty() ? QStringLiteral("21") : port);
@@ -109,7 +109,7 @@ TfrmSetupFTP::TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile
     w.txtHighPasv->setText(QString::number(s.ReadInteger(TSetting::HighPasv)));
     QString chosen = text(TSetting::LangFile);
     if (w.cboLangue->findText(chosen, Qt::MatchFixedString) < 0)
-        chosen = QString::fromUtf8(app::kDefaultLanguage);
+        chosen = QString::fromUtf8(config::kDefaultLanguage);
     w.cboLangue->setCurrentIndex(w.cboLangue->findText(chosen, Qt::MatchFixedString));
     w.chkRun->setChecked(QFileInfo(QString::fromStdString(AutostartEntryPath())).isFile());
     w.cmdSave->setEnabled(false);
@@ -150,11 +150,11 @@ void TfrmSetupFTP::CheckRange() {
 
 void TfrmSetupFTP::Save() {
     Ui::TfrmSetupFTP& w = *FUi;
-    using policy::TSetting;
+    using config::TSetting;
     try {
-        FSettings.Update([&](policy::TIniDocument& doc) {
+        FSettings.Update([&](config::TIniDocument& doc) {
             auto text = [&](TSetting setting, const QString& value) {
-                policy::WriteTextSetting(doc, setting, value.toStdString());
+                config::WriteTextSetting(doc, setting, value.toStdString());
             };
             text(TSetting::Port, w.txtPort->text());
             text(TSetting::MaxUser, w.txtMaxUser->text());
@@ -165,12 +165,12 @@ void TfrmSetupFTP::Save() {
             text(TSetting::PasvIP, w.txtPasvIP->text());
             text(TSetting::LowPasv, w.txtLowPasv->text());
             text(TSetting::HighPasv, w.txtHighPasv->text());
-            policy::WriteBoolSetting(doc, TSetting::DisableNoop, w.chkDisableNOOP->isChecked());
-            policy::WriteBoolSetting(doc, TSetting::DisableExitMessage, w.chkDisableExitMsg->isChecked());
-            policy::WriteBoolSetting(doc, TSetting::TrayIcon, w.chkTray->isChecked());
-            policy::WriteBoolSetting(doc, TSetting::HideVersion, w.chkHideVersion->isChecked());
-            policy::WriteTextSetting(doc, TSetting::EnterMessage, WithoutQuotes(w.txtEnterMessage->text()));
-            policy::WriteTextSetting(doc, TSetting::ExitMessage, WithoutQuotes(w.txtExitMessage->text()));
+            config::WriteBoolSetting(doc, TSetting::DisableNoop, w.chkDisableNOOP->isChecked());
+            config::WriteBoolSetting(doc, TSetting::DisableExitMessage, w.chkDisableExitMsg->isChecked());
+            config::WriteBoolSetting(doc, TSetting::TrayIcon, w.chkTray->isChecked());
+            config::WriteBoolSetting(doc, TSetting::HideVersion, w.chkHideVersion->isChecked());
+            config::WriteTextSetting(doc, TSetting::EnterMessage, WithoutQuotes(w.txtEnterMessage->text()));
+            config::WriteTextSetting(doc, TSetting::ExitMessage, WithoutQuotes(w.txtExitMessage->text()));
         });
         const QString entry = QString::fromStdString(AutostartEntryPath());
         if (w.chkRun->isChecked()) {
@@ -178,7 +178,7 @@ void TfrmSetupFTP::Save() {
             QString program = QCoreApplication::applicationFilePath();
             if (QFileInfo(program).fileName() != QStringLiteral("vendrix-ftp"))
                 program = QStringLiteral("vendrix-ftp");
-            policy::WriteFileAtomic(entry.toStdString(), AutostartEntryText(program.toStdString(), FBase));
+            config::WriteFileAtomic(entry.toStdString(), AutostartEntryText(program.toStdString(), FBase));
         } else if (QFileInfo::exists(entry) && !QFile::remove(entry)) {
             throw std::runtime_error("cannot remove " + entry.toStdString());
         }

@@ -24,8 +24,8 @@ std::string AutostartEntryText(const std::string& program, const std::string& ba
 class TfrmSetupFTP : public QDialog {
     Q_OBJECT
 public:
-    TfrmSetupFTP(const app::TLanguage& language, policy::TSettingsFile& settings, std::string languageFolder,
-                 std::string baseFolder, QWidget* parent = nullptr);
+    TfrmSetupFTP(const config::TLanguage& language, config::TSettingsFile& settings,
+                 std::string languageFolder, std::string baseFolder, QWidget* parent = nullptr);
     ~TfrmSetupFTP() override;
 
     Ui::TfrmSetupFTP& Widgets() { return *FUi; }
@@ -34,8 +34,8 @@ private:
     void CheckRange();
     void Save();
 
-    const app::TLanguage& FLanguage;
-    policy::TSettingsFile& FSettings;
+    const config::TLanguage& FLanguage;
+    config::TSettingsFile& FSettings;
     std::string FBase;
     std::unique_ptr<Ui::TfrmSetupFTP> FUi;
 };

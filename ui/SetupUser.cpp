@@ -32,7 +32,7 @@ QString WithSlash(QString directory) {
 }
 
 QString DirectoryOf(const std::string& entry) {
-    return QString::fromStdString(policy::ParseAccessEntry(entry).Directory);
+    return QString::fromStdString(config::ParseAccessEntry(entry).Directory);
 }
 
 } // namespace
@@ -45,16 +45,17 @@ bool TfrmSetupUser::ValidAccountName(const QString& name) {
     return true;
 }
 
-TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFile& accounts, QWidget* parent)
+TfrmSetupUser::TfrmSetupUser(const config::TLanguage& language, config::TAccountFile& accounts,
+                             QWidget* parent)
     : QDialog(parent), FLanguage(language), FAccounts(accounts), FCopy(accounts.LoadCopy()),
       FUi(std::make_unique<Ui::TfrmSetupUser>()) {
     Ui::TfrmSetupUser& w = *FUi;
     w.setupUi(this);
-    FRights = {{w.chkDown, policy::kRightDownload}, {w.chkUp, policy::kRightUpload},
-               {w.chkDeny, policy::kRightDenied},   {w.chkErase, policy::kRightErase},
-               {w.chkMake, policy::kRightMakeDir},  {w.chkRemove, policy::kRightRemoveDir},
-               {w.chkRename, policy::kRightRename}, {w.chkSubDir, policy::kRightSubdirs},
-               {w.chkLink, policy::kRightVirtual}};
+    FRights = {{w.chkDown, config::kRightDownload}, {w.chkUp, config::kRightUpload},
+               {w.chkDeny, config::kRightDenied},   {w.chkErase, config::kRightErase},
+               {w.chkMake, config::kRightMakeDir},  {w.chkRemove, config::kRightRemoveDir},
+               {w.chkRename, config::kRightRename}, {w.chkSubDir, config::kRightSubdirs},
+               {w.chkLink, config::kRightVirtual}};
 
     setWindowTitle(Tr("sSetupUser"));
     const std::pair<QWidget*, const char*> captions[] = {{w.lblList, "sList"},
@@ -142,21 +143,21 @@ TfrmSetupUser::TfrmSetupUser(const app::TLanguage& language, policy::TAccountFil
     OnFocusLeave(*w.txtPass, [this] { PasswordLeft(); });
     OnFocusLeave(*w.txtHome, [this] { HomeLeft(); });
     connect(w.cmdHome, &QToolButton::clicked, this, &TfrmSetupUser::PickHome);
-    const std::pair<QLineEdit*, policy::TAccountKey> numbers[] = {
-        {w.txtTimeOut, policy::TAccountKey::TimeOut},
-        {w.txtMaxUser, policy::TAccountKey::MaxUser},
-        {w.txtMaxUserIP, policy::TAccountKey::MaxUserIP},
-        {w.txtMaxSpeed, policy::TAccountKey::MaxSpeed}};
+    const std::pair<QLineEdit*, config::TAccountKey> numbers[] = {
+        {w.txtTimeOut, config::TAccountKey::TimeOut},
+        {w.txtMaxUser, config::TAccountKey::MaxUser},
+        {w.txtMaxUserIP, config::TAccountKey::MaxUserIP},
+        {w.txtMaxSpeed, config::TAccountKey::MaxSpeed}};
     for (const auto& [field, key] : numbers)
         OnFocusLeave(*field, [this, field = field, key = key] { NumberLeft(*field, key); });
     connect(w.chkVirtual, &QCheckBox::clicked, this,
-            [this](bool on) { WriteBox(policy::TAccountKey::VirtualDir, on); });
+            [this](bool on) { WriteBox(config::TAccountKey::VirtualDir, on); });
     connect(w.chkDisable, &QCheckBox::clicked, this,
-            [this](bool on) { WriteBox(policy::TAccountKey::UserDisable, on); });
+            [this](bool on) { WriteBox(config::TAccountKey::UserDisable, on); });
     for (auto [button, on] : {std::pair{w.cmdButton1, true}, std::pair{w.cmdButton2, false}})
         connect(button, &QPushButton::clicked, this, [this, on = on] {
             FUi->chkVirtual->setChecked(on);
-            WriteBox(policy::TAccountKey::VirtualDir, on);
+            WriteBox(config::TAccountKey::VirtualDir, on);
         });
 
     // The access entries reach the copy when the focus leaves their group.
@@ -275,23 +276,23 @@ void TfrmSetupUser::SelectAccount(const QString& name) {
         return;
     }
     Ui::TfrmSetupUser& w = *FUi;
-    auto text = [&](policy::TAccountKey key) {
-        return FCopy.ReadString(FAccount, policy::AccountKeyDef(key).Key, "");
+    auto text = [&](config::TAccountKey key) {
+        return FCopy.ReadString(FAccount, config::AccountKeyDef(key).Key, "");
     };
-    auto number = [&](policy::TAccountKey key) {
-        return QString::number(FCopy.ReadInteger(FAccount, policy::AccountKeyDef(key).Key, 0));
+    auto number = [&](config::TAccountKey key) {
+        return QString::number(FCopy.ReadInteger(FAccount, config::AccountKeyDef(key).Key, 0));
     };
-    w.txtPass->setText(text(policy::TAccountKey::Password).empty() ? QString() : kEncrypted);
-    w.txtHome->setText(QString::fromStdString(text(policy::TAccountKey::HomePath)));
-    w.txtTimeOut->setText(number(policy::TAccountKey::TimeOut));
-    w.txtMaxUser->setText(number(policy::TAccountKey::MaxUser));
-    w.txtMaxUserIP->setText(number(policy::TAccountKey::MaxUserIP));
-    w.txtMaxSpeed->setText(number(policy::TAccountKey::MaxSpeed));
+    w.txtPass->setText(text(config::TAccountKey::Password).empty() ? QString() : kEncrypted);
+    w.txtHome->setText(QString::fromStdString(text(config::TAccountKey::HomePath)));
+    w.txtTimeOut->setText(number(config::TAccountKey::TimeOut));
+    w.txtMaxUser->setText(number(config::TAccountKey::MaxUser));
+    w.txtMaxUserIP->setText(number(config::TAccountKey::MaxUserIP));
+    w.txtMaxSpeed->setText(number(config::TAccountKey::MaxSpeed));
     w.chkVirtual->setChecked(
-        FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::VirtualDir).Key, false));
+        FCopy.ReadBool(FAccount, config::AccountKeyDef(config::TAccountKey::VirtualDir).Key, false));
     w.chkDisable->setChecked(
-        FCopy.ReadBool(FAccount, policy::AccountKeyDef(policy::TAccountKey::UserDisable).Key, false));
-    FEntries = FCopy.ReadList(FAccount, policy::AccessListDef().Prefix);
+        FCopy.ReadBool(FAccount, config::AccountKeyDef(config::TAccountKey::UserDisable).Key, false));
+    FEntries = FCopy.ReadList(FAccount, config::AccessListDef().Prefix);
     {
         const QSignalBlocker quiet(w.lstDirs);
         for (const std::string& entry : FEntries)
@@ -306,7 +307,7 @@ void TfrmSetupUser::PasswordLeft() {
     if (FAccount.empty()) return;
     const QString text = FUi->txtPass->text();
     if (text.startsWith(QStringLiteral("<<"))) return;
-    policy::SetPassword(FCopy, FAccount, text.toStdString());
+    config::SetPassword(FCopy, FAccount, text.toStdString());
     FUi->txtPass->setText(kEncrypted);
 }
 
@@ -318,7 +319,7 @@ void TfrmSetupUser::HomeLeft() {
         FUi->txtHome->setFocus(Qt::OtherFocusReason);
         return;
     }
-    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::HomePath, text.toStdString());
+    config::WriteAccountString(FCopy, FAccount, config::TAccountKey::HomePath, text.toStdString());
 }
 
 void TfrmSetupUser::PickHome() {
@@ -327,18 +328,18 @@ void TfrmSetupUser::PickHome() {
     if (folder.isEmpty()) return;
     const QString directory = WithSlash(folder);
     FUi->txtHome->setText(directory);
-    policy::WriteAccountString(FCopy, FAccount, policy::TAccountKey::HomePath, directory.toStdString());
+    config::WriteAccountString(FCopy, FAccount, config::TAccountKey::HomePath, directory.toStdString());
     if (IndexOfDirectory(directory) < 0) AppendEntry(directory);
 }
 
-void TfrmSetupUser::NumberLeft(QLineEdit& field, policy::TAccountKey key) {
+void TfrmSetupUser::NumberLeft(QLineEdit& field, config::TAccountKey key) {
     if (FAccount.empty()) return;
     int64_t value = 0;
-    if (ReadInteger(this, field.text(), value)) policy::WriteAccountInteger(FCopy, FAccount, key, value);
+    if (ReadInteger(this, field.text(), value)) config::WriteAccountInteger(FCopy, FAccount, key, value);
 }
 
-void TfrmSetupUser::WriteBox(policy::TAccountKey key, bool on) {
-    if (!FAccount.empty()) policy::WriteAccountBool(FCopy, FAccount, key, on);
+void TfrmSetupUser::WriteBox(config::TAccountKey key, bool on) {
+    if (!FAccount.empty()) config::WriteAccountBool(FCopy, FAccount, key, on);
 }
 
 // --- access entries --------------------------------------------------------------------
@@ -348,10 +349,10 @@ void TfrmSetupUser::WriteEntries() {
     // An account that exists only in the list stays out of the file until
     // something is written for it.
     if (FEntries.empty() && !FCopy.SectionExists(FAccount)) return;
-    std::vector<policy::TAccessEntry> entries;
+    std::vector<config::TAccessEntry> entries;
     for (const std::string& entry : FEntries)
-        entries.push_back(policy::ParseAccessEntry(entry));
-    policy::WriteAccessEntries(FCopy, FAccount, entries);
+        entries.push_back(config::ParseAccessEntry(entry));
+    config::WriteAccessEntries(FCopy, FAccount, entries);
 }
 
 int TfrmSetupUser::IndexOfDirectory(const QString& directory) const {
@@ -362,7 +363,7 @@ int TfrmSetupUser::IndexOfDirectory(const QString& directory) const {
 }
 
 void TfrmSetupUser::AppendEntry(const QString& directory) {
-    FEntries.push_back(directory.toStdString() + "|" + std::string(policy::kNoRights) + "|");
+    FEntries.push_back(directory.toStdString() + "|" + std::string(config::kNoRights) + "|");
     const QSignalBlocker quiet(FUi->lstDirs);
     FUi->lstDirs->addItem(directory);
 }
@@ -439,14 +440,14 @@ void TfrmSetupUser::DeleteDir() {
 void TfrmSetupUser::SelectDir() {
     const int row = SelectedRow(*FUi->lstDirs);
     if (row < 0) return;
-    const policy::TAccessEntry entry = policy::ParseAccessEntry(FEntries[std::size_t(row)]);
+    const config::TAccessEntry entry = config::ParseAccessEntry(FEntries[std::size_t(row)]);
     Ui::TfrmSetupUser& w = *FUi;
     w.txtDir->setText(QString::fromStdString(entry.Directory));
     for (const auto& [box, letter] : FRights) {
         box->setChecked(entry.Has(letter));
         box->setEnabled(true);
     }
-    const bool link = entry.Has(policy::kRightVirtual);
+    const bool link = entry.Has(config::kRightVirtual);
     w.txtLinkName->setText(QString::fromStdString(entry.LinkName.value_or("")));
     if (link && !entry.LinkName) w.chkLink->setChecked(false);
     w.lblLinkName->setVisible(link);
@@ -483,10 +484,10 @@ void TfrmSetupUser::RebuildEntry() {
     std::string letters;
     for (const auto& [box, letter] : FRights)
         if (box->isChecked()) letters += letter;
-    policy::TAccessEntry entry = policy::ParseAccessEntry(FEntries[std::size_t(row)]);
-    entry.Rights = policy::MakeRights(letters);
+    config::TAccessEntry entry = config::ParseAccessEntry(FEntries[std::size_t(row)]);
+    entry.Rights = config::MakeRights(letters);
     entry.LinkName = FUi->txtLinkName->text().toStdString();
-    FEntries[std::size_t(row)] = policy::FormatAccessEntry(entry);
+    FEntries[std::size_t(row)] = config::FormatAccessEntry(entry);
 }
 
 void TfrmSetupUser::LinkNameEdited() {
@@ -499,10 +500,10 @@ void TfrmSetupUser::LinkNameEdited() {
     }
     const int row = SelectedRow(*FUi->lstDirs);
     if (row < 0) return;
-    policy::TAccessEntry entry = policy::ParseAccessEntry(FEntries[std::size_t(row)]);
-    if (!entry.Has(policy::kRightVirtual)) return;
+    config::TAccessEntry entry = config::ParseAccessEntry(FEntries[std::size_t(row)]);
+    if (!entry.Has(config::kRightVirtual)) return;
     entry.LinkName = text.toStdString();
-    FEntries[std::size_t(row)] = policy::FormatAccessEntry(entry);
+    FEntries[std::size_t(row)] = config::FormatAccessEntry(entry);
 }
 
 // --- account commands --------------------------------------------------------------------
@@ -548,7 +549,7 @@ void TfrmSetupUser::CopyAccount() {
         return;
     }
     WriteEntries();
-    policy::CopyAccount(FCopy, from, name.toStdString());
+    config::CopyAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }
 
@@ -556,7 +557,7 @@ void TfrmSetupUser::RenameAccount() {
     if (FAccount.empty()) return;
     const std::string from = FAccount;
     QString name;
-    const QString prompt = QString::fromStdString(policy::FormatText(FLanguage.Translate("sRUser"), {from}));
+    const QString prompt = QString::fromStdString(config::FormatText(FLanguage.Translate("sRUser"), {from}));
     if (!AskName(Tr("SRenUser"), prompt, name)) return;
     const bool respell = name.compare(QString::fromStdString(from), Qt::CaseInsensitive) == 0;
     if (!respell && !FUi->lstUsers->findItems(name, Qt::MatchFixedString).isEmpty()) {
@@ -564,7 +565,7 @@ void TfrmSetupUser::RenameAccount() {
         return;
     }
     WriteEntries();
-    policy::RenameAccount(FCopy, from, name.toStdString());
+    config::RenameAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }
 
@@ -576,7 +577,7 @@ void TfrmSetupUser::DeleteAccount(bool confirm) {
         ask.setObjectName("msgDelUserConf");
         if (ask.exec() != QMessageBox::Yes) return;
     }
-    policy::DeleteAccount(FCopy, FAccount);
+    config::DeleteAccount(FCopy, FAccount);
     FillAccountList({});
 }
 

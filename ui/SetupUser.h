@@ -24,13 +24,14 @@ namespace vendrix::ui {
 class TfrmSetupUser : public QDialog {
     Q_OBJECT
 public:
-    TfrmSetupUser(const app::TLanguage& language, policy::TAccountFile& accounts, QWidget* parent = nullptr);
+    TfrmSetupUser(const config::TLanguage& language, config::TAccountFile& accounts,
+                  QWidget* parent = nullptr);
     ~TfrmSetupUser() override;
 
     Ui::TfrmSetupUser& Widgets() { return *FUi; }
     QMenu& AccountPopup() { return *FPopup; }
     // The dialog's copy of the account file, as edited so far.
-    const policy::TIniDocument& Copy() const { return FCopy; }
+    const config::TIniDocument& Copy() const { return FCopy; }
     // The account selected in the list; empty when none is.
     const std::string& Account() const { return FAccount; }
     // An account name New, Copy and Rename accept: no \ / : | * ? " < >, no
@@ -51,8 +52,8 @@ private:
     void PasswordLeft();
     void HomeLeft();
     void PickHome();
-    void NumberLeft(QLineEdit& field, policy::TAccountKey key);
-    void WriteBox(policy::TAccountKey key, bool on);
+    void NumberLeft(QLineEdit& field, config::TAccountKey key);
+    void WriteBox(config::TAccountKey key, bool on);
     // Access entries.
     void WriteEntries();
     int IndexOfDirectory(const QString& directory) const;
@@ -77,9 +78,9 @@ private:
     void OpenQuota();
     void OpenMessages();
 
-    const app::TLanguage& FLanguage;
-    policy::TAccountFile& FAccounts;
-    policy::TIniDocument FCopy;
+    const config::TLanguage& FLanguage;
+    config::TAccountFile& FAccounts;
+    config::TIniDocument FCopy;
     std::unique_ptr<Ui::TfrmSetupUser> FUi;
     QMenu* FPopup;
     std::string FAccount;

@@ -10,14 +10,14 @@
 
 namespace vendrix::ui {
 
-TfrmSound::TfrmSound(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent)
+TfrmSound::TfrmSound(const config::TLanguage& language, config::TSettingsFile& settings, QWidget* parent)
     : QDialog(parent), FSettings(settings), FUi(std::make_unique<Ui::TfrmSound>()) {
     Ui::TfrmSound& w = *FUi;
     w.setupUi(this);
     FRows = {TRow{w.txtSndConnect, w.imgSndConnect},         TRow{w.txtSndDisconnect, w.imgSndDisconnect},
              TRow{w.txtSndDownStart, w.imgSndDownStart},     TRow{w.txtSndDownEnd, w.imgSndDownEnd},
              TRow{w.txtSndUploadStart, w.imgSndUploadStart}, TRow{w.txtSndUploadEnd, w.imgSndUploadEnd}};
-    const policy::TEventSounds sounds = policy::ReadEventSounds(FSettings.Load());
+    const config::TEventSounds sounds = config::ReadEventSounds(FSettings.Load());
     const std::string* paths[] = {&sounds.Connect, &sounds.Disconnect,  &sounds.DownStart,
                                   &sounds.DownEnd, &sounds.UploadStart, &sounds.UploadEnd};
     QToolButton* browse[] = {w.cmdSndConnect, w.cmdSndDisconnect,  w.cmdSndDownStart,
@@ -72,13 +72,13 @@ void TfrmSound::Mark(const TRow& row) {
 }
 
 void TfrmSound::Save() {
-    policy::TEventSounds sounds;
+    config::TEventSounds sounds;
     std::string* paths[] = {&sounds.Connect, &sounds.Disconnect,  &sounds.DownStart,
                             &sounds.DownEnd, &sounds.UploadStart, &sounds.UploadEnd};
     for (std::size_t i = 0; i < FRows.size(); ++i)
         *paths[i] = FRows[i].Path->text().toStdString();
     try {
-        policy::WriteEventSounds(FSettings, sounds);
+        config::WriteEventSounds(FSettings, sounds);
     } catch (const std::exception& e) {
         ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));
         return;

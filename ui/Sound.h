@@ -20,7 +20,7 @@ namespace vendrix::ui {
 class TfrmSound : public QDialog {
     Q_OBJECT
 public:
-    TfrmSound(const app::TLanguage& language, policy::TSettingsFile& settings, QWidget* parent = nullptr);
+    TfrmSound(const config::TLanguage& language, config::TSettingsFile& settings, QWidget* parent = nullptr);
     ~TfrmSound() override;
 
     Ui::TfrmSound& Widgets() { return *FUi; }
@@ -35,7 +35,7 @@ private:
     void Mark(const TRow& row);
     void Save();
 
-    policy::TSettingsFile& FSettings;
+    config::TSettingsFile& FSettings;
     std::unique_ptr<Ui::TfrmSound> FUi;
     std::array<TRow, 6> FRows{};
 };

@@ -5,34 +5,21 @@ import shutil
 import socket
 import subprocess
 import tempfile
-import time
 import unittest
 
-from ftpd import FTPD, Daemon, free_port
-
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
-def make_base(root):
-    base = os.path.join(root, "base")
-    for sub in ("conf", "log"):
-        os.makedirs(os.path.join(base, sub))
-    shutil.copytree(os.path.join(REPO, "lng"), os.path.join(base, "lng"))
-    with open(os.path.join(base, "conf", "config.ini"), "w") as f:
-        f.write("[Setup]\nPort=21\nLog=1\n")
-    with open(os.path.join(base, "conf", "users.ini"), "w") as f:
-        f.write("[anonymous]\nHomePath=%s\nDir0=%s|D_______S__|\n" % (root, root))
-    return base
+from ftpd import FTPD, BaseFolder, Daemon, connectable, free_port, wait_until
 
 
 class Control(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="vendrix-control-")
-        self.base = make_base(self.tmp)
+        self.folder = BaseFolder({"Log": 1}, "[anonymous]\nHomePath=%s\nDir0=%s|D_______S__|\n" % (self.tmp, self.tmp))
+        self.base = self.folder.path
         self.env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(self.tmp, "run"))
         os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
 
     def tearDown(self):
+        self.folder.remove()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def send(self, text):
@@ -40,34 +27,24 @@ class Control(unittest.TestCase):
                               text=True, timeout=20)
 
     def wait_for(self, daemon, text, count=1):
-        deadline = time.time() + 10
-        while time.time() < deadline and daemon.output().count(text) < count:
-            time.sleep(0.05)
-        return daemon.output().count(text) >= count
-
-    def connectable(self, port):
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
-                return s.recv(100).startswith(b"220 ")
-        except OSError:
-            return False
+        return wait_until(lambda: daemon.output().count(text) >= count, 10)
 
     def test_stop_start_restart_close(self):
         daemon = Daemon("--base", self.base, env=self.env)
         try:
-            self.assertTrue(self.connectable(daemon.port))
+            self.assertTrue(connectable(daemon.port))
             done = self.send("/stop")
             self.assertEqual((done.returncode, done.stdout), (0, "OK\n"))
             self.assertTrue(self.wait_for(daemon, "Server stopped."))
-            self.assertFalse(self.connectable(daemon.port))
+            self.assertFalse(connectable(daemon.port))
             self.send("/start")
             self.assertTrue(self.wait_for(daemon, "Server started.", 2))
-            self.assertTrue(self.connectable(daemon.port))
+            self.assertTrue(connectable(daemon.port))
             self.send("/restart")
             self.assertTrue(self.wait_for(daemon, "Server started.", 3))
             self.assertEqual(daemon.output().count("Server stopped."), 2)
             self.assertEqual(self.send("/unknown").stdout, "OK\n")  # ignored
-            self.assertTrue(self.connectable(daemon.port))
+            self.assertTrue(connectable(daemon.port))
             self.assertEqual(self.send("/close").returncode, 0)
             self.assertEqual(daemon.proc.wait(timeout=20), 0)
             self.assertIn("Server shutting down.", daemon.output())

@@ -8,8 +8,8 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -19,7 +19,9 @@
 
 namespace vendrix::ftp::testkit {
 
-inline net::TEventLoop& Loop() { return net::TEventLoop::Instance(); }
+inline net::TEventLoop& Loop() {
+    return net::TEventLoop::Instance();
+}
 
 // Runs loop rounds until pred holds or timeoutMs passes; returns pred().
 inline bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
@@ -32,7 +34,8 @@ inline bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
 }
 
 inline void Pump(int rounds = 20) {
-    for (int i = 0; i < rounds; ++i) Loop().RunOnce(1);
+    for (int i = 0; i < rounds; ++i)
+        Loop().RunOnce(1);
 }
 
 // A raw TCP connection from 127.0.0.1 (or another loopback address).
@@ -74,7 +77,8 @@ public:
         PumpUntil([&] {
             ssize_t n = ::send(FFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
             if (n > 0) done += size_t(n);
-            return done == bytes.size() || (n < 0 && errno != EAGAIN && errno != EINPROGRESS && errno != ENOTCONN);
+            return done == bytes.size() ||
+                   (n < 0 && errno != EAGAIN && errno != EINPROGRESS && errno != ENOTCONN);
         });
     }
     // Reads whatever arrives until pred(received) holds, the peer closes, or
@@ -265,7 +269,8 @@ protected:
         if (!f) return "<missing>";
         char buf[4096];
         size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            s.append(buf, n);
         std::fclose(f);
         return s;
     }

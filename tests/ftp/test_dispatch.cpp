@@ -32,7 +32,8 @@ TEST_F(Dispatch, RepliesBeforeLogin) {
         {"\xff\xf4\xff\xf2NOOP", "200 NOOP Command okay."},
     };
     auto c = Connect();
-    for (const TCase& t : cases) EXPECT_EQ(c->Cmd(t.line), t.reply) << t.line;
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(t.line), t.reply) << t.line;
 }
 
 TEST_F(Dispatch, RepliesAfterLogin) {
@@ -55,7 +56,8 @@ TEST_F(Dispatch, RepliesAfterLogin) {
     auto c = Connect();
     EXPECT_EQ(c->Cmd("USER anna"), "331 Password required for anna.");
     EXPECT_EQ(c->Cmd("PASS secret"), "230 User anna logged in.");
-    for (const TCase& t : cases) EXPECT_EQ(c->Cmd(t.line), t.reply) << t.line;
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(t.line), t.reply) << t.line;
 }
 
 TEST_F(Dispatch, AuthenticationDecidesAndUserLogsOut) {

@@ -14,7 +14,8 @@ std::vector<std::string> FeedByteByByte(TLineBuffer& lb, const std::string& byte
     std::string line;
     for (char b : bytes) {
         lb.Append(&b, 1);
-        while (lb.NextLine(line)) lines.push_back(line);
+        while (lb.NextLine(line))
+            lines.push_back(line);
     }
     return lines;
 }

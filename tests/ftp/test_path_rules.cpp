@@ -97,14 +97,13 @@ TEST(BuildFilePath, WindowsStyle) {
 }
 
 TEST(BuildFilePath, PosixStyle) {
-    RunBuildCases(TPathStyle::Posix,
-                  {
-                      {"/srv/ftp/", "/srv/ftp/pub/", "a.txt", "/srv/ftp/pub/a.txt"},
-                      {"/srv/ftp/", "/srv/ftp/pub/", "/etc/passwd", "/etc/passwd"},
-                      {"/srv/ftp/", "/srv/ftp/pub/", "sub/b", "/srv/ftp/pub/sub/b"},
-                      {"/srv/ftp/", "/srv/ftp/pub/", "", "/srv/ftp/pub/"},
-                      {"/srv/ftp/", "/srv/ftp/pub/", "d:x", "/srv/ftp/pub/d:x"},
-                  });
+    RunBuildCases(TPathStyle::Posix, {
+                                         {"/srv/ftp/", "/srv/ftp/pub/", "a.txt", "/srv/ftp/pub/a.txt"},
+                                         {"/srv/ftp/", "/srv/ftp/pub/", "/etc/passwd", "/etc/passwd"},
+                                         {"/srv/ftp/", "/srv/ftp/pub/", "sub/b", "/srv/ftp/pub/sub/b"},
+                                         {"/srv/ftp/", "/srv/ftp/pub/", "", "/srv/ftp/pub/"},
+                                         {"/srv/ftp/", "/srv/ftp/pub/", "d:x", "/srv/ftp/pub/d:x"},
+                                     });
 }
 
 TEST(TrimDirectoryOverlap, FindsTheLongestRepeatedTail) {

@@ -13,7 +13,9 @@ using namespace vendrix::net;
 
 namespace {
 
-TEventLoop& Loop() { return TEventLoop::Instance(); }
+TEventLoop& Loop() {
+    return TEventLoop::Instance();
+}
 
 bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -84,7 +86,8 @@ TEST(Socket, ErrorTextsOfRefusedOperations) {
     EXPECT_EQ(ErrorText([&] { s.Connect(); }), "connect: WSocketResolvePort: Invalid Port.");
     s.SetAddr("1.2.3.999");
     s.SetPort("21");
-    EXPECT_EQ(ErrorText([&] { s.Connect(); }), "connect: WSocketResolveHost: Cannot convert host address '1.2.3.999', Error #11001");
+    EXPECT_EQ(ErrorText([&] { s.Connect(); }),
+              "connect: WSocketResolveHost: Cannot convert host address '1.2.3.999', Error #11001");
     TWSocket l;
     l.SetAddr("127.0.0.1");
     EXPECT_EQ(ErrorText([&] { l.Listen(); }), "listen: port not assigned");
@@ -133,7 +136,8 @@ TEST(Socket, LargeSendDrainsWithOneDataSentFromTheLoop) {
         if (n > 0) got.append(buf, size_t(n));
     };
     EXPECT_TRUE(PumpUntil([&] { return got.size() == data.size() && sentEvents > 0; }));
-    for (int i = 0; i < 20; ++i) Loop().RunOnce(1);
+    for (int i = 0; i < 20; ++i)
+        Loop().RunOnce(1);
     EXPECT_EQ(sentEvents, 1);
     EXPECT_TRUE(p.client.AllSent());
 }
@@ -141,7 +145,8 @@ TEST(Socket, LargeSendDrainsWithOneDataSentFromTheLoop) {
 TEST(Socket, SmallSendStillReportsDataSentAfterTheHandlerReturns) {
     TPair p;
     p.Connect();
-    for (int i = 0; i < 5; ++i) Loop().RunOnce(1);
+    for (int i = 0; i < 5; ++i)
+        Loop().RunOnce(1);
     int sentEvents = 0;
     p.client.OnDataSent = [&](TCustomWSocket&, uint16_t) { ++sentEvents; };
     p.client.SendText("hello");
@@ -160,7 +165,9 @@ TEST(Socket, FailedConnectFiresConnectedWithCodeThenClosed) {
 
     TWSocket s;
     std::vector<std::string> events;
-    s.OnSessionConnected = [&](TCustomWSocket&, uint16_t e) { events.push_back("connected " + std::to_string(e)); };
+    s.OnSessionConnected = [&](TCustomWSocket&, uint16_t e) {
+        events.push_back("connected " + std::to_string(e));
+    };
     s.OnSessionClosed = [&](TCustomWSocket&, uint16_t e) { events.push_back("closed " + std::to_string(e)); };
     s.SetAddr("127.0.0.1");
     s.SetPort(port);
@@ -191,7 +198,8 @@ TEST(Socket, DataArrivingWithThePeersCloseComesFirstAndClosedFiresOnce) {
     p.client.Send(data.data(), int(data.size()));
     p.client.Close();
     EXPECT_TRUE(PumpUntil([&] { return p.server->State() == wsClosed; }));
-    for (int i = 0; i < 10; ++i) Loop().RunOnce(1);
+    for (int i = 0; i < 10; ++i)
+        Loop().RunOnce(1);
     EXPECT_EQ(closed, 1);
 }
 
@@ -217,7 +225,8 @@ TEST(Socket, ExceptionInAHandlerAbortsOnlyThatSocket) {
     };
     p.client.SendText("x");
     // The receive loop swallows handler exceptions; the loop itself goes on.
-    for (int i = 0; i < 10; ++i) Loop().RunOnce(1);
+    for (int i = 0; i < 10; ++i)
+        Loop().RunOnce(1);
     EXPECT_EQ(p.listener.State(), wsListening);
     (void)bg;
 }
@@ -253,7 +262,8 @@ TEST(EventLoop, TimersFireAndCanCancelThemselves) {
     });
     ASSERT_NE(id, 0u);
     EXPECT_TRUE(PumpUntil([&] { return fired == 3; }));
-    for (int i = 0; i < 5; ++i) Loop().RunOnce(10);
+    for (int i = 0; i < 5; ++i)
+        Loop().RunOnce(10);
     EXPECT_EQ(fired, 3);
 }
 

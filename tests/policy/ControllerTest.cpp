@@ -1,21 +1,22 @@
 // The controller's login, admission and session-end policy, driven through
 // real sockets on 127.0.0.1 against a base folder of real files.
+#include "BaseFolder.h"
 #include "FtpController.h"
 #include "FtpTestKit.h"
 #include "IpPattern.h"
 #include "Md5.h"
 #include "TaggedText.h"
-#include "TempFolder.h"
 
 #include <filesystem>
-#include <thread>
 
 using namespace vendrix;
+using namespace vendrix::config;
+using namespace vendrix::log;
 using namespace vendrix::policy;
 using ftp::testkit::PumpUntil;
 using ftp::testkit::TFtpClient;
 using vendrix::testing::ReadText;
-using vendrix::testing::TTempFolder;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::WriteText;
 
 namespace {
@@ -23,11 +24,9 @@ namespace {
 class Controller : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(Base.File("conf"));
-        std::filesystem::create_directories(Base.File("log"));
         std::filesystem::create_directories(Base.File("home/anna"));
         Home = Base.File("home/anna");
-        WriteText(Base.File("conf/config.ini"), "[Setup]\nPort=21\n");
+        Base.WriteConfig("[Setup]\nPort=21\n");
         WriteUsers("");
     }
     void TearDown() override {
@@ -38,8 +37,8 @@ protected:
     // ANNA with password "secret" and home Home, plus `extra` lines for it,
     // and an anonymous account.
     void WriteUsers(const std::string& extra, const std::string& more = "") {
-        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                                   "\n" + extra + "\n[anonymous]\nHomePath=" + Home + "\n" + more);
+        Base.WriteUsers("[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home + "\n" + extra +
+                        "\n[anonymous]\nHomePath=" + Home + "\n" + more);
     }
     void Start() {
         // Language texts show which message was logged and with what.
@@ -73,7 +72,7 @@ protected:
         return PumpUntil([&] { return Ctl->Users().size() == n; });
     }
 
-    TTempFolder Base;
+    TBaseFolder Base;
     std::string Home;
     std::unique_ptr<TFtpController> Ctl;
     std::vector<std::string> Lines;
@@ -161,7 +160,8 @@ TEST_F(Controller, MissingHomeDirectoryAndDisabledAccount) {
     c->Send("PASS pw\r\n");
     EXPECT_EQ(c->Reply(), "530 Not logged in, cannot find home directory.");
     EXPECT_TRUE(c->PeerClosed());
-    auto it = std::find_if(Lines.begin(), Lines.end(), [](auto& l) { return l.find("sConnected(GONE") != l.npos; });
+    auto it =
+        std::find_if(Lines.begin(), Lines.end(), [](auto& l) { return l.find("sConnected(GONE") != l.npos; });
     ASSERT_NE(it, Lines.end());
     ASSERT_NE(it + 1, Lines.end());
     EXPECT_NE((it + 1)->find("sAuthFailP(GONE,127.0.0.1)"), std::string::npos);
@@ -201,7 +201,7 @@ TEST_F(Controller, ChangeOfUserRelabelsTheRowButKeepsTheCounts) {
 }
 
 TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
-    WriteText(Base.File("conf/config.ini"), "[Setup]\nMaxUser=2\n");
+    Base.WriteConfig("[Setup]\nMaxUser=2\n");
     Start();
     auto a = Connect();
     auto b = Connect();
@@ -216,15 +216,14 @@ TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
 
 TEST_F(Controller, GreetingWithWelcomeFileAndHiddenVersion) {
     WriteText(Base.File("hello.txt"), "first\nsecond\n");
-    WriteText(Base.File("conf/config.ini"),
-              "[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
+    Base.WriteConfig("[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
     Start();
     auto c = Connect();
     EXPECT_EQ(Greeting, "220-Connected to 127.0.0.1 ready...\r\n220-first\r\n220 second");
 }
 
 TEST_F(Controller, IpDenyAndAllowLists) {
-    WriteText(Base.File("conf/config.ini"), "[IP Deny]\nIP0=127.0.0.*\n[IP Allow]\nIP0=127.0.0.2\n");
+    Base.WriteConfig("[IP Deny]\nIP0=127.0.0.*\n[IP Allow]\nIP0=127.0.0.2\n");
     Start();
     TFtpClient denied(Port);
     EXPECT_EQ(denied.Reply(), "421 Access Denied.");
@@ -241,12 +240,19 @@ TEST(IpPattern, MatchingRules) {
         const char* address;
         bool match;
     } cases[] = {
-        {"*", "10.0.0.1", true},          {"", "10.0.0.1", false},           {"10.0.0.1*", "10.0.0.1", true},
-        {"10.0.0.1**", "10.0.0.1", false}, {"10.0.0.?", "10.0.0.7", true},   {"10.0.0.?", "10.0.0.17", false},
-        {"192.168.*", "192.168.1.6", true}, {"192.168.*", "10.0.0.1", false}, {"*.5", "192.168.1.5", true},
+        {"*", "10.0.0.1", true},
+        {"", "10.0.0.1", false},
+        {"10.0.0.1*", "10.0.0.1", true},
+        {"10.0.0.1**", "10.0.0.1", false},
+        {"10.0.0.?", "10.0.0.7", true},
+        {"10.0.0.?", "10.0.0.17", false},
+        {"192.168.*", "192.168.1.6", true},
+        {"192.168.*", "10.0.0.1", false},
+        {"*.5", "192.168.1.5", true},
         {"10.0.0.1", "10.0.0.10", false},
     };
-    for (const TCase& t : cases) EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
+    for (const TCase& t : cases)
+        EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
     EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.5"));
     EXPECT_FALSE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "192.168.1.6"));
     EXPECT_TRUE(IpAdmitted({"192.168.*"}, {"192.168.1.5"}, "10.0.0.1"));
@@ -268,19 +274,20 @@ TEST_F(Controller, KickBanAndAbortActOnARow) {
     EXPECT_TRUE(b->PeerClosed());
     EXPECT_TRUE(WaitUsers(0));
     EXPECT_FALSE(Ctl->Kick(idA));
-    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny), (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
+    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny),
+              (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
 }
 
 TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
     WriteUsers("TotalDownload=5000000000\nTotalUpload=7");
     Start();
-    std::string before = ReadText(Base.File("conf/users.ini"));
+    std::string before = ReadText(Base.Users());
     {
         auto idle = Connect();
         idle->Cmd("USER anna");
     }
     EXPECT_TRUE(PumpUntil([&] { return Ctl->Server().ClientCount() == 0; }));
-    EXPECT_EQ(ReadText(Base.File("conf/users.ini")), before);
+    EXPECT_EQ(ReadText(Base.Users()), before);
     EXPECT_FALSE(Logged("sDisconnect"));
 
     auto c = Connect();
@@ -290,7 +297,6 @@ TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
     client->UnsavedDownloadKB = 3;
     // Another program adds to the upload total meanwhile: kept.
     WriteUsers("TotalDownload=5000000000\nTotalUpload=9");
-    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // reads notice a change after a millisecond
     c.reset();
     EXPECT_TRUE(WaitUsers(0));
     TAccount anna = Ctl->AccountFile().Account("anna");

@@ -1,22 +1,22 @@
 // Path mapping and access rights through the controller: a real client on
 // 127.0.0.1 against real folders, with the account file written as text.
+#include "BaseFolder.h"
 #include "FtpController.h"
 #include "FtpTestKit.h"
-#include "IniFile.h"
 #include "Md5.h"
 #include "PathRights.h"
 #include "TaggedText.h"
-#include "TempFolder.h"
 
 #include <filesystem>
 #include <map>
-#include <thread>
 
 using namespace vendrix;
+using namespace vendrix::config;
+using namespace vendrix::log;
 using namespace vendrix::policy;
 using ftp::testkit::TFtpClient;
 using vendrix::testing::ReadText;
-using vendrix::testing::TTempFolder;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::WriteText;
 namespace fs = std::filesystem;
 
@@ -28,9 +28,9 @@ protected:
         Root = fs::canonical(Base.Path()).string();
         Home = Root + "/srv/ftp";
         Linked = Root + "/data/linked";
-        for (const char* d : {"conf", "log", "srv/ftp/pub/sub", "srv/ftp/private/x", "data/linked"})
+        for (const char* d : {"srv/ftp/pub/sub", "srv/ftp/private/x", "data/linked"})
             fs::create_directories(Root + "/" + d);
-        WriteText(Root + "/conf/config.ini", "[Setup]\nPort=21\n");
+        Base.WriteConfig("[Setup]\nPort=21\n");
         for (const char* f : {"srv/ftp/a.txt", "srv/ftp/riv", "srv/ftp/.hidden", "srv/ftp/pub/b.txt",
                               "srv/ftp/private/s.txt", "data/linked/l.txt"})
             WriteText(Root + "/" + f, std::string("content of ") + f);
@@ -51,10 +51,7 @@ protected:
             "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home + "\n" + extra + "\n";
         for (size_t i = 0; i < entries.size(); ++i)
             text += "Dir" + std::to_string(i) + "=" + entries[i] + "\n";
-        WriteText(Root + "/conf/users.ini", text);
-        // The account file is looked at no more than once per interval: the
-        // next command must not be answered from the look before this write.
-        std::this_thread::sleep_for(2 * TIniFile::kRecheckInterval);
+        Base.WriteUsers(text);
     }
     std::unique_ptr<TFtpClient> Start() {
         if (!Ctl) {
@@ -112,7 +109,7 @@ protected:
         return Ctl->Users().empty() ? "" : Ctl->FindClient(Ctl->Users().back().ID)->Directory;
     }
 
-    TTempFolder Base;
+    TBaseFolder Base;
     std::string Root, Home, Linked;
     std::unique_ptr<TFtpController> Ctl;
     std::vector<std::string> Lines;
@@ -147,8 +144,8 @@ TEST_F(PathPolicy, ChangeDirectoryFollowsTheSubdirectoryAndForbiddenRules) {
 }
 
 TEST_F(PathPolicy, AMissingDir0HidesEveryLaterEntry) {
-    WriteText(Root + "/conf/users.ini", "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                            "\nDir1=" + Entry(Home, "DS") + "\n");
+    Base.WriteUsers("[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
+                    "\nDir1=" + Entry(Home, "DS") + "\n");
     auto c = Start();
     EXPECT_EQ(c->Cmd("CWD pub"), "501 CWD failed. No permission");
     EXPECT_EQ(Names(*c, "NLST"), "");

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+using namespace vendrix::config;
 using namespace vendrix::policy;
 using vendrix::ftp::TPathStyle;
 

@@ -4,6 +4,8 @@
 // idle times move only when the test moves it.
 #include "TransferFixture.h"
 
+using namespace vendrix::config;
+using namespace vendrix::log;
 using namespace vendrix::policy;
 using namespace vendrix::policy::testing;
 

@@ -3,15 +3,14 @@
 // limiter's clock is the test's own: it only moves when the test says so.
 #pragma once
 
+#include "BaseFolder.h"
 #include "FtpController.h"
 #include "FtpTestKit.h"
 #include "Md5.h"
 #include "TaggedText.h"
-#include "TempFolder.h"
 
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace vendrix::policy::testing {
@@ -20,14 +19,13 @@ using ftp::testkit::PumpUntil;
 using ftp::testkit::TFtpClient;
 using ftp::testkit::TRawConn;
 using vendrix::testing::ReadText;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::TTempFolder;
 using vendrix::testing::WriteText;
 
 class TTransferFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directories(Base.File("conf"));
-        std::filesystem::create_directories(Base.File("log"));
         std::filesystem::create_directories(Base.File("home/anna"));
         Home = Base.File("home/anna") + "/";
         WriteConfig("");
@@ -39,17 +37,14 @@ protected:
         ftp::testkit::Pump(5);
     }
     void WriteConfig(const std::string& setup) {
-        WriteText(Base.File("conf/config.ini"),
-                  "[Setup]\nPort=21\n" + setup +
-                      "\n[Sound]\nSndDownStart=start.wav\n"
-                      "SndDownEnd=end.wav\nSndUploadStart=up.wav\nSndUploadEnd=up.wav\n");
-        usleep(3000); // reads notice a change after a millisecond
+        Base.WriteConfig("[Setup]\nPort=21\n" + setup +
+                         "\n[Sound]\nSndDownStart=start.wav\n"
+                         "SndDownEnd=end.wav\nSndUploadStart=up.wav\nSndUploadEnd=up.wav\n");
     }
     // ANNA (password "secret") may do everything in her home and below.
     void WriteUsers(const std::string& extra) {
-        WriteText(Base.File("conf/users.ini"), "[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home +
-                                                   "\nDir0=" + Home + "|DU_EMRY_S__|\n" + extra + "\n");
-        usleep(3000);
+        Base.WriteUsers("[ANNA]\nPassword=" + config::Md5Hex("secret") + "\nHomePath=" + Home +
+                        "\nDir0=" + Home + "|DU_EMRY_S__|\n" + extra + "\n");
     }
     void Start() {
         // Language texts show which message was logged and with what.
@@ -58,7 +53,7 @@ protected:
         Ctl->ListenAddr = "127.0.0.1";
         Ctl->PortOverride = "0";
         Ctl->SpeedLimiter().SetClock([this] { return Now; });
-        Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(StripTags(line)); });
+        Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(log::StripTags(line)); });
         Ctl->OnPlaySound = [this](TSoundEvent event, const std::string&) { Sounds.push_back(event); };
         ASSERT_TRUE(Ctl->StartServer());
         Port = std::stoi(Ctl->Server().ServerSocket().GetLocalPortText());
@@ -102,7 +97,9 @@ protected:
     void WriteFile(const std::string& name, size_t size, char fill = 'x') {
         WriteText(Home + name, std::string(size, fill));
     }
-    int64_t FileTotal(TAccountKey key) const { return Ctl->AccountFile().Account("anna").ReadInt64(key); }
+    int64_t FileTotal(config::TAccountKey key) const {
+        return Ctl->AccountFile().Account("anna").ReadInt64(key);
+    }
     // The log line containing `text`, or "" when none does.
     std::string LogLine(const std::string& text) const {
         for (const std::string& l : Lines)
@@ -110,7 +107,7 @@ protected:
         return "";
     }
 
-    TTempFolder Base;
+    TBaseFolder Base;
     std::string Home;
     std::unique_ptr<TFtpController> Ctl;
     std::vector<std::string> Lines;

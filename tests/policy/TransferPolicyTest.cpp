@@ -7,6 +7,8 @@
 #include "TransferFixture.h"
 #include "TransferReplies.h"
 
+using namespace vendrix::config;
+using namespace vendrix::log;
 using namespace vendrix::policy;
 using namespace vendrix::policy::testing;
 

@@ -149,8 +149,8 @@ void TypeInto(QLineEdit& field, const QString& text, bool leave = true) {
     if (leave) QTest::keyClick(&field, Qt::Key_Tab);
 }
 
-policy::TIniDocument ReadDoc(const std::string& path) {
-    return policy::TIniDocument::Parse(ReadText(path));
+config::TIniDocument ReadDoc(const std::string& path) {
+    return config::TIniDocument::Parse(ReadText(path));
 }
 
 } // namespace
@@ -159,7 +159,7 @@ class DialogTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TTempFolder> FTemp;
-    std::unique_ptr<app::TLanguage> FLanguage;
+    std::unique_ptr<config::TLanguage> FLanguage;
 
     std::string Users() const { return FTemp->File("conf/users.ini"); }
     std::string Config() const { return FTemp->File("conf/config.ini"); }
@@ -168,7 +168,7 @@ private slots:
     void init() {
         FTemp = std::make_unique<TTempFolder>();
         std::filesystem::create_directory(FTemp->File("conf"));
-        FLanguage = std::make_unique<app::TLanguage>(VENDRIX_LANGUAGE_FOLDER);
+        FLanguage = std::make_unique<config::TLanguage>(VENDRIX_LANGUAGE_FOLDER);
         FLanguage->SetName("english");
     }
     void cleanup() {
@@ -196,7 +196,7 @@ private slots:
     // nothing; an emptied field stores the digest of the empty password.
     void userPassword() {
         WriteText(Users(), "[alice]\nHomePath=/srv\n");
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         ui::TfrmSetupUser dialog(*FLanguage, accounts);
         ShowActive(dialog);
         Ui::TfrmSetupUser& w = dialog.Widgets();
@@ -206,21 +206,21 @@ private slots:
         TypeInto(*w.txtPass, "secret");
         QCOMPARE(w.txtPass->text(), "<< Encrypt >>");
         Click(w.cmdSave);
-        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), policy::Md5Hex("secret"));
+        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), config::Md5Hex("secret"));
 
         Click(w.txtPass);
         QTest::keyClick(w.txtPass, Qt::Key_Tab);
-        QCOMPARE(dialog.Copy().ReadString("alice", "Password", ""), policy::Md5Hex("secret"));
+        QCOMPARE(dialog.Copy().ReadString("alice", "Password", ""), config::Md5Hex("secret"));
 
         TypeInto(*w.txtPass, "");
         Click(w.cmdSave);
-        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), policy::Md5Hex(""));
+        QCOMPARE(ReadDoc(Users()).ReadString("alice", "Password", ""), config::Md5Hex(""));
         QCOMPARE(w.txtPass->text(), "<< Encrypt >>");
     }
 
     void userLimitsAndHome() {
         WriteText(Users(), "[alice]\nMaxSpeed=7\n");
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         ui::TfrmSetupUser dialog(*FLanguage, accounts);
         ShowActive(dialog);
         Ui::TfrmSetupUser& w = dialog.Widgets();
@@ -239,7 +239,7 @@ private slots:
         TypeInto(*w.txtHome, QString::fromStdString(FTemp->Path()));
         ClickBox(w.chkVirtual);
         Click(w.cmdSave);
-        const policy::TIniDocument saved = ReadDoc(Users());
+        const config::TIniDocument saved = ReadDoc(Users());
         QCOMPARE(saved.ReadString("alice", "MaxSpeed", ""), "42");
         QCOMPARE(saved.ReadString("alice", "HomePath", ""), FTemp->Path());
         QCOMPARE(saved.ReadString("alice", "VirtualDir", ""), "1");
@@ -250,7 +250,7 @@ private slots:
     // rights.
     void userHomePicker() {
         WriteText(Users(), "[alice]\n");
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         ui::TfrmSetupUser dialog(*FLanguage, accounts);
         ShowActive(dialog);
         Ui::TfrmSetupUser& w = dialog.Widgets();
@@ -261,7 +261,7 @@ private slots:
         QCOMPARE(w.txtHome->text(), folder + "/");
         QCOMPARE(w.lstDirs->count(), 1);
         Click(w.cmdSave);
-        const policy::TIniDocument saved = ReadDoc(Users());
+        const config::TIniDocument saved = ReadDoc(Users());
         QCOMPARE(saved.ReadString("alice", "HomePath", ""), (folder + "/").toStdString());
         QCOMPARE(saved.ReadString("alice", "Dir0", ""), (folder + "/|___________|").toStdString());
     }
@@ -274,7 +274,7 @@ private slots:
         std::filesystem::create_directory(lower);
         std::filesystem::create_directory(upper);
         WriteText(Users(), "[alice]\n");
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         ui::TfrmSetupUser dialog(*FLanguage, accounts);
         ShowActive(dialog);
         Ui::TfrmSetupUser& w = dialog.Widgets();
@@ -328,10 +328,10 @@ private slots:
     // without Save leaves the file as it was.
     void userAccountCommands() {
         const std::string original =
-            "[alice]\nPassword=" + policy::Md5Hex("x") +
+            "[alice]\nPassword=" + config::Md5Hex("x") +
             "\nHomePath=/srv/\nDir0=/srv/|D__________|\nTotalDownload=12\nTotalUpload=34\n";
         WriteText(Users(), original);
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         {
             ui::TfrmSetupUser dialog(*FLanguage, accounts);
             ShowActive(dialog);
@@ -352,10 +352,10 @@ private slots:
             QCOMPARE(w.lstUsers->count(), 2);
             Click(w.cmdSave);
         }
-        const policy::TIniDocument saved = ReadDoc(Users());
+        const config::TIniDocument saved = ReadDoc(Users());
         QCOMPARE(saved.Sections(), std::vector<std::string>{"bob"});
         for (const char* key : {"Password", "HomePath", "Dir0", "TotalDownload", "TotalUpload"})
-            QCOMPARE(saved.Find("bob", key), policy::TIniDocument::Parse(original).Find("alice", key));
+            QCOMPARE(saved.Find("bob", key), config::TIniDocument::Parse(original).Find("alice", key));
 
         const std::string before = ReadText(Users());
         {
@@ -377,16 +377,16 @@ private slots:
     // Totals a session wrote while the dialog was open survive its Save.
     void userSaveKeepsLiveTotals() {
         WriteText(Users(), "[alice]\nTotalDownload=10\nTotalUpload=20\n");
-        policy::TAccountFile accounts(Users());
+        config::TAccountFile accounts(Users());
         ui::TfrmSetupUser dialog(*FLanguage, accounts);
         ShowActive(dialog);
         Ui::TfrmSetupUser& w = dialog.Widgets();
         ClickItem(*w.lstUsers, 0);
-        policy::TAccountFile server(Users());
+        config::TAccountFile server(Users());
         server.WriteTotals("alice", 1500, 2500);
         TypeInto(*w.txtMaxUser, "3");
         Click(w.cmdSave);
-        const policy::TIniDocument saved = ReadDoc(Users());
+        const config::TIniDocument saved = ReadDoc(Users());
         QCOMPARE(saved.ReadString("alice", "MaxUser", ""), "3");
         QCOMPARE(saved.ReadString("alice", "TotalDownload", ""), "1500");
         QCOMPARE(saved.ReadString("alice", "TotalUpload", ""), "2500");
@@ -394,7 +394,7 @@ private slots:
 
     // Enabled without a counting kind: TypeRatio -1; cleared: five keys go.
     void ratio() {
-        policy::TIniDocument copy = policy::TIniDocument::Parse("[alice]\nHomePath=/srv/\n");
+        config::TIniDocument copy = config::TIniDocument::Parse("[alice]\nHomePath=/srv/\n");
         {
             ui::TfrmRatio dialog(*FLanguage, copy, "alice");
             ShowActive(dialog);
@@ -436,8 +436,8 @@ private slots:
         WriteText(home + "/sub/big", std::string(3 * 1024 * 1024 / 2, 'x'));
         const std::string goodbye = FTemp->File("bye.txt");
         WriteText(goodbye, "bye\n");
-        policy::TIniDocument copy =
-            policy::TIniDocument::Parse("[alice]\nQuota=2048\nEnterMessage=/nowhere.txt\n");
+        config::TIniDocument copy =
+            config::TIniDocument::Parse("[alice]\nQuota=2048\nEnterMessage=/nowhere.txt\n");
         {
             ui::TfrmQuota dialog(*FLanguage, copy, "alice", QString::fromStdString(home));
             ShowActive(dialog);
@@ -478,7 +478,7 @@ private slots:
         QFETCH(QString, low);
         QFETCH(QString, high);
         QFETCH(bool, refused);
-        policy::TSettingsFile settings(Config());
+        config::TSettingsFile settings(Config());
         ui::TfrmSetupFTP dialog(*FLanguage, settings, VENDRIX_LANGUAGE_FOLDER, FTemp->Path());
         ShowActive(dialog);
         Ui::TfrmSetupFTP& w = dialog.Widgets();
@@ -498,7 +498,7 @@ private slots:
         TTempFolder config;
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.Path()));
         const std::string entry = config.Path() + "/autostart/vendrix-ftp.desktop";
-        policy::TSettingsFile settings(Config());
+        config::TSettingsFile settings(Config());
         {
             ui::TfrmSetupFTP dialog(*FLanguage, settings, VENDRIX_LANGUAGE_FOLDER, FTemp->Path());
             ShowActive(dialog);
@@ -518,10 +518,10 @@ private slots:
             Click(w.cmdSave);
             QVERIFY(!w.cmdSave->isEnabled());
         }
-        policy::TSettings saved = settings.Load();
-        QCOMPARE(saved.ReadString(policy::TSetting::Port), "2100");
-        QCOMPARE(saved.ReadString(policy::TSetting::LangFile), "english");
-        QCOMPARE(saved.ReadString(policy::TSetting::EnterMessage), welcome);
+        config::TSettings saved = settings.Load();
+        QCOMPARE(saved.ReadString(config::TSetting::Port), "2100");
+        QCOMPARE(saved.ReadString(config::TSetting::LangFile), "english");
+        QCOMPARE(saved.ReadString(config::TSetting::EnterMessage), welcome);
         QVERIFY(std::filesystem::exists(entry));
         QVERIFY(ReadText(entry).find(" --base " + FTemp->Path()) != std::string::npos);
         {
@@ -549,7 +549,7 @@ private slots:
     void ipAccessSave() {
         WriteText(Config(),
                   "[IP Deny]\nIP0=10.0.0.*\nIP1=192.168.?.1\nIP2=172.16.*\n[IP Allow]\nIP0=127.0.0.1\n");
-        policy::TSettingsFile settings(Config());
+        config::TSettingsFile settings(Config());
         ui::TfrmIPAccess dialog(*FLanguage, settings);
         ShowActive(dialog);
         Ui::TfrmIPAccess& w = dialog.Widgets();
@@ -566,7 +566,7 @@ private slots:
         Click(w.cmdAdd);
         Click(w.cmdClose);
         QVERIFY(!dialog.isVisible());
-        const policy::TIniDocument saved = ReadDoc(Config());
+        const config::TIniDocument saved = ReadDoc(Config());
         QCOMPARE(saved.ReadList("IP Deny", "IP"), (std::vector<std::string>{"192.168.?.1", "172.16.*"}));
         QVERIFY(!saved.KeyExists("IP Deny", "IP2"));
         QCOMPARE(saved.ReadList("IP Allow", "IP"), (std::vector<std::string>{"127.0.0.1", "1.2.*"}));
@@ -576,7 +576,7 @@ private slots:
         const std::string original = "[IP Deny]\nIP0=1.1.1.1\n";
         for (bool escape : {false, true}) {
             WriteText(Config(), original);
-            policy::TSettingsFile settings(Config());
+            config::TSettingsFile settings(Config());
             ui::TfrmIPAccess dialog(*FLanguage, settings);
             ShowActive(dialog);
             Ui::TfrmIPAccess& w = dialog.Widgets();
@@ -595,7 +595,7 @@ private slots:
     // values, the font with its style bits; Cancel writes nothing.
     void colors() {
         WriteText(Config(), "[Color]\nTextTag=#a0b1c2\n");
-        policy::TSettingsFile settings(Config());
+        config::TSettingsFile settings(Config());
         {
             ui::TfrmColor dialog(*FLanguage, settings);
             ShowActive(dialog);
@@ -634,7 +634,7 @@ private slots:
             QCOMPARE(dialog.Widgets().lblFontSizeValue->text(), "13");
             Click(dialog.Widgets().cmdOK);
             QVERIFY(!dialog.isVisible());
-            const policy::TIniDocument saved = ReadDoc(Config());
+            const config::TIniDocument saved = ReadDoc(Config());
             QCOMPARE(saved.ReadString("Color", "TextTag", ""), "#A0B1C2");
             QCOMPARE(QString::fromStdString(saved.ReadString("Color", "BackTag", "")),
                      system.name(QColor::HexRgb).toUpper());
@@ -649,7 +649,7 @@ private slots:
         const std::string wave = FTemp->File("ding.wav");
         WriteText(wave, "RIFF");
         WriteText(Config(), "[Sound]\nSndConnect=" + wave + "\nSndDisconnect=/nowhere/gone.wav\n");
-        policy::TSettingsFile settings(Config());
+        config::TSettingsFile settings(Config());
         ui::TfrmSound dialog(*FLanguage, settings);
         ShowActive(dialog);
         Ui::TfrmSound& w = dialog.Widgets();
@@ -663,7 +663,7 @@ private slots:
         QVERIFY(w.cmdSave->isEnabled());
         Click(w.cmdSave);
         QVERIFY(!dialog.isVisible());
-        const policy::TIniDocument saved = ReadDoc(Config());
+        const config::TIniDocument saved = ReadDoc(Config());
         QCOMPARE(saved.Find("Sound", "SndConnect"), std::optional<std::string>(""));
         QCOMPARE(saved.ReadString("Sound", "SndDisconnect", ""), wave);
     }
@@ -672,8 +672,8 @@ private slots:
     // unticking and saving leaves it on until the next start.
     void logOptions() {
         WriteText(Config(), "[Setup]\nLog=1\nShowCommand=1\n");
-        policy::TSettingsFile settings(Config());
-        policy::TSessionLog log(FTemp->Path());
+        config::TSettingsFile settings(Config());
+        log::TSessionLog log(FTemp->Path());
         ui::TfrmLog dialog(*FLanguage, settings, &log);
         ShowActive(dialog);
         Ui::TfrmLog& w = dialog.Widgets();
@@ -686,7 +686,7 @@ private slots:
         Click(w.cmdSave);
         QVERIFY(dialog.isVisible());
         QVERIFY(!w.cmdSave->isEnabled());
-        const policy::TIniDocument saved = ReadDoc(Config());
+        const config::TIniDocument saved = ReadDoc(Config());
         QCOMPARE(saved.ReadString("Setup", "Log", ""), "0");
         QCOMPARE(saved.ReadString("Setup", "AddDate", ""), "1");
         QCOMPARE(saved.ReadString("Setup", "ShowCommand", ""), "1");
@@ -742,16 +742,16 @@ private slots:
         std::filesystem::create_directories(home + "/pub");
         const std::string wave = FTemp->File("ding.wav");
         WriteText(wave, "RIFF");
-        WriteText(Users(), "[anna]\nPassword=" + policy::Md5Hex("x") + "\nHomePath=" + home +
+        WriteText(Users(), "[anna]\nPassword=" + config::Md5Hex("x") + "\nHomePath=" + home +
                                "/\nMaxUser=2\nDir0=" + home + "/|D_______S__|\nDir1=" + home +
                                "/pub/|DU_EM_Y_SV_|pub\nRatio=1\nUP=1\nDOWN=3\nTypeRatio=1\n[bob]\n");
         WriteText(Config(), "[Setup]\nPort=2121\nLowPASV=50000\nHighPASV=50100\n[IP Deny]\nIP0=10.0.0.*\n"
                             "[IP Allow]\nIP0=127.0.0.1\n[Color]\nDateTag=#0000C0\nBackTag=#FFFFF0\n"
                             "[Sound]\nSndConnect=" +
                                 wave + "\nSndDisconnect=/nowhere/bye.wav\n");
-        policy::TAccountFile accounts(Users());
-        policy::TSettingsFile settings(Config());
-        policy::TIniDocument copy = accounts.LoadCopy();
+        config::TAccountFile accounts(Users());
+        config::TSettingsFile settings(Config());
+        config::TIniDocument copy = accounts.LoadCopy();
         auto save = [&](QWidget& dialog, const char* name) {
             ShowActive(dialog);
             dialog.adjustSize();
@@ -778,7 +778,7 @@ private slots:
         save(color, "dialog-color");
         ui::TfrmSound sound(*FLanguage, settings);
         save(sound, "dialog-sound");
-        policy::TSessionLog log(FTemp->Path());
+        log::TSessionLog log(FTemp->Path());
         ui::TfrmLog options(*FLanguage, settings, &log);
         save(options, "dialog-log");
     }

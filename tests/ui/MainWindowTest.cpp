@@ -121,7 +121,7 @@ private slots:
         WriteConfig();
         std::string users;
         for (const char* name : {"anna", "bob", "carl"})
-            users += std::string("[") + name + "]\nPassword=" + policy::Md5Hex("secret") +
+            users += std::string("[") + name + "]\nPassword=" + config::Md5Hex("secret") +
                      "\nHomePath=" + Home + "\nDir0=" + Home + "|D_______S__|\n";
         WriteText(Base->File("conf/users.ini"), users);
     }

@@ -1,0 +1,28 @@
+#include "ServerSettings.h"
+
+namespace vendrix::config {
+
+void DerivePasvRange(int32_t low, int32_t high, int32_t& start, int32_t& size) {
+    start = 0;
+    size = 0;
+    if (low < 1 || low > 65535 || high <= low || high > 65535) return;
+    start = low;
+    size = high - low;
+}
+
+TServerSettings ReadServerSettings(const TSettings& settings) {
+    TServerSettings result;
+    result.Port = settings.ReadString(TSetting::Port);
+    result.MaxUser = settings.ReadInteger(TSetting::MaxUser);
+    result.GlobalMaxKS = settings.ReadInteger(TSetting::GlobalMaxKS);
+    result.PasvIP = settings.ReadString(TSetting::PasvIP);
+    DerivePasvRange(settings.ReadInteger(TSetting::LowPasv), settings.ReadInteger(TSetting::HighPasv),
+                    result.PasvPortRangeStart, result.PasvPortRangeSize);
+    result.HideVersion = settings.ReadBool(TSetting::HideVersion);
+    result.Log = settings.ReadBool(TSetting::Log);
+    result.AddDate = settings.ReadBool(TSetting::AddDate);
+    result.ShowCommand = settings.ReadBool(TSetting::ShowCommand);
+    return result;
+}
+
+} // namespace vendrix::config
