@@ -273,7 +273,21 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
     EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
     EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+
+    // An upload under way, and one still waiting for its connection.
+    auto up = c->Pasv();
+    EXPECT_EQ(c->Cmd("STOR up.bin"), "150 Opening data connection for up.bin.");
+    up->Send("some bytes");
+    TFtpCtrlSocket& session = *Server->GetClient(0);
+    ASSERT_TRUE(PumpUntil([&] { return session.DataSessionActive; }));
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("APPE up.bin").substr(0, 4), "150 ");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
     EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
 }
 
 // A download ends "226" only when its last byte went to the kernel before
