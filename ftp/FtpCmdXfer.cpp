@@ -5,24 +5,25 @@
 #include "FtpSrvT.h"
 
 #include <random>
+#include <unistd.h>
 
 namespace vendrix::ftp {
 
 namespace {
+constexpr char kBusy[] = "Data connection already in use";
+
 std::string Num(int64_t v) {
     return std::to_string(v);
 }
 
-// A file name that does not exist yet in dir: "FTP" and six random letters.
-std::string UniqueName(const std::string& dir) {
+// "FTP" and six random letters.
+std::string RandomName() {
     static std::mt19937_64 rng{std::random_device{}()};
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (;;) {
-        std::string name = "FTP";
-        for (int i = 0; i < 6; ++i)
-            name += kChars[rng() % (sizeof kChars - 1)];
-        if (!AnyEntryExists(dir + name)) return name;
-    }
+    std::string name = "FTP";
+    for (int i = 0; i < 6; ++i)
+        name += kChars[rng() % (sizeof kChars - 1)];
+    return name;
 }
 
 // Strict decimal integer (optional sign), as REST takes it.
@@ -44,12 +45,24 @@ bool ParseInt64(const std::string& s, int64_t& value) {
 
 // --- commands -------------------------------------------------------------------
 
+// A transfer command while another transfer runs or waits for its data
+// connection is refused before it touches the session: a second transfer
+// would pour its stream into the first, or change which handlers the waiting
+// connection gets, and two 150 replies would share one completion.
 void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOR", kBusy);
+        return;
+    }
     Client.ByteCount = 0;
     StoreCommand(Client, Params, Answer, ftpcSTOR);
 }
 
 void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::kAppeFailed;
+        return;
+    }
     StoreCommand(Client, Params, Answer, ftpcAPPE);
 }
 
@@ -64,9 +77,6 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
     Client.TransferError = "Transfer Ok";
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
@@ -92,22 +102,41 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
 }
 
 void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOU", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcSTOU;
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
-        std::string name;
+        // The name is taken by creating its file exclusively: a name that
+        // merely looked free could be created by another session meanwhile.
+        std::string name, made;
         if (OnGetUniqueFileName) OnGetUniqueFileName(*this, Client, name);
-        if (name.empty() || FileExists(BuildFilePath(Client, Client.Directory, name)))
-            name = UniqueName(Client.Directory);
+        if (!name.empty()) {
+            std::string path = BuildFilePath(Client, Client.Directory, name);
+            if (CreateNewFile(path)) made = path;
+        }
+        for (int tries = 0; made.empty(); ++tries) {
+            if (tries == 100) throw EFtpError("No unique file name left");
+            name = RandomName();
+            std::string path = BuildFilePath(Client, Client.Directory, name);
+            if (CreateNewFile(path)) made = path;
+        }
         Client.FileName = PathStyle->ToLocal(name);
         Client.HasOpenedFile = false;
         Client.AbortingTransfer = false;
         Client.TransferError = "Transfer Ok";
         std::string path = BuildFilePath(Client, Client.Directory, Client.FileName);
         bool allowed = true;
-        if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        try {
+            if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        } catch (...) {
+            ::unlink(made.c_str());
+            throw;
+        }
+        // A refused name, or one the application moved elsewhere, leaves no
+        // empty file behind.
+        if (!allowed || path != made) ::unlink(made.c_str());
         if (allowed) {
             Client.FilePath = path;
             Client.XferCmdType = ftpcSTOU;
@@ -122,14 +151,15 @@ void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpStri
 }
 
 void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("RETR", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcRETR;
     Client.HasOpenedFile = false;
     Client.FileName = PathStyle->ToLocal(Params);
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidateGet) OnValidateGet(*this, Client, path, allowed);
@@ -138,7 +168,7 @@ void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, T
             Answer = reply::OpeningData(Params);
             bool delayed = false;
             if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
-            if (!delayed) Post(Client, &TFtpServer::StartSendNotification);
+            if (!delayed) PostStartSend(Client);
         } else {
             Answer = reply::kCannotRetr;
         }
@@ -202,6 +232,7 @@ void TFtpServer::StartDownload(TClient& Client) {
 }
 
 void TFtpServer::StartSendNotification(TClient& Client) {
+    Client.SendPending = false;
     try {
         StartDownload(Client);
     } catch (const std::exception& e) {

@@ -131,6 +131,9 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     if (!d) return entries;
     while (const dirent* de = ::readdir(d.get())) {
         std::string name = de->d_name;
+        // A name with a line break, made on the machine itself, would split
+        // its listing line in two: it is not listed (no client can name it).
+        if (name.find_first_of("\r\n") != std::string::npos) continue;
         if (!MatchesMask(mask, name)) continue;
         if (StatEntry(dir + name, st)) entries.push_back(ListEntryFromStat(name, st));
     }
