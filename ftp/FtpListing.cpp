@@ -96,12 +96,14 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
     // Greedy match with one backtrack point: the last "*" seen.
     size_t m = 0, n = 0, star = std::string::npos, resume = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
+        // The star first: a "*" in the mask is a wildcard even where the
+        // name holds a "*" too.
+        if (m < mask.size() && mask[m] == '*') {
             star = m++;
             resume = n;
+        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
         } else if (star != std::string::npos) {
             m = star + 1;
             n = ++resume;
