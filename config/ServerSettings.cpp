@@ -7,7 +7,7 @@ void DerivePasvRange(int32_t low, int32_t high, int32_t& start, int32_t& size) {
     size = 0;
     if (low < 1 || low > 65535 || high <= low || high > 65535) return;
     start = low;
-    size = high - low;
+    size = high - low + 1; // both ends are ports of the range
 }
 
 TServerSettings ReadServerSettings(const TSettings& settings) {

@@ -23,7 +23,7 @@ struct TServerSettings {
     bool ShowCommand = false; // log every command
 };
 
-// The range starts at "LowPASV" and holds "HighPASV" minus "LowPASV" ports.
+// The range runs from "LowPASV" to "HighPASV", both ends included.
 // A pair that makes no range of ports (a negative size, a port outside
 // 1..65535) gives no range rather than a value the engine would refuse.
 void DerivePasvRange(int32_t low, int32_t high, int32_t& start, int32_t& size);

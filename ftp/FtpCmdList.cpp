@@ -15,10 +15,11 @@ void TFtpServer::CommandNLST(TClient& Client, TFtpString&, TFtpString& Params, T
 }
 
 void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& Answer, bool detailed) {
-    // A transfer whose data connection is up still reads or writes its
-    // stream: replacing that stream would pour the listing into the running
-    // download, or the upload into the listing.
-    if (Client.DataSessionActive) {
+    // A transfer that is running or waiting for its data connection still
+    // owns the stream: replacing it would pour the listing into the running
+    // download, or the upload into the listing, and leave a 150 reply
+    // without its completion.
+    if (Client.TransferBusy()) {
         Answer = reply::ListFailed("Data connection already in use");
         return;
     }

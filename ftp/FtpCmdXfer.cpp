@@ -5,24 +5,25 @@
 #include "FtpSrvT.h"
 
 #include <random>
+#include <unistd.h>
 
 namespace vendrix::ftp {
 
 namespace {
+constexpr char kBusy[] = "Data connection already in use";
+
 std::string Num(int64_t v) {
     return std::to_string(v);
 }
 
-// A file name that does not exist yet in dir: "FTP" and six random letters.
-std::string UniqueName(const std::string& dir) {
+// "FTP" and six random letters.
+std::string RandomName() {
     static std::mt19937_64 rng{std::random_device{}()};
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (;;) {
-        std::string name = "FTP";
-        for (int i = 0; i < 6; ++i)
-            name += kChars[rng() % (sizeof kChars - 1)];
-        if (!AnyEntryExists(dir + name)) return name;
-    }
+    std::string name = "FTP";
+    for (int i = 0; i < 6; ++i)
+        name += kChars[rng() % (sizeof kChars - 1)];
+    return name;
 }
 
 // Strict decimal integer (optional sign), as REST takes it.
@@ -44,12 +45,24 @@ bool ParseInt64(const std::string& s, int64_t& value) {
 
 // --- commands -------------------------------------------------------------------
 
+// A transfer command while another transfer runs or waits for its data
+// connection is refused before it touches the session: a second transfer
+// would pour its stream into the first, or change which handlers the waiting
+// connection gets, and two 150 replies would share one completion.
 void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOR", kBusy);
+        return;
+    }
     Client.ByteCount = 0;
     StoreCommand(Client, Params, Answer, ftpcSTOR);
 }
 
 void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::kAppeFailed;
+        return;
+    }
     StoreCommand(Client, Params, Answer, ftpcAPPE);
 }
 
@@ -60,9 +73,6 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
     Client.CurCmdType = kind;
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         PrepareTransfer(Client, PathStyle->ToLocal(Params));
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
@@ -86,41 +96,70 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
 }
 
 void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOU", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcSTOU;
+    // The name is taken by creating its file exclusively: a name that merely
+    // looked free could be created by another session meanwhile.
+    std::string made;
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string name;
         if (OnGetUniqueFileName) OnGetUniqueFileName(*this, Client, name);
-        if (name.empty() || FileExists(BuildFilePath(Client, Client.Directory, name)))
-            name = UniqueName(Client.Directory);
+        try {
+            if (!name.empty()) {
+                std::string path = BuildFilePath(Client, Client.Directory, name);
+                if (CreateNewFile(path)) made = path;
+            }
+            for (int tries = 0; made.empty(); ++tries) {
+                if (tries == 100) throw EFtpError("No unique file name left");
+                name = RandomName();
+                std::string path = BuildFilePath(Client, Client.Directory, name);
+                if (CreateNewFile(path)) made = path;
+            }
+        } catch (const EFtpError& e) {
+            // Refused before any 150, as a file that cannot be opened is.
+            Answer = reply::CannotOpen("STOU", e.what());
+            return;
+        }
         PrepareTransfer(Client, PathStyle->ToLocal(name));
         std::string path = BuildFilePath(Client, Client.Directory, Client.FileName);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
+        // A refused name, or one the application moved elsewhere, leaves no
+        // empty file behind.
+        if (!allowed || path != made) {
+            ::unlink(made.c_str());
+            made.clear();
+        }
         if (!allowed) {
             Answer = reply::kNotPermitted;
             return;
         }
         Client.FilePath = path;
         Client.XferCmdType = ftpcSTOU;
-        if (!OpenTransferFile(Client, ftpcSTOU, Answer)) return;
+        if (!OpenTransferFile(Client, ftpcSTOU, Answer)) {
+            if (!made.empty()) ::unlink(made.c_str());
+            return;
+        }
         StartUpload(Client, true);
         Answer = reply::OpeningData(name);
     } catch (const std::exception& e) {
+        if (!made.empty()) ::unlink(made.c_str());
         DropTransferFile(Client);
         Answer = reply::CannotTransfer("STOU", e.what());
     }
 }
 
 void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("RETR", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcRETR;
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         PrepareTransfer(Client, PathStyle->ToLocal(Params));
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
@@ -134,7 +173,7 @@ void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, T
         Answer = reply::OpeningData(Params);
         bool delayed = false;
         if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
-        if (!delayed) Post(Client, &TFtpServer::StartSendNotification);
+        if (!delayed) PostStartSend(Client);
     } catch (const std::exception& e) {
         DropTransferFile(Client);
         Answer = reply::CannotTransfer("RETR", e.what());
@@ -256,6 +295,7 @@ void TFtpServer::StartDownload(TClient& Client) {
 }
 
 void TFtpServer::StartSendNotification(TClient& Client) {
+    Client.SendPending = false;
     try {
         StartDownload(Client);
     } catch (const std::exception& e) {

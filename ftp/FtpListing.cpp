@@ -100,12 +100,14 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
     // Greedy match with one backtrack point: the last "*" seen.
     size_t m = 0, n = 0, star = std::string::npos, resume = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
+        // The star first: a "*" in the mask is a wildcard even where the
+        // name holds a "*" too.
+        if (m < mask.size() && mask[m] == '*') {
             star = m++;
             resume = n;
+        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
         } else if (star != std::string::npos) {
             m = star + 1;
             n = ++resume;
@@ -136,6 +138,9 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     if (!d) return entries;
     while (const dirent* de = ::readdir(d.get())) {
         std::string name = de->d_name;
+        // A name with a line break, made on the machine itself, would split
+        // its listing line in two: it is not listed (no client can name it).
+        if (name.find_first_of("\r\n") != std::string::npos) continue;
         if (!MatchesMask(mask, name)) continue;
         if (StatEntry(dir + name, st)) entries.push_back(ListEntryFromStat(name, st));
     }

@@ -125,4 +125,24 @@ std::string UniqueCreated(const std::string& name) {
     return "250 '" + name + "': file created.";
 }
 
+std::string OnWire(const std::string& answer) {
+    const bool multiLine = answer.size() >= 4 && answer[3] == '-' && answer[0] >= '0' && answer[0] <= '9';
+    std::string out;
+    out.reserve(answer.size());
+    for (size_t i = 0; i < answer.size(); ++i) {
+        char c = answer[i];
+        if (c == '\0') continue;
+        if (c != '\r' && c != '\n') {
+            out += c;
+            continue;
+        }
+        while (i + 1 < answer.size() &&
+               (answer[i + 1] == '\r' || answer[i + 1] == '\n' || answer[i + 1] == '\0'))
+            ++i;
+        if (i + 1 == answer.size()) break; // a line end closing the text adds nothing
+        out += multiLine ? "\r\n" : " ";
+    }
+    return out;
+}
+
 } // namespace vendrix::ftp::reply

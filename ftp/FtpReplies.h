@@ -27,6 +27,11 @@ inline constexpr char kModeUnsupported[] = "502 MODE other than S not supported"
 inline constexpr char kFeatures[] =
     "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END";
 inline constexpr char kCommandTooLong[] = "500 Command too long";
+// A command line holding a CR or NUL byte: such bytes would end up in file
+// names, listings and log lines, or cut the command short.
+inline constexpr char kControlCharacter[] = "501 Syntax error: CR or NUL byte in command.";
+// A connection the server had no file handle for: it is told and closed.
+inline constexpr char kTooManyConnections[] = "421 Too many connections, try again later.";
 
 // "500 'WHAT': command not understood."
 std::string NotUnderstood(const std::string& what);
@@ -96,6 +101,8 @@ inline constexpr char kAbortedReason[] = "transfer aborted";
 inline constexpr char kTransferComplete[] = "226 Transfer complete.";
 inline constexpr char kAppendComplete[] = "226 File received ok";
 inline constexpr char kUploadComplete[] = "226 File received complete";
+// Every port of the passive range is taken, by sessions or other programs.
+inline constexpr char kPasvRangeBusy[] = "425 No available PASV Ports.";
 
 std::string PassiveMode(const std::string& hostPart, int port);
 std::string PasvError(const std::string& reason);
@@ -114,5 +121,12 @@ std::string RestReady(int64_t offset);
 std::string ConnectionClosed(const std::string& reason);
 std::string ConnectionError(int error);
 std::string UniqueCreated(const std::string& name);
+
+// --- one reply, one line ---------------------------------------------------------
+// A reply as it may go on the wire: NUL bytes dropped, and every run of CR
+// and LF turned into one blank, unless the reply is a multi-line one by
+// design ("NNN-" first), whose runs become one CR LF each. So an error text
+// with a line break never puts a second line on the wire.
+std::string OnWire(const std::string& answer);
 
 } // namespace vendrix::ftp::reply

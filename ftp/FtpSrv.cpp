@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string_view>
 #include <sys/socket.h>
 
 namespace vendrix::ftp {
@@ -72,7 +73,6 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
 TFtpServer::~TFtpServer() {
     FDestroying = true;
     FLife.reset();
-    if (FAcceptRetryTimer) FLoop.CancelTimer(FAcceptRetryTimer);
     // Sessions go without events, as the server that owns them does.
     FClientSet.clear();
     FClientList.clear();
@@ -94,6 +94,7 @@ void TFtpServer::Start() {
     FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) {
         ServerSessionAvailable(s, err);
     };
+    FServerSocket->OnSessionShed = [this](TCustomWSocket&, int handle) { ServerSessionShed(handle); };
     FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
     // A burst of clients must not overflow the queue: the kernel would drop
     // completed handshakes the clients already believe in.
@@ -111,31 +112,29 @@ void TFtpServer::ServerChangeState(TCustomWSocket&, TSocketState, TSocketState n
     if (newState == net::wsClosed && OnStop) OnStop(*this);
 }
 
-void TFtpServer::ResumeAccepting() {
-    FAcceptRetryTimer = 0;
-    if (FServerSocket->State() == net::wsListening) FServerSocket->Resume();
+void TFtpServer::ServerSessionShed(int handle) {
+    // The client hears why before the socket layer closes the connection; a
+    // full send buffer on a fresh connection cannot happen, so one
+    // non-blocking send says it all.
+    std::string line = std::string(reply::kTooManyConnections) + "\r\n";
+    (void)!::send(handle, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (OnClientShed) OnClientShed(*this);
 }
 
 void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
     if (err != 0) throw EFtpError("Session available error #" + std::to_string(err));
     // The connection is taken before a session exists, so a failed accept
-    // (out of file handles, say) leaves no half-made session behind.
+    // (out of file handles, say) leaves no half-made session behind. The
+    // socket layer sheds what it cannot accept and resumes by itself, so
+    // there is nothing to pause or retry here: a timer to resume with could
+    // not even be made while handles are exhausted.
     int fd = -1;
     try {
         fd = FServerSocket->Accept();
     } catch (const net::ESocketException&) {
         fd = -1;
     }
-    if (fd < 0) {
-        // Out of handles the pending connection stays pending: stop asking
-        // for a moment instead of spinning on it.
-        FServerSocket->Pause();
-        if (!FAcceptRetryTimer)
-            FAcceptRetryTimer = FLoop.AddTimer(100, false, [this, ref = net::TLifeRef(FLife)] {
-                if (!ref.expired()) ResumeAccepting();
-            });
-        return;
-    }
+    if (fd < 0) return;
     // Replies go out at once (a completion reply must not wait for the
     // client's delayed acknowledgement), and urgent data stays in the command
     // stream: clients send ABOR and the Telnet interrupt that way.
@@ -224,6 +223,7 @@ void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) {
 }
 
 void TFtpServer::PostStartSend(TClient& Client) {
+    Client.SendPending = true;
     Post(Client, &TFtpServer::StartSendNotification);
 }
 
@@ -298,7 +298,12 @@ void TFtpServer::DisconnectAll() {
 
 void TFtpServer::SendAnswer(TClient& Client, TFtpString Answer) {
     try {
-        if (OnAnswerToClient) OnAnswerToClient(*this, Client, Answer);
+        // Clean before the event too: the application logs what it sees.
+        Answer = reply::OnWire(Answer);
+        if (OnAnswerToClient) {
+            OnAnswerToClient(*this, Client, Answer);
+            Answer = reply::OnWire(Answer);
+        }
         Answer += "\r\n";
         if (Client.HoldingReplies) {
             Client.HeldReplies.push_back(std::move(Answer));
@@ -319,19 +324,36 @@ bool IsAlnum(char c) {
 }
 } // namespace
 
-void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
-    // Telnet IAC: a 255 byte goes with the byte after it; two make one 255.
+std::string StripTelnet(const std::string& line) {
+    constexpr unsigned char kIac = 255, kWill = 251, kDont = 254;
     std::string buf;
     buf.reserve(line.size());
     for (size_t i = 0; i < line.size(); ++i) {
-        if (static_cast<unsigned char>(line[i]) != 255) {
+        if (static_cast<unsigned char>(line[i]) != kIac) {
             buf += line[i];
-        } else if (i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) == 255) {
-            buf += line[i];
-            ++i;
-        } else {
-            ++i;
+            continue;
         }
+        if (i + 1 >= line.size()) break;
+        unsigned char next = static_cast<unsigned char>(line[i + 1]);
+        if (next == kIac) {
+            buf += line[i]; // IAC IAC is one 255 byte
+            ++i;
+        } else if (next >= kWill && next <= kDont) {
+            i += 2; // IAC WILL/WONT/DO/DONT option: three bytes
+        } else {
+            ++i; // IAC and a command byte
+        }
+    }
+    return buf;
+}
+
+void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
+    std::string buf = StripTelnet(line);
+    // A CR or NUL inside a command would reach file names, listings and log
+    // lines, or silently cut the command: refused before anything sees it.
+    if (buf.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) {
+        SendAnswer(Client, reply::kControlCharacter);
+        return;
     }
     TFtpString Keyword, Params, Answer;
     try {

@@ -22,6 +22,11 @@
 
 namespace vendrix::ftp {
 
+// A command line without its Telnet sequences: IAC IAC is one 255 byte, IAC
+// WILL, WONT, DO or DONT goes with its option byte, IAC and any other byte
+// go together.
+std::string StripTelnet(const std::string& line);
+
 class TFtpServer {
 public:
     using TClient = TFtpCtrlSocket;
@@ -90,6 +95,10 @@ public:
 
     // --- events --------------------------------------------------------------
     TServerEvent OnStart, OnStop;
+    // A connection the server had no file handle for was answered with
+    // "421 Too many connections, try again later." and closed. Fires on the
+    // loop, with no session: none was made.
+    TServerEvent OnClientShed;
     TClientEvent OnClientConnect, OnClientDisconnect;
     TCommandEvent OnClientCommand;
     TAnswerEvent OnAnswerToClient;
@@ -130,6 +139,11 @@ public:
     // it to slow down password guessing without blocking the loop.
     void DelayReplies(TClient& Client, uint32_t ms);
 
+    // Dispatches one command line of the session (without its line end), as
+    // the session's line reader does for every line it receives; the reply
+    // goes out through SendAnswer.
+    void ClientCommand(TClient& Client, const std::string& line);
+
     void AddCommand(const std::string& keyword, TCommandHandler handler, bool needsLogin);
     const std::vector<TFtpSrvCommandTableItem>& CommandTable() const { return FCommandTable; }
 
@@ -144,7 +158,6 @@ private:
     void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
     void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
                            net::TSocketState newState);
-    void ClientCommand(TClient& Client, const std::string& line);
     void ClientDataSent(TClient& Client);
     void ClientClosedProcedure(TClient& Client);
     void Post(TClient& Client, void (TFtpServer::*handler)(TClient&));
@@ -153,7 +166,7 @@ private:
     void CloseDataNotification(TClient& Client);
     void StartSendNotification(TClient& Client);
     void NextBlockNotification(TClient& Client);
-    void ResumeAccepting();
+    void ServerSessionShed(int handle);
     void ReleaseHeldReplies(TClient& Client);
 
     // --- login and session commands ---
@@ -187,7 +200,16 @@ private:
     // --- data connections ---
     void CommandPORT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandPASV(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    std::string NextPasvPort();
+    // Takes the first free port of the range at or after index `from` ("0"
+    // without a range, for the first try only); empty when none is left.
+    std::string NextPasvPort(size_t from = 0);
+    // Makes the data socket listen on the control connection's local
+    // address and a port of the range; raises EPasvRangeBusy when every port
+    // is taken, the socket layer's exception on any other failure.
+    void ListenPassive(TClient& Client, const std::string& local);
+    struct EPasvRangeBusy : EFtpError {
+        EPasvRangeBusy() : EFtpError("No available PASV Ports") {}
+    };
     void ReleasePasvPort(TClient& Client);
     enum class THandlerSet { Upload, Download, None };
     void InstallHandlers(TClient& Client, THandlerSet set);
@@ -236,7 +258,6 @@ private:
     std::vector<uint8_t> FPasvPortTable;
     std::vector<char> FBlock; // the transfer block buffer, shared: one block is in flight at a time
     bool FDestroying = false;
-    net::TEventLoop::TTimerId FAcceptRetryTimer = 0;
 };
 
 } // namespace vendrix::ftp

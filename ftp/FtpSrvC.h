@@ -77,6 +77,14 @@ public:
     // Replies held back by DelayReplies, sent in order when the delay ends.
     std::vector<std::string> HeldReplies;
     bool HoldingReplies = false;
+    // A download's start is posted and has not run yet.
+    bool SendPending = false;
+    // A transfer or listing is running or waiting for its data connection:
+    // another transfer command must be refused, or two 150 replies would
+    // share one completion.
+    bool TransferBusy() const {
+        return DataSessionActive || PassiveStart || SendPending || DataSocket->State() == net::wsConnecting;
+    }
     // The passive-range port this session holds (0: none).
     int32_t PasvPort = 0;
     // Bytes per transfer block; the server's XferBlockSize at accept. The

@@ -134,6 +134,11 @@ TEST(ListingFormat, Masks) {
         {"", "", true},
         {"?", "", false},
         {"**", "", true},
+        // A star in the name is a character like any other to the mask.
+        {"*", "*a*b?", true},
+        {"a*", "a*b", true},
+        {"*b", "*xb", true},
+        {"?*", "**", true},
     };
     for (const TCase& t : cases)
         EXPECT_EQ(MatchesMask(t.mask, t.name), t.match) << t.mask << " ~ " << t.name;

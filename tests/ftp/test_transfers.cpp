@@ -81,7 +81,7 @@ TEST_F(Transfers, PassiveRangeHandsOutAndReleasesPorts) {
     auto c = LoggedIn();
     auto pa = a->Pasv();
     auto pb = b->Pasv();
-    EXPECT_EQ(c->Cmd("PASV"), "500 PASV exception: 'No available PASV Ports'.");
+    EXPECT_EQ(c->Cmd("PASV"), "425 No available PASV Ports.");
     EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{1, 1}));
     // A new PASV gives the old port back before taking one.
     pa.reset();
@@ -379,6 +379,128 @@ TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {
     EXPECT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }));
     EXPECT_TRUE(closedWithCode);
     EXPECT_EQ(ReadFile("part.bin"), "partial");
+}
+
+// Two free neighbouring ports on 127.0.0.1, for a passive range; 0 when none
+// were found (other tests take ports at the same time).
+int FreePortPair() {
+    auto bindable = [](int port) {
+        net::TWSocket probe;
+        probe.SetAddr("127.0.0.1");
+        probe.SetPort(std::to_string(port));
+        try {
+            probe.Listen();
+        } catch (const net::ESocketException&) {
+            return 0;
+        }
+        return std::stoi(probe.GetLocalPortText());
+    };
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        int p = bindable(0);
+        if (p > 0 && p < 65535 && bindable(p + 1)) return p;
+    }
+    return 0;
+}
+
+TEST_F(Transfers, PassiveSkipsPortsOtherProgramsHold) {
+    int start = FreePortPair();
+    ASSERT_NE(start, 0);
+    Server->SetPasvPortRangeStart(start);
+    Server->SetPasvPortRangeSize(2);
+    auto holdPort = [](int port) {
+        auto s = std::make_unique<net::TWSocket>();
+        s->SetAddr("127.0.0.1");
+        s->SetPort(std::to_string(port));
+        s->Listen();
+        return s;
+    };
+    auto other = holdPort(start); // another program on the first port
+    auto c = LoggedIn();
+    std::string r = c->Cmd("PASV");
+    EXPECT_EQ(r, "227 Entering Passive Mode (127,0,0,1," + std::to_string((start + 1) / 256) + "," +
+                     std::to_string((start + 1) % 256) + ").");
+    EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{0, 1}));
+    // The listener is on the control connection's address only.
+    EXPECT_EQ(Server->GetClient(0)->DataSocket->GetLocalAddrText(), "127.0.0.1");
+    // Both ports held elsewhere: the whole range is busy, and the table
+    // keeps no port for it.
+    auto c2 = LoggedIn();
+    EXPECT_EQ(c2->Cmd("PASV"), "425 No available PASV Ports.");
+    EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{0, 1}));
+    // A real transfer through the second port still works.
+    WriteFile("f.txt", "data");
+    std::string got;
+    auto d = Download(*c, "RETR f.txt", got);
+    EXPECT_EQ(d.second, "226 Transfer complete.");
+    EXPECT_EQ(got, "data");
+}
+
+TEST_F(Transfers, PipelinedTransferCommandsGetOneReplyEach) {
+    struct TCase {
+        const char* second;
+        const char* reply;
+    } cases[] = {
+        {"STOU", "501 Cannot STOU. Data connection already in use"},
+        {"STOR x.txt", "501 Cannot STOR. Data connection already in use"},
+        {"APPE x.txt", "550 APPE failed."},
+        {"RETR f.txt", "501 Cannot RETR. Data connection already in use"},
+        {"LIST", "451 Failed: Data connection already in use."},
+    };
+    WriteFile("f.txt", "data");
+    auto c = LoggedIn();
+    for (const TCase& t : cases) {
+        auto data = c->Pasv();
+        c->Send(std::string("STOU\r\n") + t.second + "\r\n");
+        std::string started = c->Reply();
+        ASSERT_EQ(started.rfind("150 Opening data connection for FTP", 0), 0u) << started;
+        EXPECT_EQ(c->Reply(), t.reply);
+        data->Send("u");
+        data->Close();
+        std::string name = started.substr(std::string("150 Opening data connection for ").size());
+        name.pop_back();
+        EXPECT_EQ(c->Reply(), "250 '" + name + "': file created.") << t.second;
+        EXPECT_EQ(ReadFile(name), "u");
+        EXPECT_EQ(ReadFile("x.txt"), "<missing>");
+    }
+    // The same in active mode, while the server's connect is under way.
+    TActiveListener listener;
+    c->Cmd(listener.PortCommand());
+    c->Send("STOU\r\nSTOU\r\n");
+    std::string started = c->Reply();
+    EXPECT_EQ(started.rfind("150 ", 0), 0u) << started;
+    EXPECT_EQ(c->Reply(), "501 Cannot STOU. Data connection already in use");
+    auto data = listener.Accept();
+    ASSERT_TRUE(data);
+    data->Close();
+    EXPECT_EQ(c->Reply().rfind("250 'FTP", 0), 0u);
+}
+
+TEST_F(Transfers, UniqueNamesAreCreatedExclusively) {
+    // Two sessions asking for the same name: the first gets it the moment
+    // it is chosen, the second a name of its own, before any byte arrived.
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) { name = "wanted.txt"; };
+    auto a = LoggedIn();
+    auto b = LoggedIn();
+    auto da = a->Pasv();
+    auto db = b->Pasv();
+    EXPECT_EQ(a->Cmd("STOU"), "150 Opening data connection for wanted.txt.");
+    EXPECT_EQ(ReadFile("wanted.txt"), "");
+    std::string rb = b->Cmd("STOU");
+    ASSERT_EQ(rb.rfind("150 Opening data connection for FTP", 0), 0u) << rb;
+    db->Send("b");
+    db->Close();
+    da->Send("a");
+    da->Close();
+    EXPECT_EQ(a->Reply(), "250 'wanted.txt': file created.");
+    EXPECT_EQ(b->Reply().rfind("250 'FTP", 0), 0u);
+    EXPECT_EQ(ReadFile("wanted.txt"), "a");
+    // A refused name leaves no empty file behind.
+    Server->OnValidatePut = [](TFtpServer&, TFtpCtrlSocket&, TFtpString&, bool& ok) { ok = false; };
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) {
+        name = "refused.txt";
+    };
+    EXPECT_EQ(a->Cmd("STOU"), "501 Permission Denied");
+    EXPECT_EQ(ReadFile("refused.txt"), "<missing>");
 }
 
 } // namespace
