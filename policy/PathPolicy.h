@@ -39,6 +39,9 @@ public:
     void Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed);
     // Replies other than "221" and "226".
     void RewriteAnswer(TAppClient& client, std::string& answer);
+    // The local path that the engine's `path` names for this session, as the
+    // checks above see it: what the quota of an upload must be measured on.
+    std::string LocalPath(const TAppClient& client, const std::string& path) const;
 
 private:
     // The account as one event sees it (the account file is read afresh).
