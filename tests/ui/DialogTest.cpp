@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "Main.h"
 #include "Md5.h"
+#include "MessageBoxes.h"
 #include "MsgUser.h"
 #include "Quota.h"
 #include "Ratio.h"
@@ -42,51 +43,13 @@
 #include <functional>
 
 using namespace vendrix;
+using vendrix::testing::AnswerMessage;
 using vendrix::testing::ReadText;
 using vendrix::testing::TTempFolder;
+using vendrix::testing::WhenModal;
 using vendrix::testing::WriteText;
 
 namespace {
-
-// Runs `answer` on the next modal window that opens.
-void WhenModal(std::function<void(QWidget*)> answer) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        }
-    });
-    timer->start();
-}
-
-// Answers the next message box with `button` and keeps its name and text.
-// The script ends when it has answered one or when the test drops the
-// result, so a box that never comes leaves nothing running.
-struct TMessageSeen {
-    QString Name;
-    QString Text;
-};
-std::shared_ptr<TMessageSeen> AnswerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
-    auto seen = std::make_shared<TMessageSeen>();
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, button, weak = std::weak_ptr<TMessageSeen>(seen)] {
-        std::shared_ptr<TMessageSeen> result = weak.lock();
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (result && !box) return;
-        timer->stop();
-        timer->deleteLater();
-        if (!result) return;
-        result->Name = box->objectName();
-        result->Text = box->text();
-        box->button(button)->click();
-    });
-    timer->start();
-    return seen;
-}
 
 void AnswerInput(const QString& text) {
     WhenModal([text](QWidget* modal) {
@@ -185,6 +148,9 @@ private slots:
             QTest::newRow(bad) << QString(bad) << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("blanks") << "   " << false;
+        // Blanks around a name would name a section the file never finds.
+        QTest::newRow("leading blank") << " alice" << false;
+        QTest::newRow("trailing blank") << "alice " << false;
     }
     void accountNames() {
         QFETCH(QString, name);
@@ -337,7 +303,8 @@ private slots:
             ShowActive(dialog);
             Ui::TfrmSetupUser& w = dialog.Widgets();
             ClickItem(*w.lstUsers, 0);
-            for (const QString& bad : {QString("bo/b"), QString("[bob]"), QString("  ")}) {
+            for (const QString& bad :
+                 {QString("bo/b"), QString("[bob]"), QString("  "), QString(" bob"), QString("bob\t")}) {
                 AnswerInput(bad);
                 auto refused = AnswerMessage();
                 Click(w.cmdRename);
@@ -372,6 +339,35 @@ private slots:
             QVERIFY(!dialog.isVisible());
         }
         QCOMPARE(ReadText(Users()), before);
+    }
+
+    // An account made by New and not written yet can be copied and renamed:
+    // both names stay in the list and are saved.
+    void userCopyAndRenameANewAccount() {
+        WriteText(Users(), "");
+        config::TAccountFile accounts(Users());
+        {
+            ui::TfrmSetupUser dialog(*FLanguage, accounts);
+            ShowActive(dialog);
+            Ui::TfrmSetupUser& w = dialog.Widgets();
+            AnswerInput("dave");
+            Click(w.cmdNew);
+            AnswerInput("erin");
+            Click(w.cmdCopy);
+            QCOMPARE(w.lstUsers->count(), 2);
+            QCOMPARE(dialog.Account(), "erin");
+            AnswerInput("frank");
+            Click(w.cmdNew);
+            AnswerInput("gina");
+            Click(w.cmdRename);
+            QCOMPARE(dialog.Account(), "gina");
+            QStringList names;
+            for (int i = 0; i < w.lstUsers->count(); ++i)
+                names << w.lstUsers->item(i)->text();
+            QCOMPARE(names, QStringList({"dave", "erin", "gina"}));
+            Click(w.cmdSave);
+        }
+        QCOMPARE(ReadDoc(Users()).Sections(), (std::vector<std::string>{"dave", "erin", "gina"}));
     }
 
     // Totals a session wrote while the dialog was open survive its Save.
@@ -506,6 +502,15 @@ private slots:
             QCOMPARE(w.cboLangue->currentText(), "english");
             QVERIFY(!w.cmdSave->isEnabled());
             QVERIFY(!w.chkRun->isChecked());
+            // The limits before login show their defaults and take digits only.
+            QCOMPARE(w.txtLoginTimeOut->text(), "60");
+            QCOMPARE(w.txtMaxWaitPerIP->text(), "32");
+            QCOMPARE(w.txtMaxWait->text(), "256");
+            QCOMPARE(w.txtMaxLoginFail->text(), "10");
+            QCOMPARE(w.txtBanMinutes->text(), "15");
+            QCOMPARE(w.lblLoginTimeOut->text(), LanguageText("sLoginTime"));
+            TypeInto(*w.txtMaxWaitPerIP, "4x8");
+            QCOMPARE(w.txtMaxWaitPerIP->text(), "48");
             Click(w.txtPort);
             QTest::keyClick(w.txtPort, Qt::Key_End);
             QTest::keyClicks(w.txtPort, "ab-");
@@ -522,6 +527,8 @@ private slots:
         QCOMPARE(saved.ReadString(config::TSetting::Port), "2100");
         QCOMPARE(saved.ReadString(config::TSetting::LangFile), "english");
         QCOMPARE(saved.ReadString(config::TSetting::EnterMessage), welcome);
+        QCOMPARE(saved.ReadInteger(config::TSetting::MaxWaitPerIP), 48);
+        QCOMPARE(saved.ReadInteger(config::TSetting::LoginTimeOut), 60);
         QVERIFY(std::filesystem::exists(entry));
         QVERIFY(ReadText(entry).find(" --base " + FTemp->Path()) != std::string::npos);
         {
@@ -570,6 +577,29 @@ private slots:
         QCOMPARE(saved.ReadList("IP Deny", "IP"), (std::vector<std::string>{"192.168.?.1", "172.16.*"}));
         QVERIFY(!saved.KeyExists("IP Deny", "IP2"));
         QCOMPARE(saved.ReadList("IP Allow", "IP"), (std::vector<std::string>{"127.0.0.1", "1.2.*"}));
+    }
+
+    // The addresses banned for failed logins are listed with the minutes left
+    // and Lift ban ends the selected ban at once.
+    void ipAccessListsAndLiftsBans() {
+        policy::TLoginGuard guard;
+        guard.SetLimits({60, 32, 256, 1, 15});
+        guard.NoteFailure("10.0.0.7", 0);
+        guard.NoteFailure("10.0.0.8", 60'000);
+        config::TSettingsFile settings(Config());
+        ui::TfrmIPAccess dialog(*FLanguage, settings);
+        dialog.ShowBans(guard, 120'000);
+        ShowActive(dialog);
+        Ui::TfrmIPAccess& w = dialog.Widgets();
+        QCOMPARE(w.lblBans->text(), LanguageText("sTempBans"));
+        QCOMPARE(w.lstBans->count(), 2);
+        QCOMPARE(w.lstBans->item(0)->text(), "10.0.0.7 (13 min)");
+        QCOMPARE(w.lstBans->item(1)->text(), "10.0.0.8 (14 min)");
+        ClickItem(*w.lstBans, 0);
+        Click(w.cmdLiftBan);
+        QCOMPARE(w.lstBans->count(), 1);
+        QVERIFY(!guard.IsBanned("10.0.0.7", 120'000));
+        QVERIFY(guard.IsBanned("10.0.0.8", 120'000));
     }
 
     void ipAccessCloseKinds() {
