@@ -81,7 +81,8 @@ void TFtpController::WireEvents() {
     FServer.OnValidatePut = [this, app,
                              put = validate(TValidate::Put)](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c,
                                                              ftp::TFtpString& path, bool& allowed) {
-        FTransferPolicy.ValidatePut(app(c), path, allowed);
+        // Measured on the path the upload really writes to, not as typed.
+        FTransferPolicy.ValidatePut(app(c), FPathPolicy.LocalPath(app(c), path), allowed);
         if (allowed) put(s, c, path, allowed);
     };
     FServer.OnValidateDele = validate(TValidate::Dele);
@@ -129,6 +130,8 @@ void TFtpController::WireEvents() {
 void TFtpController::ReloadSettings() {
     config::TSettings settings = FSettingsFile.Load();
     FSettings = config::ReadServerSettings(settings);
+    FLoginGuard.SetLimits({uint32_t(FSettings.LoginTimeOut), FSettings.MaxWaitPerIP, FSettings.MaxWait,
+                           FSettings.MaxLoginFail, uint32_t(FSettings.BanMinutes)});
     FLog.SetOptions({FSettings.Log, FSettings.AddDate});
     FLog.SetColors(config::ReadLogColors(settings));
     config::TEventSounds sounds = config::ReadEventSounds(settings);
@@ -139,6 +142,9 @@ void TFtpController::ReloadSettings() {
 
 bool TFtpController::StartServer() {
     ReloadSettings();
+    // Files that are there but cannot be read run as empty; say so at once.
+    for (const std::string& error : {FSettingsFile.ReadError(), FAccountFile.ReadError()})
+        if (!error.empty()) LogText(error);
     std::string port = PortOverride.value_or(FSettings.Port);
     try {
         FServer.Addr = ListenAddr;

@@ -169,6 +169,8 @@ void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& file
     const bool ok =
         Passes(rules, path, [&](const std::vector<config::TAccessEntry>& entries, const std::string& p) {
             if (IsAccessForbidden(style, entries, p)) return false;
+            if ((kind == TValidate::RnFr || kind == TValidate::Rmd) && HoldsForbidden(style, entries, p))
+                return false;
             if (kind == TValidate::Size) return IsCovered(style, entries, p);
             // Replacing a file destroys it: that needs the right to delete.
             if (kind == TValidate::Put && ftp::FileExists(p) &&
@@ -243,6 +245,10 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
     stream->Seek(0);
     client.DataStream = std::move(stream);
     client.HasOpenedFile = true;
+}
+
+std::string TPathPolicy::LocalPath(const TAppClient& client, const std::string& path) const {
+    return Mapped(Rules(client), path);
 }
 
 void TPathPolicy::RewriteAnswer(TAppClient& client, std::string& answer) {

@@ -42,6 +42,9 @@ public:
     // Every reply: writes the log line of the action it answers, with the
     // outcome the reply code tells.
     void FinishAction(TAppClient& client, const std::string& answer);
+    // The local path that the engine's `path` names for this session, as the
+    // checks above see it: what the quota of an upload must be measured on.
+    std::string LocalPath(const TAppClient& client, const std::string& path) const;
 
 private:
     // The account as one event sees it (the account file is read afresh).

@@ -124,7 +124,8 @@ void TTransferPolicy::ValidatePut(TAppClient& client, const std::string& filePat
     client.UploadQuota.Reset();
     const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota == 0) return;
-    const int64_t used = RoundedKB(client.UploadQuota.Measure(client.HomeDir, filePath));
+    const int64_t used =
+        RoundedKB(client.UploadQuota.Measure(client.HomeDir, filePath, SharedStored(client)));
     if (used <= quota) return;
     SendLine(client,
              "452 Sorry, insufficient disk quota - receiving file " + NamePart(filePath) + " aborted.");
@@ -153,15 +154,19 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
 void TTransferPolicy::StorDataAvailable(TAppClient& client, net::TWSocket&, const char*, int len, uint16_t) {
     const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota != 0 && client.UploadFlag) {
-        if (!client.UploadQuota.Measured()) client.UploadQuota.Measure(client.HomeDir, client.FilePath);
+        int64_t& shared = SharedStored(client);
+        if (!client.UploadQuota.Measured())
+            client.UploadQuota.Measure(client.HomeDir, client.FilePath, shared);
         const int64_t written = client.ByteCount - client.XferStartBytes;
-        if (RoundedKB(client.UploadQuota.UsedBytes(written)) + RoundedKB(len) > quota) {
+        if (RoundedKB(client.UploadQuota.UsedBytes(written, shared)) + RoundedKB(len) > quota) {
             SendLine(client, "452 Sorry, insufficient disk quota - receive file " +
                                  NamePart(client.FileName) + " aborted.");
             // The block is not stored and the data connection is closed, so
             // the client stops sending into a transfer that is over.
             throw std::runtime_error("Insufficient disk quota");
         }
+        client.UploadQuota.Stored(len);
+        shared += len;
     }
     client.ResetIdle();
 }
@@ -186,6 +191,10 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     client.ResetIdle();
     client.UploadFlag = false;
     client.UploadQuota.Reset();
+}
+
+int64_t& TTransferPolicy::SharedStored(const TAppClient& client) {
+    return FSharedStored[config::UpperCase(client.UserName)];
 }
 
 // --- replies -------------------------------------------------------------------------------

@@ -66,6 +66,18 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
     }
     FController->StartServer();
     FStartTick = net::TEventLoop::Tick();
+    // A settings or account file that is there but unreadable runs as empty
+    // and is never written over; the start logged why, and a box says it.
+    for (const std::string& error :
+         {FController->SettingsFile().ReadError(), FController->AccountFile().ReadError()}) {
+        if (error.empty()) continue;
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString("cannot read " + error)] {
+            QMessageBox box(QMessageBox::Critical, QString::fromStdString(FLanguage.Translate("sFTP")), text,
+                            QMessageBox::Ok, FWindow.get());
+            box.setObjectName("msgReadFailed");
+            box.exec();
+        });
+    }
 }
 
 TDesktopApp::~TDesktopApp() {

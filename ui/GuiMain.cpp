@@ -6,6 +6,7 @@
 #include "ControlClient.h"
 #include "ControlPath.h"
 #include "DesktopApp.h"
+#include "GuiApplication.h"
 #include "InstallPaths.h"
 #include "Version.h"
 
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
         std::cerr << "vendrix-ftp: no control channel: " << e.what() << "\n";
     }
 
-    QApplication application(argc, argv);
+    ui::TGuiApplication application(argc, argv);
     QApplication::setApplicationName("vendrix-ftp");
     QApplication::setWindowIcon(QIcon(":/images/vendrix-ftp.svg"));
     // Hiding the window to the tray is not the end of the program.

@@ -39,7 +39,9 @@ QString DirectoryOf(const std::string& entry) {
 
 bool TfrmSetupUser::ValidAccountName(const QString& name) {
     static const QString refused = QStringLiteral("\\/:|*?\"<>[]");
-    if (name.trimmed().isEmpty()) return false;
+    // The account file drops blanks around a section name: such a name would
+    // name a section that is never found again.
+    if (name.trimmed().isEmpty() || name.trimmed() != name) return false;
     for (QChar c : name)
         if (refused.contains(c) || c.category() == QChar::Other_Control) return false;
     return true;
@@ -539,6 +541,14 @@ void TfrmSetupUser::NewAccount(bool) {
     list.setCurrentItem(found.constFirst());
 }
 
+void TfrmSetupUser::KeepInCopy(const std::string& name) {
+    // A new account lives only in the list until something is written for
+    // it; copying or renaming it needs its section, empty as it may be.
+    if (!FCopy.SectionExists(name))
+        config::WriteAccountString(FCopy, name, config::TAccountKey::HomePath,
+                                   FUi->txtHome->text().toStdString());
+}
+
 void TfrmSetupUser::CopyAccount() {
     if (FAccount.empty()) return;
     const std::string from = FAccount;
@@ -549,6 +559,7 @@ void TfrmSetupUser::CopyAccount() {
         return;
     }
     WriteEntries();
+    KeepInCopy(from);
     config::CopyAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }
@@ -565,6 +576,7 @@ void TfrmSetupUser::RenameAccount() {
         return;
     }
     WriteEntries();
+    KeepInCopy(from);
     config::RenameAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }

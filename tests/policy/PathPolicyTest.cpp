@@ -252,6 +252,31 @@ TEST_F(PathPolicy, RenameIntoAForbiddenDirectoryIsRefusedAndLogged) {
               "250 File '" + Home + "/a.txt' renamed to '" + Home + "/renamed.txt'.");
 }
 
+// Renaming or removing a folder would carry the forbidden folder below it out
+// from under its entry; other folders stay free to rename.
+TEST_F(PathPolicy, AFolderHoldingAForbiddenOneCannotBeRenamedOrRemoved) {
+    fs::create_directories(Home + "/pub/sub/private");
+    WriteText(Home + "/pub/sub/private/s.txt", "secret");
+    Account({Entry(Home, "DYRS"), Entry(Home + "/pub/sub/private", "A")});
+    auto c = Start();
+    struct TCase {
+        std::string Command, Reply;
+    } cases[] = {
+        {"RNFR pub/sub", "500 Cannot RNFR."},
+        {"RNFR pub/sub/", "500 Cannot RNFR."},
+        {"RNFR pub", "500 Cannot RNFR."},
+        {"RNFR pub/./sub", "500 Cannot RNFR."},
+        {"RMD pub/sub", "500 Cannot remove directory."},
+        {"RNFR pub/b.txt", "350 File exists, ready for destination name."},
+    };
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(t.Command), t.Reply) << t.Command;
+    EXPECT_EQ(c->Cmd("RNTO pub/c.txt"),
+              "250 File '" + Home + "/pub/b.txt' renamed to '" + Home + "/pub/c.txt'.");
+    EXPECT_EQ(c->Cmd("RNFR private"), "350 File exists, ready for destination name.");
+    EXPECT_TRUE(fs::exists(Home + "/pub/sub/private/s.txt"));
+}
+
 TEST_F(PathPolicy, SizeAndMdtmRevealNothingOutsideTheEntries) {
     Account({Entry(Home + "/pub", "D"), Entry(Home + "/private", "A")});
     auto c = Start();
