@@ -46,7 +46,7 @@ TEST_F(HostileInput, CommandsHoldingCrOrNulAreRefused) {
         {"\xff\xf4\xff\xf2NOOP", "200 NOOP Command okay."},
         {"NOOP\xff", "200 NOOP Command okay."},
         // A tab stays a blank between keyword and parameter.
-        {"MKD\ttabbed", "257 '" + Root + "tabbed': directory created."},
+        {"MKD\ttabbed", "257 \"" + Root + "tabbed\" directory created."},
     };
     auto c = LoggedIn();
     for (const TCase& t : cases)
