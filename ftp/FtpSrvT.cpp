@@ -30,7 +30,8 @@ bool CreateNewFile(const std::string& path) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         if (errno == EEXIST) return false;
-        throw EFtpError(std::string(std::strerror(errno)));
+        std::string reason = std::strerror(errno);
+        throw EFtpFileError("Cannot create file \"" + path + "\": " + reason, reason);
     }
     ::close(fd);
     return true;
