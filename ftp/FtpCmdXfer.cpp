@@ -118,8 +118,12 @@ void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpStri
                 std::string path = BuildFilePath(Client, Client.Directory, name);
                 if (CreateNewFile(path)) made = path;
             }
+        } catch (const EFtpFileError& e) {
+            // Refused before any 150, as a file that cannot be opened is,
+            // with the system's reason and no local path.
+            Answer = reply::CannotOpen("STOU", e.Reason());
+            return;
         } catch (const EFtpError& e) {
-            // Refused before any 150, as a file that cannot be opened is.
             Answer = reply::CannotOpen("STOU", e.what());
             return;
         }
