@@ -47,8 +47,12 @@ std::string TFtpServer::MachineListing(TClient& Client, const std::string& patte
 
 void TFtpServer::CommandMLSD(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     // The listing is LIST's, through the same events, written as facts.
+    // MLSD's parameter always names a directory: its contents are listed,
+    // never the directory's own entry.
     Client.MachineListing = true;
-    ListCommand(Client, Params, Answer, true);
+    TFtpString directory(net::TrimControl(Params));
+    if (!directory.empty() && directory.back() != '/') directory += '/';
+    ListCommand(Client, directory, Answer, true);
 }
 
 void TFtpServer::CommandMLST(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
