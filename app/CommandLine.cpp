@@ -25,9 +25,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         std::string lower = a;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return std::tolower(c); });
-        if (a == "--listen")
-            cl.Listen = value(i, a);
-        else if (a == "--port")
+        if (a == "--listen") {
+            std::string addr = value(i, a);
+            if (cl.Listen.empty())
+                cl.Listen = addr;
+            else
+                cl.MoreListen.push_back(addr);
+        } else if (a == "--port")
             cl.Port = value(i, a);
         else if (a == "--base")
             cl.Base = value(i, a);

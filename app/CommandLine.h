@@ -8,13 +8,14 @@
 namespace vendrix::app {
 
 struct TCommandLine {
-    std::string Listen;              // --listen ADDR
-    std::optional<std::string> Port; // --port PORT (overrides the settings)
-    std::string Base;                // --base DIR: holds conf/, lng/, log/
-    std::string Root;                // --root DIR: quick share of one folder
-    bool Write = false;              // --write: the quick share takes uploads too
-    std::optional<std::string> Send; // --send TEXT: command for the running instance
-    bool HideTray = false;           // "/hidetray" or "-hidetray", any case
+    std::string Listen;                  // --listen ADDR (the first one given)
+    std::vector<std::string> MoreListen; // each further --listen ADDR
+    std::optional<std::string> Port;     // --port PORT (overrides the settings)
+    std::string Base;                    // --base DIR: holds conf/, lng/, log/
+    std::string Root;                    // --root DIR: quick share of one folder
+    bool Write = false;                  // --write: the quick share takes uploads too
+    std::optional<std::string> Send;     // --send TEXT: command for the running instance
+    bool HideTray = false;               // "/hidetray" or "-hidetray", any case
     bool Help = false;
     bool Version = false;
     std::string Error; // why the arguments were refused

@@ -31,7 +31,8 @@ namespace {
 const char* kUsage = "Usage: vendrix-ftpd [options]\n"
                      "  --base DIR      program folder holding conf/, lng/ and log/\n"
                      "                  (default: the executable's folder)\n"
-                     "  --listen ADDR   address to listen on (default 0.0.0.0: every address)\n"
+                     "  --listen ADDR   address to listen on, IPv4 or IPv6; may be repeated\n"
+                     "                  (default: every address of both families)\n"
                      "  --port PORT     port number or service name; overrides the settings\n"
                      "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
                      "  --write         with --root: anonymous uploads too\n"
@@ -82,7 +83,8 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     std::cout << std::flush; // the log sink writes to the descriptor itself
 
     policy::TFtpController controller(base, language.Hook(), loop);
-    controller.ListenAddr = cl.Listen.empty() ? "0.0.0.0" : cl.Listen;
+    controller.ListenAddr = cl.Listen.empty() ? "::" : cl.Listen;
+    controller.ExtraListenAddrs = cl.MoreListen;
     controller.PortOverride = cl.Port;
     controller.SessionLog().AddSink(log::MakeStdoutLogSink([&controller] {
         return config::ParseColorText(controller.SessionLog().Colors().Text).value_or(config::TColor{});

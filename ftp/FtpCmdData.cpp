@@ -58,18 +58,27 @@ bool MayBindDataPort() {
     return allowed;
 }
 
+// The peer of an accepted handle in its usual text form (an IPv4-mapped
+// address reads as IPv4), as the control connection's PeerAddr shows it.
 std::string PeerOf(int fd) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &sa.sin_addr, buf, sizeof buf);
-    return buf;
+    net::TSockAddr sa;
+    sa.Length = sizeof sa.Storage;
+    if (getpeername(fd, sa.Raw(), &sa.Length) != 0) return {};
+    return net::WSocketAddrText(sa.Raw());
 }
 } // namespace
 
 void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     Client.CurCmdType = ftpcPORT;
+    if (Client.EpsvAll) {
+        Answer = reply::kEpsvAllOnly;
+        return;
+    }
+    // PORT names IPv4 addresses only; an IPv6 client uses EPRT.
+    if (Client.PeerAddr().find(':') != std::string::npos) {
+        Answer = reply::WrongProtocol(2);
+        return;
+    }
     try {
         size_t i = 0;
         int64_t n[6];
@@ -161,6 +170,15 @@ void TFtpServer::ListenPassive(TClient& Client, const std::string& local) {
 
 void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     net::TWSocket& data = *Client.DataSocket;
+    if (Client.EpsvAll) {
+        Answer = reply::kEpsvAllOnly;
+        return;
+    }
+    // The reply can only name an IPv4 address.
+    if (Client.PeerAddr().find(':') != std::string::npos) {
+        Answer = reply::kPasvOnIpv6;
+        return;
+    }
     try {
         std::string local = Client.GetLocalAddrText();
         data.Close();

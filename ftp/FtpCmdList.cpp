@@ -7,10 +7,12 @@
 namespace vendrix::ftp {
 
 void TFtpServer::CommandLIST(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.MachineListing = false;
     ListCommand(Client, Params, Answer, true);
 }
 
 void TFtpServer::CommandNLST(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    Client.MachineListing = false;
     ListCommand(Client, Params, Answer, false);
 }
 
@@ -35,7 +37,10 @@ void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& An
                                                     : BuildFilePath(Client, Client.Directory, directory);
             if (!pattern.empty() && pattern.back() == PathStyle->Sep) pattern += "*.*";
             auto stream = std::make_unique<TMemoryStream>();
-            stream->Write(FormatListing(FindEntries(pattern), pattern, detailed, currentYear));
+            if (Client.MachineListing)
+                stream->Write(MachineListing(Client, pattern));
+            else
+                stream->Write(FormatListing(FindEntries(pattern), pattern, detailed, currentYear));
             Client.DataStream = std::move(stream);
             Client.HasOpenedFile = true;
             if (OnAlterDirectory) OnAlterDirectory(*this, Client, directory, detailed);

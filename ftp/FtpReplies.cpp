@@ -145,4 +145,69 @@ std::string OnWire(const std::string& answer) {
     return out;
 }
 
+std::string Features(const std::string& hash, const std::string& facts) {
+    return "211-Extensions supported:\r\n"
+           " EPRT\r\n"
+           " EPSV\r\n"
+           " HASH " +
+           hash +
+           "\r\n"
+           " MDTM\r\n"
+           " MFMT\r\n"
+           " MLST " +
+           facts +
+           "\r\n"
+           " PASV\r\n"
+           " REST STREAM\r\n"
+           " SIZE\r\n"
+           " TVFS\r\n"
+           " UTF8\r\n"
+           "211 END";
+}
+std::string HashSelected(const std::string& algorithm) {
+    return "200 " + algorithm;
+}
+std::string FactsSelected(const std::string& facts) {
+    return "200 MLST OPTS " + facts;
+}
+std::string Help(const std::string& keywords) {
+    return "214-The following commands are recognized:\r\n" + keywords + "214 Help OK.";
+}
+std::string Status(const std::string& peer, const std::string& user, bool binary, bool passive) {
+    return "211-QEV FTP Server status:\r\n"
+           " Connected to " +
+           peer + "\r\n" + (user.empty() ? std::string(" Not logged in") : " Logged in as " + user) +
+           "\r\n"
+           " TYPE: " +
+           (binary ? "BINARY" : "ASCII") + ", STRUcture: File, MODE: Stream\r\n" +
+           (passive ? " Data connection: passive" : " Data connection: active") +
+           "\r\n"
+           "211 End of status";
+}
+std::string ExtendedPassive(int port) {
+    return "229 Entering Extended Passive Mode (|||" + Num(port) + "|)";
+}
+std::string WrongProtocol(int family) {
+    return "522 Network protocol not supported, use (" + Num(family) + ")";
+}
+std::string CantOpenData(const std::string& reason) {
+    return "425 Can't open data connection: " + reason + ".";
+}
+std::string MachineEntry(const std::string& path, const std::string& factsLine) {
+    return "250-Listing " + path + "\r\n " + factsLine + "\r\n250 End";
+}
+std::string NoSuchPath(const std::string& path) {
+    return "501 " + path + ": no such file or directory.";
+}
+std::string Modified(const std::string& time, const std::string& path) {
+    return "213 Modify=" + time + "; " + path;
+}
+std::string HashValue(const std::string& algorithm, int64_t start, int64_t end, const std::string& hex,
+                      const std::string& path) {
+    return "213 " + algorithm + " " + Num(start) + "-" + Num(end) + " " + hex + " " + path;
+}
+std::string RangSet(int64_t start, int64_t end) {
+    return "350 Restarting at " + Num(start) + ". Ending at " + Num(end) + ".";
+}
+
 } // namespace vendrix::ftp::reply

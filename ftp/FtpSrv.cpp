@@ -63,7 +63,21 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
         {"MODE", &TFtpServer::CommandMODE, true},
         {"OVER", &TFtpServer::CommandOVER, false},
         {"STOU", &TFtpServer::CommandSTOU, true},
-        {"FEAT", &TFtpServer::CommandFEAT, true},
+        // FEAT answers before login: clients ask it first to learn how to
+        // log in (RFC 2389).
+        {"FEAT", &TFtpServer::CommandFEAT, false},
+        {"EPSV", &TFtpServer::CommandEPSV, true},
+        {"EPRT", &TFtpServer::CommandEPRT, true},
+        {"MLSD", &TFtpServer::CommandMLSD, true},
+        {"MLST", &TFtpServer::CommandMLST, true},
+        {"MFMT", &TFtpServer::CommandMFMT, true},
+        // Clients send OPTS UTF8 ON before they log in.
+        {"OPTS", &TFtpServer::CommandOPTS, false},
+        {"HASH", &TFtpServer::CommandHASH, true},
+        {"RANG", &TFtpServer::CommandRANG, true},
+        {"HELP", &TFtpServer::CommandHELP, false},
+        {"ALLO", &TFtpServer::CommandALLO, true},
+        {"STAT", &TFtpServer::CommandSTAT, false},
     };
     FCommandTable.reserve(kCommandTableSize);
     for (const TRow& row : kRows)
@@ -76,6 +90,7 @@ TFtpServer::~TFtpServer() {
     // Sessions go without events, as the server that owns them does.
     FClientSet.clear();
     FClientList.clear();
+    FExtraSockets.clear();
     FServerSocket.reset();
 }
 
@@ -86,23 +101,51 @@ void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler,
 
 // --- listening and accepting -----------------------------------------------
 
-void TFtpServer::Start() {
-    if (FServerSocket->State() == net::wsListening) return;
-    FServerSocket->SetPort(Port);
-    FServerSocket->SetProto("tcp");
-    FServerSocket->SetAddr(Addr);
-    FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) {
-        ServerSessionAvailable(s, err);
-    };
-    FServerSocket->OnSessionShed = [this](TCustomWSocket&, int handle) { ServerSessionShed(handle); };
-    FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
+void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
+    socket.SetPort(Port);
+    socket.SetProto("tcp");
+    socket.SetAddr(addr);
+    socket.DualStack = true;
+    socket.OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
+    socket.OnSessionShed = [this](TCustomWSocket&, int handle) { ServerSessionShed(handle); };
+    socket.ComponentOptions = net::wsoNoReceiveLoop;
     // A burst of clients must not overflow the queue: the kernel would drop
     // completed handshakes the clients already believe in.
-    FServerSocket->ListenBacklog = SOMAXCONN;
-    FServerSocket->Listen();
+    socket.ListenBacklog = SOMAXCONN;
+    try {
+        socket.Listen();
+    } catch (const net::ESocketException&) {
+        // "::" on a host without IPv6: every IPv4 address is what is left.
+        const int err = socket.LastError();
+        if (addr != "::" || (err != net::WSocketErrorFromErrno(EAFNOSUPPORT) &&
+                             err != net::WSocketErrorFromErrno(EADDRNOTAVAIL)))
+            throw;
+        socket.Close();
+        socket.SetAddr("0.0.0.0");
+        socket.Listen();
+    }
+}
+
+void TFtpServer::Start() {
+    if (FServerSocket->State() == net::wsListening) return;
+    ListenOn(*FServerSocket, Addr);
+    try {
+        FExtraSockets.clear();
+        for (const std::string& addr : ExtraAddrs) {
+            auto socket = std::make_unique<net::TWSocket>(FLoop);
+            socket->Name = "ServerWSocket" + std::to_string(FExtraSockets.size() + 2);
+            ListenOn(*socket, addr);
+            FExtraSockets.push_back(std::move(socket));
+        }
+    } catch (...) {
+        FExtraSockets.clear();
+        FServerSocket->Close();
+        throw;
+    }
 }
 
 void TFtpServer::Stop() {
+    FExtraSockets.clear();
     FServerSocket->Close();
 }
 
@@ -121,7 +164,7 @@ void TFtpServer::ServerSessionShed(int handle) {
     if (OnClientShed) OnClientShed(*this);
 }
 
-void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
+void TFtpServer::ServerSessionAvailable(TCustomWSocket& listener, uint16_t err) {
     if (err != 0) throw EFtpError("Session available error #" + std::to_string(err));
     // The connection is taken before a session exists, so a failed accept
     // (out of file handles, say) leaves no half-made session behind. The
@@ -130,7 +173,7 @@ void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
     // not even be made while handles are exhausted.
     int fd = -1;
     try {
-        fd = FServerSocket->Accept();
+        fd = listener.Accept();
     } catch (const net::ESocketException&) {
         fd = -1;
     }
@@ -384,7 +427,8 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
             } else {
                 (this->*row.Handler)(Client, Keyword, Params, Answer);
             }
-            SendAnswer(Client, Answer);
+            // A handler that answers later (HASH) leaves Answer empty.
+            if (!Answer.empty()) SendAnswer(Client, Answer);
             return;
         }
         SendAnswer(Client, reply::NotUnderstood(Keyword));

@@ -63,7 +63,9 @@ public:
         TCommandHandler Handler;
         bool NeedsLogin;
     };
-    static constexpr int kCommandTableSize = 33;
+    // The classic command set, then the extensions today's clients use
+    // (EPSV, EPRT, MLSD, MLST, MFMT, OPTS, HASH, RANG, HELP, ALLO, STAT).
+    static constexpr int kCommandTableSize = 44;
 
     explicit TFtpServer(net::TEventLoop& loop = net::TEventLoop::Instance());
     ~TFtpServer();
@@ -72,6 +74,9 @@ public:
 
     // --- published properties ----------------------------------------------
     std::string Addr = "0.0.0.0";
+    // More addresses to listen on beside Addr, each with its own socket and
+    // the same port. "::" listens on both families (dual stack).
+    std::vector<std::string> ExtraAddrs;
     std::string Port = "ftp";
     std::string Banner = reply::kServerBanner;
     int32_t MaxClients = 0;
@@ -107,6 +112,15 @@ public:
     TBuildDirectoryEvent OnBuildDirectory, OnAlterDirectory;
     TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr,
         OnValidateRnTo, OnValidateGet;
+    // MFMT (the file's modification time) and HASH (the file's digest): the
+    // path as for the other validations; refused unless Allowed.
+    TValidateEvent OnValidateMfmt, OnValidateHash;
+    // The "perm" fact of MLSD and MLST: the letters the session's rights
+    // grant on a local path (RFC 3659). Without a handler, the letters
+    // follow the file's own mode bits.
+    using TPermissionsEvent = std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Path,
+                                                 bool Directory, std::string& Perm)>;
+    TPermissionsEvent OnGetPermissions;
     TDataEvent OnStorSessionConnected, OnStorSessionClosed;
     TDataAvailableEvent OnStorDataAvailable;
     TDataEvent OnRetrSessionConnected, OnRetrSessionClosed, OnRetrDataSent;
@@ -115,11 +129,15 @@ public:
     TBuildFilePathEvent OnBuildFilePath;
 
     // --- interface ------------------------------------------------------------
-    // Listens on Addr:Port; a failure raises the socket layer's exception.
+    // Listens on Addr:Port and on each of ExtraAddrs; a failure raises the
+    // socket layer's exception and leaves nothing listening. "::" where the
+    // host has no IPv6 falls back to "0.0.0.0".
     void Start();
     // Closes the listener; live sessions stay.
     void Stop();
     bool Listening() const { return FServerSocket->State() == net::wsListening; }
+    // The listeners of ExtraAddrs, in their order.
+    const std::vector<std::unique_ptr<net::TWSocket>>& ExtraSockets() const { return FExtraSockets; }
     net::TWSocket& ServerSocket() { return *FServerSocket; }
     // Ends every session one after the other, each with OnClientDisconnect.
     void DisconnectAll();
@@ -156,6 +174,7 @@ private:
 
     // --- server core ---
     void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
+    void ListenOn(net::TWSocket& socket, const std::string& addr);
     void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
                            net::TSocketState newState);
     void ClientDataSent(TClient& Client);
@@ -180,6 +199,10 @@ private:
     void CommandSTRU(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandFEAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandOVER(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandOPTS(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandHELP(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandALLO(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSTAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
 
     // --- file and directory commands ---
     void CommandCWD(TClient&, TFtpString&, TFtpString&, TFtpString&);
@@ -210,6 +233,11 @@ private:
     struct EPasvRangeBusy : EFtpError {
         EPasvRangeBusy() : EFtpError("No available PASV Ports") {}
     };
+    void CommandEPSV(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandEPRT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // Replaces the passive listener by one on `addr` (ListenPassive) and
+    // returns its port.
+    int ExtendedPassiveListen(TClient& Client, const std::string& addr);
     void ReleasePasvPort(TClient& Client);
     enum class THandlerSet { Upload, Download, None };
     void InstallHandlers(TClient& Client, THandlerSet set);
@@ -246,10 +274,26 @@ private:
     void CommandLIST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandNLST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void ListCommand(TClient& Client, TFtpString& Params, TFtpString& Answer, bool detailed);
+    void CommandMLSD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMLST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMFMT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // The MLSD text of a listing pattern: facts lines, hidden entries left
+    // out as LIST leaves them out.
+    std::string MachineListing(TClient& Client, const std::string& pattern);
+    // The "perm" fact of a local path for this session.
+    std::string Permissions(TClient& Client, const std::string& path, bool directory);
+
+    // --- digests ---
+    void CommandHASH(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandRANG(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // Hashes the next slice of the session's running HASH, then posts the
+    // slice after it or sends the reply.
+    void HashSlice(TClient& Client);
 
     net::TEventLoop& FLoop;
     net::TLifeToken FLife;
     std::unique_ptr<net::TWSocket> FServerSocket;
+    std::vector<std::unique_ptr<net::TWSocket>> FExtraSockets;
     std::vector<std::unique_ptr<TClient>> FClientList;
     std::unordered_set<const TClient*> FClientSet;
     std::vector<TFtpSrvCommandTableItem> FCommandTable;

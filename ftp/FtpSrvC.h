@@ -2,6 +2,8 @@
 // client: login state, directories, the data connection and the transfer.
 #pragma once
 
+#include "FtpHash.h"
+#include "FtpMlsx.h"
 #include "FtpReplies.h"
 #include "FtpStream.h"
 #include "FtpTypes.h"
@@ -90,6 +92,21 @@ public:
     // Bytes per transfer block; the server's XferBlockSize at accept. The
     // policy lowers it for sessions under a speed cap.
     int32_t XferBlockSize = 64 * 1024;
+    // After "EPSV ALL" the client uses EPSV only: PORT, PASV and EPRT are
+    // refused until the session ends.
+    bool EpsvAll = false;
+    // The listing under way is MLSD: its lines are facts, not LIST lines.
+    bool MachineListing = false;
+    // The HASH algorithm chosen with OPTS HASH, and the byte range set with
+    // RANG (HashRangeEnd < 0: to the end of the file).
+    std::string HashAlgorithm = "SHA-256";
+    int64_t HashRangeStart = 0, HashRangeEnd = -1;
+    // The HASH being computed in slices for this session; its reply is
+    // pending while it is set.
+    std::unique_ptr<THashJob> HashJob;
+    std::string HashShownPath;
+    // The MLST facts the session shows (OPTS MLST), as TFact bits.
+    uint8_t MlstFacts = kAllFacts;
 
     TFtpServer* Owner() const { return FOwner; }
 

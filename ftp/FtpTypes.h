@@ -42,6 +42,17 @@ enum TFtpCmdType : uint8_t {
     ftpcMDTM = 25,
     ftpcSTOU = 26,
     ftpcFEAT = 27,
+    // The extensions beyond the classic command set.
+    ftpcEPSV = 28,
+    ftpcEPRT = 29,
+    ftpcMLSD = 30,
+    ftpcMLST = 31,
+    ftpcMFMT = 32,
+    ftpcOPTS = 33,
+    ftpcHASH = 34,
+    ftpcHELP = 35,
+    ftpcALLO = 36,
+    ftpcSTAT = 37,
 };
 
 // An error of the engine carrying the message that becomes a reply text.

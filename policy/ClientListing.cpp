@@ -1,6 +1,7 @@
 #include "ClientListing.h"
 
 #include "FtpListing.h"
+#include "FtpMlsx.h"
 #include "FtpSrvT.h"
 
 #include <sys/stat.h>
@@ -41,13 +42,27 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
         if (!dots && (IsAccessForbidden(style, entries, path) || (IsSymlink(path) && !reachable(path))))
             continue;
         if (entry.Directory && !showDirs) continue;
+        if (request.Machine) {
+            if (entry.Hidden) continue;
+            const std::string type = entry.Name == "." ? "cdir" : entry.Name == ".." ? "pdir" : "";
+            const std::string line = ftp::FactsLine(
+                path, entry.Name, type, request.Permissions(path, entry.Directory), request.Facts);
+            if (!line.empty()) text += line + "\r\n";
+            continue;
+        }
         text += request.Detailed ? ftp::DetailedLine(entry, request.CurrentYear) : ftp::NameLine(entry);
     }
     if (request.AtHome) {
         for (const config::TAccessEntry& e : entries) {
             if (!e.Has(config::kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
-            if (ftp::DirectoryExists(e.Directory))
+            if (!ftp::DirectoryExists(e.Directory)) continue;
+            if (!request.Machine) {
                 text += LinkLine(*e.LinkName, e.Directory, request.Detailed);
+                continue;
+            }
+            const std::string line = ftp::FactsLine(e.Directory, *e.LinkName, "dir",
+                                                    request.Permissions(e.Directory, true), request.Facts);
+            if (!line.empty()) text += line + "\r\n";
         }
     }
     return text;

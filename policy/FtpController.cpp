@@ -90,6 +90,12 @@ void TFtpController::WireEvents() {
     FServer.OnValidateRnFr = validate(TValidate::RnFr);
     FServer.OnValidateRnTo = validate(TValidate::RnTo);
     FServer.OnValidateSize = validate(TValidate::Size);
+    FServer.OnValidateMfmt = validate(TValidate::Mfmt);
+    FServer.OnValidateHash = validate(TValidate::Hash);
+    FServer.OnGetPermissions = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const std::string& path,
+                                           bool directory, std::string& perm) {
+        FPathPolicy.Permissions(app(c), path, directory, perm);
+    };
     FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
                                            ftp::TFtpString& answer) {
         TAppClient& client = app(c);
@@ -148,6 +154,7 @@ bool TFtpController::StartServer() {
     std::string port = PortOverride.value_or(FSettings.Port);
     try {
         FServer.Addr = ListenAddr;
+        FServer.ExtraAddrs = ExtraListenAddrs;
         FServer.Port = port;
         FServer.PasvIpAddr = FSettings.PasvIP;
         // The range can change only while no port of it is in use; a

@@ -91,7 +91,10 @@ public:
     void EndLoginTimeOuts();
 
     // Where to listen: the address, and a port that overrides the settings.
-    std::string ListenAddr = "0.0.0.0";
+    // "::" listens on every address of both families (every IPv4 address
+    // alone where the host has no IPv6).
+    std::string ListenAddr = "::";
+    std::vector<std::string> ExtraListenAddrs;
     std::optional<std::string> PortOverride;
 
     // Start re-reads the settings and listens; false when it could not

@@ -3,6 +3,7 @@
 #include "AppClient.h"
 #include "AsciiText.h"
 #include "ClientListing.h"
+#include "FactPermissions.h"
 #include "FtpListing.h"
 #include "FtpSrvT.h"
 #include "PathRights.h"
@@ -20,7 +21,10 @@ char Letter(TPathPolicy::TValidate kind) {
     case V::Get:
         return config::kRightDownload;
     case V::Put:
+    case V::Mfmt:
         return config::kRightUpload;
+    case V::Hash:
+        return config::kRightDownload;
     case V::Dele:
         return config::kRightErase;
     case V::Rmd:
@@ -230,6 +234,11 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
     // listing asked for while the session stands there.
     request.AtHome = SamePath(style, DirectoryPart(style, local), rules.Home);
     request.CurrentYear = ftp::CurrentYear();
+    request.Machine = client.MachineListing;
+    request.Facts = client.MlstFacts;
+    request.Permissions = [&](const std::string& p, bool dir) {
+        return FactPermissions(style, rules.Entries, p, dir);
+    };
     const std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
         return Passes(rules, p, [&](const std::vector<config::TAccessEntry>& entries, const std::string& q) {
             for (const config::TAccessEntry& e : entries)
@@ -249,6 +258,12 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
 
 std::string TPathPolicy::LocalPath(const TAppClient& client, const std::string& path) const {
     return Mapped(Rules(client), path);
+}
+
+void TPathPolicy::Permissions(TAppClient& client, const std::string& path, bool directory,
+                              std::string& perm) {
+    const TRules rules = Rules(client);
+    perm = FactPermissions(rules.Style, rules.Entries, path, directory);
 }
 
 void TPathPolicy::RewriteAnswer(TAppClient& client, std::string& answer) {

@@ -25,7 +25,9 @@ class TPolicyContext;
 
 class TPathPolicy {
 public:
-    enum class TValidate { Get, Put, Dele, Rmd, RnFr, RnTo, Size };
+    // Mfmt needs the upload right on the file's folder, Hash the download
+    // right; neither counts as a transfer.
+    enum class TValidate { Get, Put, Dele, Rmd, RnFr, RnTo, Size, Mfmt, Hash };
 
     explicit TPathPolicy(TPolicyContext& owner) : FOwner(owner) {}
 
@@ -37,6 +39,8 @@ public:
     // path outside the account's entries becomes a path that names nothing,
     // so it is answered exactly like a missing file.
     void Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed);
+    // The "perm" fact of a local path the engine lists or shows.
+    void Permissions(TAppClient& client, const std::string& path, bool directory, std::string& perm);
     // Replies other than "221" and "226".
     void RewriteAnswer(TAppClient& client, std::string& answer);
     // Every reply: writes the log line of the action it answers, with the

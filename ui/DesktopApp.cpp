@@ -31,6 +31,7 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
     FLanguage.Load(config::TSettingsFile(config::TPaths(options.Base).ConfigFile()).Load());
     FController = std::make_unique<policy::TFtpController>(options.Base, FLanguage.Hook(), FLoop);
     FController->ListenAddr = options.ListenAddr;
+    FController->ExtraListenAddrs = options.MoreListen;
     FController->PortOverride = options.Port;
     FWindow = std::make_unique<TfrmMain>(*FController, FLanguage);
 

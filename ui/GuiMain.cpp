@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
         options.LanguageFolder = app::LanguageFolderFor(base);
         options.HideTray = cl.HideTray;
         if (!cl.Listen.empty()) options.ListenAddr = cl.Listen;
+        options.MoreListen = cl.MoreListen;
         options.Port = cl.Port;
         ui::TDesktopApp desktop(options, channel.Listening() ? &channel : nullptr);
         QObject::connect(&desktop, &ui::TDesktopApp::Finished, &application, &QCoreApplication::quit,

@@ -40,7 +40,7 @@ protected:
         Base.WriteUsers("[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home + "\n" + extra +
                         "\n[anonymous]\nHomePath=" + Home + "\n" + more);
     }
-    void Start() {
+    void Start(const std::string& addr = "127.0.0.1") {
         // Language texts show which message was logged and with what.
         Ctl = std::make_unique<TFtpController>(Base.Path(), [](std::string_view key) {
             return std::string(key) + (key == "sChangeUser" || key == "sSerStart" || key == "sSerStop" ||
@@ -48,7 +48,7 @@ protected:
                                            ? ""
                                            : "(%s,%s)");
         });
-        Ctl->ListenAddr = "127.0.0.1";
+        Ctl->ListenAddr = addr;
         Ctl->PortOverride = "0";
         Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(StripTags(line)); });
         ASSERT_TRUE(Ctl->StartServer());
@@ -372,6 +372,11 @@ TEST(IpPattern, MatchingRules) {
         {"192.168.*", "10.0.0.1", false},
         {"*.5", "192.168.1.5", true},
         {"10.0.0.1", "10.0.0.10", false},
+        {"::1", "::1", true},
+        {"fe80::*", "fe80::1:2", true},
+        {"2001:db8::?", "2001:db8::7", true},
+        {"2001:db8::?", "2001:db8::17", false},
+        {"*:*", "10.0.0.1", false},
     };
     for (const TCase& t : cases)
         EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
@@ -398,6 +403,37 @@ TEST_F(Controller, KickBanAndAbortActOnARow) {
     EXPECT_FALSE(Ctl->Kick(idA));
     EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny),
               (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
+}
+
+TEST_F(Controller, IpvSixPeersAreListedCountedAndBannedByTheirText) {
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 probe{};
+    probe.sin6_family = AF_INET6;
+    probe.sin6_addr = in6addr_loopback;
+    const bool ipv6 = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&probe), sizeof probe) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!ipv6) GTEST_SKIP() << "no IPv6 loopback";
+    // The default: one dual-stack listener for both families.
+    Start("::");
+    auto v4 = std::make_unique<TFtpClient>(Port);
+    v4->Reply();
+    auto v6 = std::make_unique<TFtpClient>(Port, nullptr, "::1");
+    v6->Reply();
+    EXPECT_EQ(Login(*v4, "anna", "secret"), "230 User anna logged in.");
+    EXPECT_EQ(Login(*v6, "anna", "secret"), "230 User anna logged in.");
+    ASSERT_EQ(Ctl->Users().size(), 2u);
+    EXPECT_EQ(Ctl->Users()[0].Address, "127.0.0.1");
+    EXPECT_EQ(Ctl->Users()[1].Address, "::1");
+    EXPECT_EQ(Ctl->UserIPCount("ANNA", "::1"), 1);
+    EXPECT_EQ(Ctl->UserIPCount("ANNA", "127.0.0.1"), 1);
+    EXPECT_TRUE(Ctl->Ban(Ctl->Users()[1].ID));
+    EXPECT_TRUE(v6->PeerClosed());
+    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny), (std::vector<std::string>{"::1"}));
+    // The banned address comes no further than the greeting; IPv4 still does.
+    TFtpClient again(Port, nullptr, "::1");
+    EXPECT_NE(again.Reply().rfind("220 ", 0), 0u);
+    TFtpClient other(Port);
+    EXPECT_EQ(other.Reply().rfind("220 ", 0), 0u);
 }
 
 TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {

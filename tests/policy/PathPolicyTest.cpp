@@ -208,6 +208,70 @@ TEST_F(PathPolicy, ListingCoversHidesAndAddsLinksOnlyAtHome) {
     EXPECT_EQ(Names(*c, "NLST " + Root + "/conf/"), "");
 }
 
+TEST_F(PathPolicy, MlsdShowsWhatListShowsWithPermsFromTheRights) {
+    Account({Entry(Home, "DS"), Entry(Home + "/private", "A"), Entry(Linked, "DSV", "vlink")});
+    auto c = Start();
+    EXPECT_EQ(c->Cmd("OPTS MLST type;perm;"), "200 MLST OPTS type;perm;");
+    EXPECT_EQ(Names(*c, "MLSD"),
+              "type=cdir;perm=el; .\r\ntype=pdir;perm=; ..\r\ntype=file;perm=r; a.txt\r\n"
+              "type=dir;perm=el; pub\r\ntype=file;perm=r; riv\r\ntype=dir;perm=el; vlink\r\n");
+    // A folder's name lists its contents; a folder outside the entries
+    // lists nothing.
+    EXPECT_EQ(Names(*c, "MLSD pub"), "type=cdir;perm=el; .\r\ntype=pdir;perm=el; ..\r\n"
+                                     "type=file;perm=r; b.txt\r\ntype=dir;perm=el; sub\r\n");
+    EXPECT_EQ(Names(*c, "MLSD private"), "");
+    EXPECT_EQ(Names(*c, "MLSD " + Root + "/conf"), "");
+}
+
+TEST_F(PathPolicy, MlstPermsFollowTheRightsLetters) {
+    struct {
+        const char* Letters;
+        const char* Path;
+        const char* Perm;
+    } cases[] = {
+        {"D", "a.txt", "r"},        {"U", "a.txt", "a"}, {"UE", "a.txt", "adw"},
+        {"DUEY", "a.txt", "adfrw"}, {"DS", "pub", "el"}, {"DSUMREY", "pub", "cdelfmp"},
+        {"DSM", "pub", "elm"},
+    };
+    for (const auto& t : cases) {
+        Account({Entry(Home, t.Letters)});
+        auto c = Start();
+        c->Cmd("OPTS MLST perm;");
+        const std::string path = Home + "/" + t.Path;
+        EXPECT_EQ(c->Cmd(std::string("MLST ") + t.Path),
+                  "250-Listing " + path + "\r\n perm=" + t.Perm + "; " + path + "\r\n250 End")
+            << t.Letters << " " << t.Path;
+    }
+    Account({Entry(Home + "/pub", "D"), Entry(Home + "/private", "A")});
+    auto c = Start();
+    for (const char* name : {"private/s.txt", "/etc/passwd", "a.txt"})
+        EXPECT_EQ(c->Cmd(std::string("MLST ") + name),
+                  std::string("501 ") + name + ": no such file or directory.")
+            << name;
+}
+
+TEST_F(PathPolicy, MfmtNeedsTheUploadRightAndHashTheDownloadRight) {
+    Account({Entry(Home, "DS"), Entry(Home + "/private", "AUD")});
+    auto c = Start();
+    EXPECT_EQ(c->Cmd("MFMT 20200102030405 a.txt"), "550 Permission denied.");
+    EXPECT_EQ(c->Cmd("HASH a.txt").substr(0, 16), "213 SHA-256 0-23");
+    Account({Entry(Home, "US"), Entry(Home + "/private", "AUD")});
+    c = Start();
+    EXPECT_EQ(c->Cmd("MFMT 20200102030405 a.txt"), "213 Modify=20200102030405; " + Home + "/a.txt");
+    EXPECT_EQ(c->Cmd("HASH a.txt"), "550 Permission denied.");
+    for (const char* name : {"private/s.txt", "/etc/passwd"}) {
+        EXPECT_EQ(c->Cmd(std::string("MFMT 20200102030405 ") + name), "550 Permission denied.") << name;
+        EXPECT_EQ(c->Cmd(std::string("HASH ") + name), "550 Permission denied.") << name;
+    }
+    // Confined to the home, with the home shown as the root.
+    Account({Entry(Home, "DUS")}, "VirtualDir=1");
+    auto v = Start();
+    EXPECT_EQ(v->Cmd("MFMT 20210102030405 /a.txt"), "213 Modify=20210102030405; /a.txt");
+    EXPECT_EQ(v->Cmd("HASH /pub/b.txt").substr(0, 16), "213 SHA-256 0-27");
+    EXPECT_EQ(v->Cmd("HASH /pub/b.txt").substr(v->Cmd("HASH /pub/b.txt").size() - 11), " /pub/b.txt");
+    EXPECT_EQ(v->Cmd("MLST /pub/b.txt").rfind("250-Listing /pub/b.txt\r\n", 0), 0u);
+}
+
 TEST_F(PathPolicy, ListingWithoutSubdirectoryRightShowsOnlyFiles) {
     Account({Entry(Home, "D")});
     auto c = Start();
