@@ -1,11 +1,15 @@
-// Scripted answers to the modal windows a test makes the program open:
-// message boxes are answered and what they said is kept.
+// Answers the message boxes, input boxes and pickers a window or dialog opens
+// while a test drives it: each helper arms a script before the click that
+// opens the modal window, and the script answers it as a person would.
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QString>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -24,6 +28,13 @@ inline void WhenModal(std::function<void(QWidget*)> answer) {
         }
     });
     timer->start();
+}
+
+// Clicks `which` on `box`, which must be a message box.
+inline void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
+    auto* message = qobject_cast<QMessageBox*>(box);
+    QVERIFY(message);
+    message->button(which)->click();
 }
 
 // Answers the next message box with `button` and keeps its name and text.
@@ -50,6 +61,28 @@ inline std::shared_ptr<TMessageSeen> AnswerMessage(QMessageBox::StandardButton b
     });
     timer->start();
     return seen;
+}
+
+// Types `text` into the next input box and accepts it.
+inline void AnswerInput(const QString& text) {
+    WhenModal([text](QWidget* modal) {
+        auto* input = qobject_cast<QInputDialog*>(modal);
+        if (!input) return;
+        input->setTextValue(text);
+        input->accept();
+    });
+}
+
+// Picks `folder` in the next folder picker.
+inline void AnswerFolder(const QString& folder) {
+    WhenModal([folder](QWidget* modal) {
+        auto* picker = qobject_cast<QFileDialog*>(modal);
+        if (!picker) return;
+        QVERIFY(picker->windowTitle() == "Select a directory");
+        picker->setDirectory(folder);
+        picker->selectFile(folder);
+        static_cast<QDialog*>(picker)->accept();
+    });
 }
 
 } // namespace vendrix::testing
