@@ -26,6 +26,9 @@ struct TDesktopOptions {
     bool HideTray = false;      // the "hidetray" switch
     std::string ListenAddr = "0.0.0.0";
     std::optional<std::string> Port; // overrides the settings
+    // Offer the first-run assistant while no account exists (the program
+    // does; tests of the window leave it out).
+    bool OfferFirstRun = false;
 };
 
 class TDesktopApp : public QObject, public policy::TControllerObserver {
@@ -57,6 +60,7 @@ signals:
 private:
     void ApplyPlacement();
     void Shutdown();
+    void OfferFirstRun();
 
     net::TEventLoop& FLoop;
     std::unique_ptr<TLoopNotifier> FNotifier;

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
         options.Base = base;
         options.LanguageFolder = app::LanguageFolderFor(base);
         options.HideTray = cl.HideTray;
+        options.OfferFirstRun = true;
         if (!cl.Listen.empty()) options.ListenAddr = cl.Listen;
         options.Port = cl.Port;
         ui::TDesktopApp desktop(options, channel.Listening() ? &channel : nullptr);

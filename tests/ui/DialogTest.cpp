@@ -3,6 +3,8 @@
 // Message boxes, input boxes and pickers are answered by a script.
 #include "Color.h"
 #include "DesktopApp.h"
+#include "FirstRun.h"
+#include "FirstRunSetup.h"
 #include "IPAccess.h"
 #include "Log.h"
 #include "Main.h"
@@ -536,6 +538,72 @@ private slots:
         }
         QVERIFY(!std::filesystem::exists(entry));
         qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    // The assistant refuses what the dialogs refuse, then writes one account
+    // and the port; anonymous access is read-only.
+    void firstRunAssistant() {
+        std::filesystem::create_directory(FTemp->File("share"));
+        const QString share = QString::fromStdString(FTemp->File("share"));
+        QVERIFY(app::NeedsFirstRun(FTemp->Path()));
+        {
+            ui::TfrmFirstRun dialog(*FLanguage, FTemp->Path());
+            ShowActive(dialog);
+            auto* folder = dialog.findChild<QLineEdit*>("txtFolder");
+            auto* name = dialog.findChild<QLineEdit*>("txtName");
+            auto* password = dialog.findChild<QLineEdit*>("txtPassword");
+            auto* port = dialog.findChild<QLineEdit*>("txtPort");
+            auto* shareButton = dialog.findChild<QPushButton*>("btnShare");
+            QVERIFY(!name->isEnabled());
+            ClickBox(dialog.findChild<QAbstractButton*>("optAccount"));
+            QVERIFY(name->isEnabled());
+            const std::tuple<QString, QString, QString, QString, const char*> refused[] = {
+                // folder, name, password, port, message
+                {QString::fromStdString(FTemp->File("missing")), "ann", "pw", "2121", "sHomeDirInv"},
+                {share, "a/b", "pw", "2121", "sInvalidCarac"},
+                {share, "ann", "", "2121", "sFirstNoPass"},
+                {share, "ann", "pw", "99999", "sFirstBadPort"},
+            };
+            for (const auto& [f, n, p, t, key] : refused) {
+                TypeInto(*folder, f);
+                TypeInto(*name, n);
+                TypeInto(*password, p);
+                TypeInto(*port, t);
+                auto seen = AnswerMessage();
+                Click(shareButton);
+                QCOMPARE(seen->Text, LanguageText(key));
+                QVERIFY(dialog.isVisible());
+            }
+            TypeInto(*port, "2121");
+            Click(shareButton);
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QVERIFY(!app::NeedsFirstRun(FTemp->Path()));
+        config::TIniDocument users = ReadDoc(Users());
+        const std::string home = FTemp->File("share") + "/";
+        QCOMPARE(users.ReadString("ann", "Password", ""), config::Md5Hex("pw"));
+        QCOMPARE(users.ReadString("ann", "HomePath", ""), home);
+        QCOMPARE(users.ReadString("ann", "VirtualDir", ""), "1");
+        QCOMPARE(users.ReadString("ann", "Dir0", ""), home + "|DU_EMRY_S__|");
+        QCOMPARE(ReadDoc(Config()).ReadString("Setup", "Port", ""), "2121");
+
+        // Anonymous access, on a fresh folder; "Later" writes nothing.
+        std::filesystem::remove(Users());
+        {
+            ui::TfrmFirstRun later(*FLanguage, FTemp->Path());
+            ShowActive(later);
+            Click(later.findChild<QPushButton*>("btnLater"));
+            QCOMPARE(later.result(), int(QDialog::Rejected));
+        }
+        QVERIFY(!std::filesystem::exists(Users()));
+        ui::TfrmFirstRun dialog(*FLanguage, FTemp->Path());
+        ShowActive(dialog);
+        TypeInto(*dialog.findChild<QLineEdit*>("txtFolder"), share);
+        Click(dialog.findChild<QPushButton*>("btnShare"));
+        users = ReadDoc(Users());
+        QCOMPARE(users.Sections(), std::vector<std::string>{"anonymous"});
+        QVERIFY(!users.KeyExists("anonymous", "Password"));
+        QCOMPARE(users.ReadString("anonymous", "Dir0", ""), home + "|D_______S__|");
     }
 
     void autostartEntryQuotes() {

@@ -1,4 +1,4 @@
-#include "FirstRun.h"
+#include "FirstRunSetup.h"
 
 #include "AccountFile.h"
 #include "AccountRules.h"
