@@ -3,21 +3,20 @@
 // dialogs, and a locale must not change which key a name finds.
 #pragma once
 
+#include "AsciiText.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace vendrix::config {
 
-inline char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-inline char AsciiUpper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b);
-std::string UpperCase(std::string_view text);
+// The ASCII case helpers every layer shares, under the names the files'
+// code uses.
+using net::AsciiLower;
+using net::AsciiUpper;
+using net::EqualsNoCase;
+using net::UpperCase;
 
 // Transparent hash and equality, so maps keyed by std::string can be searched
 // with a std::string_view without building a string per lookup.

@@ -180,6 +180,7 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
     data.OnSessionClosed = nullptr;
     data.OnDataAvailable = nullptr;
     data.OnDataSent = nullptr;
+    data.OnSendData = nullptr;
     if (set == THandlerSet::Upload) {
         data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { UploadConnected(*c, err); };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { UploadClosed(*c, err); };
@@ -188,6 +189,7 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
         data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) { DownloadConnected(*c, err); };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { DownloadClosed(*c, err); };
         data.OnDataSent = [this, c](TCustomWSocket&, uint16_t err) { DownloadDataSent(*c, err); };
+        data.OnSendData = [c](TCustomWSocket&, int sent) { c->HandedCount += sent; };
     }
 }
 

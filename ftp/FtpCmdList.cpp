@@ -4,30 +4,7 @@
 
 #include "FtpListing.h"
 
-#include <cctype>
-
 namespace vendrix::ftp {
-
-namespace {
-// Clients send "LIST -a" or "LIST -la dir" as a matter of course; read as a
-// path, the option would turn their listing into a not-found line. Leading
-// option words ("-" and letters) are dropped before the rest is a path.
-std::string WithoutOptions(const std::string& params) {
-    size_t i = 0;
-    for (;;) {
-        size_t j = i;
-        if (j >= params.size() || params[j] != '-') break;
-        ++j;
-        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j])))
-            ++j;
-        if (j == i + 1 || (j < params.size() && params[j] != ' ')) break;
-        while (j < params.size() && params[j] == ' ')
-            ++j;
-        i = j;
-    }
-    return params.substr(i);
-}
-} // namespace
 
 void TFtpServer::CommandLIST(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     ListCommand(Client, Params, Answer, true);
@@ -49,7 +26,7 @@ void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& An
     try {
         Client.DataStream.reset();
         Client.HasOpenedFile = false;
-        TFtpString directory = PathStyle->ToLocal(WithoutOptions(Params));
+        TFtpString directory = PathStyle->ToLocal(WithoutListOptions(Params));
         if (OnBuildDirectory) OnBuildDirectory(*this, Client, directory, detailed);
         if (!Client.DataStream) {
             const int currentYear = CurrentYear();

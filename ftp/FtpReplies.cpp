@@ -46,7 +46,10 @@ std::string AlreadyExists(const std::string& path) {
     return "550 " + Quoted(path) + ": file or directory already exists.";
 }
 std::string DirectoryCreated(const std::string& path) {
-    return "257 " + Quoted(path) + ": directory created.";
+    std::string quoted;
+    for (char c : path)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return "257 \"" + quoted + "\" directory created.";
 }
 std::string NoSuchDirectory(const std::string& path) {
     return "550 " + Quoted(path) + ": No such Directory.";
@@ -115,8 +118,8 @@ std::string ConnectionClosed(const std::string& reason) {
 std::string ConnectionError(int error) {
     return "426 Connection closed; transfer aborted. Error #" + Num(error);
 }
-std::string RetrError(int error) {
-    return "501 Cannot RETR. Error #" + Num(error);
+std::string CannotOpen(const std::string& word, const std::string& reason) {
+    return "550 Cannot " + word + ". " + reason;
 }
 std::string UniqueCreated(const std::string& name) {
     return "250 '" + name + "': file created.";

@@ -22,7 +22,10 @@ inline constexpr char kSystem[] = "215 UNIX Type: L8";
 inline constexpr char kModeMissing[] = "501 Missing argument for MODE";
 inline constexpr char kModeOk[] = "200 MODE Ok";
 inline constexpr char kModeUnsupported[] = "502 MODE other than S not supported";
-inline constexpr char kFeatures[] = "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n211 END";
+// REST STREAM is listed because REST works in stream mode: clients that read
+// FEAT (tnftp's reget) refuse to resume without it.
+inline constexpr char kFeatures[] =
+    "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END";
 inline constexpr char kCommandTooLong[] = "500 Command too long";
 
 // "500 'WHAT': command not understood."
@@ -55,6 +58,8 @@ std::string CwdOk(const std::string& dir);
 std::string CurrentDirectory(const std::string& dir);
 std::string CantCreateDirectory(const std::string& path);
 std::string AlreadyExists(const std::string& path);
+// "257 \"PATH\" directory created.", a double quote in PATH doubled, so
+// clients can read the created path back.
 std::string DirectoryCreated(const std::string& path);
 std::string NoSuchDirectory(const std::string& path);
 std::string CantRemoveDirectory(const std::string& path);
@@ -79,7 +84,15 @@ inline constexpr char kCannotAppe[] = "500 Cannot APPE.";
 inline constexpr char kAppeFailed[] = "550 APPE failed.";
 inline constexpr char kCannotRetr[] = "500 Cannot RETR.";
 inline constexpr char kRestartAtZero[] = "350 Restarting at 0.";
+// ABOR with no transfer to cancel.
 inline constexpr char kAborOk[] = "225 ABOR command successful.";
+// ABOR after it cancelled a transfer, whose own reply went out first.
+inline constexpr char kAborDone[] = "226 ABOR command successful.";
+// A transfer that ended before all its bytes moved: cancelled, or its data
+// connection closed or reset by the client.
+inline constexpr char kTransferAborted[] = "426 Connection closed; transfer aborted.";
+// The reason that kTransferAborted shows, as a transfer error.
+inline constexpr char kAbortedReason[] = "transfer aborted";
 inline constexpr char kTransferComplete[] = "226 Transfer complete.";
 inline constexpr char kAppendComplete[] = "226 File received ok";
 inline constexpr char kUploadComplete[] = "226 File received complete";
@@ -92,12 +105,14 @@ std::string OpeningData(const std::string& name);
 std::string AppendReady(const std::string& name, int64_t offset);
 // "501 Cannot WORD. REASON": a transfer command that failed.
 std::string CannotTransfer(const std::string& word, const std::string& reason);
+// "550 Cannot WORD. REASON": the file of a transfer command cannot be opened
+// or created; no data connection follows.
+std::string CannotOpen(const std::string& word, const std::string& reason);
 std::string RestInvalid(const std::string& params);
 std::string RestReady(int64_t offset);
 // "426 Connection closed; REASON."
 std::string ConnectionClosed(const std::string& reason);
 std::string ConnectionError(int error);
-std::string RetrError(int error);
 std::string UniqueCreated(const std::string& name);
 
 } // namespace vendrix::ftp::reply

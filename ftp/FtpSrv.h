@@ -202,6 +202,14 @@ private:
     void CommandREST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandABOR(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void StoreCommand(TClient& Client, const TFtpString& Params, TFtpString& Answer, uint8_t kind);
+    // A new transfer's file name and state; the stream of an earlier
+    // command that never got its data connection is dropped.
+    void PrepareTransfer(TClient& Client, const std::string& fileName);
+    // Releases the transfer's stream unless its data connection is up.
+    void DropTransferFile(TClient& Client);
+    // Opens or creates the transfer's file before any 150 reply; false with
+    // the "550" refusal in Answer when it cannot be.
+    bool OpenTransferFile(TClient& Client, uint8_t kind, TFtpString& Answer);
     void StartUpload(TClient& Client, bool bindDataPort);
     void StartDownload(TClient& Client);
     void SendBlock(TClient& Client);

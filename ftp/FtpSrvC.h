@@ -57,6 +57,9 @@ public:
     bool HasOpenedFile = false;
     std::string TransferError;
     int64_t ByteCount = 0;
+    // Bytes of the running download that the kernel has taken: what the
+    // client can have received when the connection ends early.
+    int64_t HandedCount = 0;
     bool DataSent = false;
     uint8_t CurCmdType = ftpcPORT;
     int64_t RestartPos = 0;

@@ -50,4 +50,22 @@ public:
     explicit EFtpError(const std::string& msg) : std::runtime_error(msg) {}
 };
 
+// A file that cannot be opened, read or written. The message names the local
+// path; the reason alone is the system's text, fit for a client that must
+// not learn where the file lies.
+class EFtpFileError : public EFtpError {
+public:
+    EFtpFileError(const std::string& msg, const std::string& reason) : EFtpError(msg), FReason(reason) {}
+    const std::string& Reason() const { return FReason; }
+
+private:
+    std::string FReason;
+};
+
+// The text a client may see for an error: the reason alone for a file error.
+inline std::string ClientReason(const std::exception& e) {
+    if (const auto* file = dynamic_cast<const EFtpFileError*>(&e)) return file->Reason();
+    return e.what();
+}
+
 } // namespace vendrix::ftp

@@ -8,9 +8,13 @@
 namespace vendrix::policy {
 
 namespace {
-// The line of a virtual link: its date and size are fixed.
-std::string LinkLine(const std::string& name, bool detailed) {
-    return (detailed ? "drw-rw-rw-   1 ftp      ftp            0 Apr 30 19:00 " : "") + name + "\r\n";
+// The line of a virtual link: its date and size are fixed, its mode is the
+// target folder's.
+std::string LinkLine(const std::string& name, const std::string& target, bool detailed) {
+    if (!detailed) return name + "\r\n";
+    struct stat st {};
+    const uint32_t permissions = ::stat(target.c_str(), &st) == 0 ? uint32_t(st.st_mode & 07777) : 0755;
+    return ftp::ModeText(true, permissions) + "   1 ftp      ftp            0 Apr 30 19:00 " + name + "\r\n";
 }
 
 bool IsSymlink(const std::string& path) {
@@ -42,7 +46,8 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
     if (request.AtHome) {
         for (const config::TAccessEntry& e : entries) {
             if (!e.Has(config::kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
-            if (ftp::DirectoryExists(e.Directory)) text += LinkLine(*e.LinkName, request.Detailed);
+            if (ftp::DirectoryExists(e.Directory))
+                text += LinkLine(*e.LinkName, e.Directory, request.Detailed);
         }
     }
     return text;

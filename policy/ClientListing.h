@@ -15,7 +15,7 @@ namespace vendrix::policy {
 struct TListingRequest {
     std::string Pattern; // local path: the directory, then a mask or a name
     bool Detailed = true;
-    bool AtHome = false; // the session's current directory is its home
+    bool AtHome = false; // the listed directory is the home: its virtual links show
     int CurrentYear = 1970;
 };
 

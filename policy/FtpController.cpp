@@ -92,6 +92,7 @@ void TFtpController::WireEvents() {
     FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
                                            ftp::TFtpString& answer) {
         TAppClient& client = app(c);
+        FPathPolicy.FinishAction(client, answer);
         if (answer.rfind("226", 0) == 0 || answer.rfind("221", 0) == 0)
             FTransferPolicy.DecorateAnswer(client, answer);
         else

@@ -39,6 +39,9 @@ public:
     void Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed);
     // Replies other than "221" and "226".
     void RewriteAnswer(TAppClient& client, std::string& answer);
+    // Every reply: writes the log line of the action it answers, with the
+    // outcome the reply code tells.
+    void FinishAction(TAppClient& client, const std::string& answer);
 
 private:
     // The account as one event sees it (the account file is read afresh).
@@ -58,7 +61,9 @@ private:
     std::string Mapped(const TRules& rules, const std::string& path) const;
     // The check on the path and, when links lead elsewhere, on the real path.
     bool Passes(const TRules& rules, const std::string& path, const TCheck& check) const;
-    void LogClient(const TAppClient& client, const char* key, const std::string& fileSegments);
+    void LogClient(const TAppClient& client, const std::string& key, const std::string& fileSegments);
+    // Keeps an action's log line until its reply (FinishAction).
+    static void Pending(TAppClient& client, const char* key, const std::string& fileSegments);
 
     TPolicyContext& FOwner;
 };

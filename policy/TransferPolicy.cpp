@@ -99,8 +99,9 @@ void TTransferPolicy::RetrSessionClosed(TAppClient& client, net::TWSocket&, uint
     const bool failed = error != 0 || client.AbortingTransfer;
     const bool underOneSecond = UnderOneSecond(client.XferStartTick, now);
     const int64_t seconds = ElapsedSeconds(client.XferStartTick, now);
-    // A failure that ran a while shows what was sent; otherwise the file.
-    const int64_t shown = failed && !underOneSecond ? client.ByteCount : SizeOrZero(client.FilePath);
+    // A failure shows the bytes that really left (the engine counts what the
+    // kernel took); a complete download shows the file.
+    const int64_t shown = failed ? client.ByteCount : SizeOrZero(client.FilePath);
     FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sRetrFail" : "sRetrOK"),
                                                    {FOwner.ClientSegment(config::UpperCase(client.UserName)),
                                                     FOwner.FileSegment(client.FilePath)}) +
@@ -143,7 +144,7 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
     }
     client.XferStartTick = FOwner.SpeedLimiter().Now();
     client.XferStartBytes = client.ByteCount;
-    // The engine opens the file after this event: kept for APPE and after
+    // The engine opened the file with the command: kept for APPE and after
     // REST, emptied otherwise.
     const bool kept = client.XferCmdType == ftp::ftpcAPPE || client.RestartPos >= 1;
     client.UploadQuota.Begin(kept ? size : 0, kept ? client.RestartPos : 0);
@@ -175,7 +176,7 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sStorFail" : "sStorOK"),
                                                    {FOwner.ClientSegment(config::UpperCase(client.UserName)),
                                                     FOwner.FileSegment(client.FilePath)}) +
-                                    Tail(SizeOrZero(client.FilePath), seconds));
+                                    Tail(failed ? data.ReadCount() : SizeOrZero(client.FilePath), seconds));
 
     // What arrived on this data connection, a refused block included.
     const int64_t kilobytes = data.ReadCount() / 1024;

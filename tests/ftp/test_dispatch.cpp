@@ -50,7 +50,7 @@ TEST_F(Dispatch, RepliesAfterLogin) {
         {"MODE", "501 Missing argument for MODE"},
         {"MODE S ", "502 MODE other than S not supported"},
         {"MODE B", "502 MODE other than S not supported"},
-        {"FEAT", "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n211 END"},
+        {"FEAT", "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n  REST STREAM\r\n211 END"},
         {"PASS again", "503 Login with USER first."},
     };
     auto c = Connect();

@@ -192,12 +192,46 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
     EXPECT_EQ(c->Cmd("STOR deny.txt"), "501 Permission Denied");
     EXPECT_EQ(c->Cmd("APPE deny.txt"), "500 Cannot APPE.");
     EXPECT_EQ(c->Cmd("RETR deny.txt"), "500 Cannot RETR.");
+}
+
+// The file of a transfer is opened or created when the command is accepted:
+// one that cannot be is refused with 550 before any 150, the reason shows
+// no local path, and no data connection is used.
+TEST_F(Transfers, FilesThatCannotBeOpenedAreRefusedBeforeThe150) {
+    ::mkdir((Root + "folder").c_str(), 0755);
+    WriteFile("kept.txt", "kept");
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) {
+        name = "nodir/unique";
+    };
+    auto c = LoggedIn();
+    struct TCase {
+        const char* Command;
+        const char* Reply;
+    } const cases[] = {
+        {"RETR missing.txt", "550 Cannot RETR. No such file or directory"},
+        {"RETR folder", "550 Cannot RETR. Is a directory"},
+        {"RETR nodir/x", "550 Cannot RETR. No such file or directory"},
+        {"STOR folder", "550 Cannot STOR. Is a directory"},
+        {"STOR nodir/x", "550 Cannot STOR. No such file or directory"},
+        {"APPE folder", "550 Cannot APPE. Is a directory"},
+        {"APPE nodir/x", "550 Cannot APPE. No such file or directory"},
+        {"STOU", "550 Cannot STOU. No such file or directory"},
+    };
+    for (const TCase& t : cases) {
+        auto data = c->Pasv();
+        EXPECT_EQ(c->Cmd(t.Command), t.Reply) << t.Command;
+        // Nothing follows the refusal, and the connection carries nothing.
+        EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.") << t.Command;
+        EXPECT_FALSE(Server->GetClient(0)->DataSessionActive) << t.Command;
+        EXPECT_EQ(data->Take(), "") << t.Command;
+    }
+    // After the refusals a transfer works, and REST applies to it.
+    EXPECT_EQ(c->Cmd("REST 2"), "350 REST supported. Ready to resume at byte offset 2.");
     std::string got;
-    auto r = Download(*c, "RETR missing.txt", got);
-    EXPECT_EQ(r.first, "150 Opening data connection for missing.txt.");
-    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u)
-        << r.second;
-    EXPECT_EQ(got, "");
+    auto r = Download(*c, "RETR kept.txt", got);
+    EXPECT_EQ(r.first, "150 Opening data connection for kept.txt.");
+    EXPECT_EQ(r.second, "226 Transfer complete.");
+    EXPECT_EQ(got, "pt");
 }
 
 TEST_F(Transfers, AnIdleDataConnectionIsNoTransfer) {
@@ -229,9 +263,56 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
     Pump();
     EXPECT_EQ(data->Pending().size(), 4096u);
-    EXPECT_EQ(c->Cmd("ABOR"), "501 Cannot RETR. ABORT requested by client");
-    EXPECT_EQ(c->Reply(), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
     EXPECT_TRUE(data->PeerClosed());
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+
+    // A transfer whose connection has not come yet is cancelled alike.
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+
+    // An upload under way, and one still waiting for its connection.
+    auto up = c->Pasv();
+    EXPECT_EQ(c->Cmd("STOR up.bin"), "150 Opening data connection for up.bin.");
+    up->Send("some bytes");
+    TFtpCtrlSocket& session = *Server->GetClient(0);
+    ASSERT_TRUE(PumpUntil([&] { return session.DataSessionActive; }));
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("APPE up.bin").substr(0, 4), "150 ");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+}
+
+// A download ends "226" only when its last byte went to the kernel before
+// the close; a client that closes early gets 426, and the closed event
+// reports a failure with the bytes the kernel really took.
+TEST_F(Transfers, ADownloadTheClientClosesEarlyFails) {
+    Server->OnRetrDataSent = nullptr; // held after the first block
+    int64_t reported = -1;
+    bool aborted = false;
+    Server->OnRetrSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& cl, vendrix::net::TWSocket&, uint16_t) {
+        reported = cl.ByteCount;
+        aborted = cl.AbortingTransfer;
+    };
+    auto c = LoggedIn();
+    Server->GetClient(0)->XferBlockSize = 4096;
+    WriteFile("big.bin", std::string(100000, 'b'));
+    auto data = c->Pasv();
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
+    data->Close();
+    EXPECT_EQ(c->Reply(), "426 Connection closed; transfer aborted.");
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(reported, 4096);
+    EXPECT_EQ(Server->BytesSentTotal, 4096);
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
 }
 
 TEST_F(Transfers, ActiveModeDownloadAndUpload) {

@@ -170,7 +170,7 @@ TEST_F(PathPolicy, TildeGoesHomeAndVirtualDirShowsTheHomeAsRoot) {
     EXPECT_EQ(v->Cmd("CDUP"), "250 CWD command successful. \"/\" is current directory.");
     EXPECT_EQ(v->Cmd("CWD /pub/sub/~"), "250 CWD command successful. \"/\" is current directory.");
     EXPECT_EQ(v->Cmd("SIZE /pub/b.txt"), "213 " + std::to_string(fs::file_size(Home + "/pub/b.txt")));
-    EXPECT_EQ(v->Cmd("MKD /pub/made"), "257 '/pub/made': directory created.");
+    EXPECT_EQ(v->Cmd("MKD /pub/made"), "257 \"/pub/made\" directory created.");
     EXPECT_TRUE(fs::is_directory(Home + "/pub/made"));
     EXPECT_EQ(Names(*v, "NLST /pub/"), ".\r\n..\r\nb.txt\r\nmade\r\nsub\r\n");
 }
@@ -180,13 +180,21 @@ TEST_F(PathPolicy, ListingCoversHidesAndAddsLinksOnlyAtHome) {
              Entry(Root + "/data/missing", "DV", "gone"), Entry(Root + "/data", "DV")});
     auto c = Start();
     EXPECT_EQ(Names(*c, "NLST"), ".\r\n..\r\n.hidden\r\na.txt\r\npub\r\nriv\r\nvlink\r\n");
-    // The links come with any argument given at home.
-    EXPECT_EQ(Names(*c, "NLST pub/"), ".\r\n..\r\nb.txt\r\nsub\r\nvlink\r\n");
+    // The links belong to the home's own listing, not to a folder listed
+    // from there; a folder named without a trailing slash, a link
+    // included, lists its contents.
+    EXPECT_EQ(Names(*c, "NLST *.txt"), "a.txt\r\nvlink\r\n");
+    EXPECT_EQ(Names(*c, "NLST pub/"), ".\r\n..\r\nb.txt\r\nsub\r\n");
+    EXPECT_EQ(Names(*c, "NLST pub"), ".\r\n..\r\nb.txt\r\nsub\r\n");
+    EXPECT_EQ(Names(*c, "NLST -a vlink"), ".\r\n..\r\nl.txt\r\n");
+    EXPECT_EQ(Names(*c, "NLST private"), "");
+    // A link's line shows its target folder's mode.
+    fs::permissions(Linked, fs::perms(0750));
     std::string list = Names(*c, "LIST");
     EXPECT_NE(list.find(" a.txt\r\n"), std::string::npos);
     EXPECT_EQ(list.find(".hidden"), std::string::npos);
     EXPECT_EQ(list.find("private"), std::string::npos);
-    EXPECT_NE(list.find("\r\ndrw-rw-rw-   1 ftp      ftp            0 Apr 30 19:00 vlink\r\n"),
+    EXPECT_NE(list.find("\r\ndrwxr-x---   1 ftp      ftp            0 Apr 30 19:00 vlink\r\n"),
               std::string::npos);
     EXPECT_EQ(list.find("gone"), std::string::npos);
 
@@ -235,7 +243,8 @@ TEST_F(PathPolicy, RenameIntoAForbiddenDirectoryIsRefusedAndLogged) {
     auto c = Start();
     EXPECT_EQ(c->Cmd("RNFR a.txt"), "350 File exists, ready for destination name.");
     EXPECT_EQ(c->Cmd("RNTO private/a.txt"), "500 Cannot RNTO.");
-    EXPECT_TRUE(Logged("sRFile(ANNA," + Home + "/a.txt - " + Home + "/private/a.txt)"));
+    // Logged with its outcome, after the refusal.
+    EXPECT_TRUE(Logged("sRFileFail(ANNA," + Home + "/a.txt - " + Home + "/private/a.txt)"));
     EXPECT_TRUE(fs::exists(Home + "/a.txt"));
     // The forbidden directory itself can be neither renamed nor renamed over.
     EXPECT_EQ(c->Cmd("RNFR private"), "500 Cannot RNFR.");
@@ -261,14 +270,21 @@ TEST_F(PathPolicy, DirectoryAndFileOperationsNeedTheirLettersAndAreLogged) {
     auto c = Start();
     EXPECT_EQ(c->Cmd("MKD made"), "550 '" + Home + "/made': can't create directory.");
     EXPECT_EQ(c->Cmd("DELE a.txt"), "550 Permission denied.");
-    EXPECT_EQ(c->Cmd("MKD pub/made"), "257 '" + Home + "/pub/made': directory created.");
+    EXPECT_EQ(c->Cmd("MKD pub/made"), "257 \"" + Home + "/pub/made\" directory created.");
     EXPECT_TRUE(Logged("sFMake(ANNA," + Home + "/pub/made)"));
+    // Every action is logged after it happened, with its outcome.
+    EXPECT_EQ(c->Cmd("MKD pub/made"), "550 '" + Home + "/pub/made': can't create directory.");
+    EXPECT_TRUE(Logged("sFMakeFail(ANNA," + Home + "/pub/made)"));
+    EXPECT_EQ(c->Cmd("DELE pub/none.txt"), "550 '" + Home + "/pub/none.txt': no such file or directory.");
+    EXPECT_TRUE(Logged("sFDelFail(ANNA," + Home + "/pub/none.txt)"));
+    EXPECT_EQ(c->Cmd("RMD pub/none"), "550 '" + Home + "/pub/none': No such Directory.");
+    EXPECT_TRUE(Logged("sRepDelFail(ANNA," + Home + "/pub/none)"));
     EXPECT_EQ(c->Cmd("RMD pub/made"), "250 '" + Home + "/pub/made': directory removed.");
     EXPECT_TRUE(Logged("sRepDel(ANNA," + Home + "/pub/made)"));
     EXPECT_EQ(c->Cmd("DELE pub/b.txt"), "250 File '" + Home + "/pub/b.txt' deleted.");
     EXPECT_TRUE(Logged("sFDel(ANNA," + Home + "/pub/b.txt)"));
     // A directory made inside a virtual link is made in the link's target.
-    EXPECT_EQ(c->Cmd("MKD vlink/inside"), "257 '" + Home + "/vlink/inside': directory created.");
+    EXPECT_EQ(c->Cmd("MKD vlink/inside"), "257 \"" + Home + "/vlink/inside\" directory created.");
     EXPECT_TRUE(fs::is_directory(Linked + "/inside"));
     TXfer r = Xfer(*c, "RETR vlink/l.txt");
     EXPECT_EQ(r.Data, "content of data/linked/l.txt");

@@ -123,9 +123,10 @@ TEST_F(Transfer, QuotaRefusesBeforeAndDuringAnUploadAtTheRoundedKilobyte) {
         EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
     }
     // A refusal before the upload leaves the totals alone; the stopped upload
-    // still counts what arrived (under a kilobyte here).
+    // still counts what arrived (under a kilobyte here), and its log line
+    // shows those bytes, not the file's size.
     EXPECT_EQ(FileTotal(TAccountKey::TotalUpload), 0);
-    EXPECT_NE(LogLine("sStorFail(ANNA," + Home + "up.bin,) (0.00 K/s - 0 bytes)"), "");
+    EXPECT_NE(LogLine("sStorFail(ANNA," + Home + "up.bin,) (0.50 K/s - 513 bytes)"), "");
 }
 
 TEST_F(Transfer, ALongUploadStopsAtTheQuotaAndClosesItsDataConnection) {

@@ -1,11 +1,12 @@
 // The main window driven through its real widgets against a real controller
 // and server, with real clients on 127.0.0.1. Message boxes are answered by
 // a script that clicks their buttons.
+#include "BaseFolder.h"
 #include "DesktopApp.h"
 #include "LogView.h"
 #include "Main.h"
 #include "Md5.h"
-#include "TempFolder.h"
+#include "ModalScript.h"
 #include "TestClient.h"
 #include "TrayIcon.h"
 #include "UserList.h"
@@ -29,32 +30,15 @@
 #include <memory>
 
 using namespace vendrix;
+using vendrix::testing::ClickButton;
 using vendrix::testing::ReadText;
+using vendrix::testing::TBaseFolder;
 using vendrix::testing::TTempFolder;
 using vendrix::testing::TTestClient;
+using vendrix::testing::WhenModal;
 using vendrix::testing::WriteText;
 
 namespace {
-
-// Runs `answer` on the next modal window that opens.
-void WhenModal(std::function<void(QWidget*)> answer) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            answer(modal);
-        }
-    });
-    timer->start();
-}
-
-void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
-    auto* message = qobject_cast<QMessageBox*>(box);
-    QVERIFY(message);
-    message->button(which)->click();
-}
 
 QStringList Column(QTreeWidget& list, int column) {
     QStringList texts;
@@ -69,7 +53,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TTempFolder> Base;
+    std::unique_ptr<TBaseFolder> Base;
     std::string Home;
     std::unique_ptr<app::TControlChannel> Channel;
     std::unique_ptr<ui::TDesktopApp> App;
@@ -79,9 +63,7 @@ private:
     Ui::TfrmMain& W() { return App->Window().Widgets(); }
     policy::TFtpController& Ctl() { return App->Controller(); }
 
-    void WriteConfig(const std::string& extra = "") {
-        WriteText(Base->File("conf/config.ini"), "[Setup]\nPort=21\n" + extra);
-    }
+    void WriteConfig(const std::string& extra = "") { Base->WriteConfig("[Setup]\nPort=21\n" + extra); }
     void Start() {
         Channel = std::make_unique<app::TControlChannel>(net::TEventLoop::Instance(),
                                                          app::ControlSocketPath(Base->Path()));
@@ -110,9 +92,8 @@ private:
 
 private slots:
     void init() {
-        Base = std::make_unique<TTempFolder>();
-        for (const char* folder : {"conf", "log", "home"})
-            std::filesystem::create_directories(Base->File(folder));
+        Base = std::make_unique<TBaseFolder>();
+        std::filesystem::create_directories(Base->File("home"));
         std::filesystem::copy(VENDRIX_LANGUAGE_FOLDER, Base->File("lng"));
         Home = Base->File("home");
         // Large enough to be still running when a test has seen it move.
@@ -123,7 +104,7 @@ private slots:
         for (const char* name : {"anna", "bob", "carl"})
             users += std::string("[") + name + "]\nPassword=" + config::Md5Hex("secret") +
                      "\nHomePath=" + Home + "\nDir0=" + Home + "|D_______S__|\n";
-        WriteText(Base->File("conf/users.ini"), users);
+        Base->WriteUsers(users);
     }
 
     void cleanup() {
@@ -201,7 +182,7 @@ private slots:
         W().popBanIP->trigger();
         QVERIFY(anna->WaitClosed());
         QTRY_COMPARE(W().UserBox->topLevelItemCount(), 0);
-        const std::string config = ReadText(Base->File("conf/config.ini"));
+        const std::string config = ReadText(Base->Config());
         QVERIFY2(config.find("[IP Deny]") != std::string::npos, config.c_str());
         QVERIFY2(config.find("IP0=127.0.0.1") != std::string::npos, config.c_str());
     }
@@ -302,7 +283,7 @@ private slots:
         QVERIFY(!Ctl().Running());
         QVERIFY(!Window().isVisible());
         QVERIFY(LogText().endsWith("Server shutting down.")); // sSrvShutDown
-        const std::string config = ReadText(Base->File("conf/config.ini"));
+        const std::string config = ReadText(Base->Config());
         QVERIFY2(config.find("[Window]") != std::string::npos, config.c_str());
     }
 

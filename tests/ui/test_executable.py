@@ -1,53 +1,24 @@
 """vendrix-ftp as another program sees it (offscreen platform): a second
 start for the same base folder hands over to the first and ends, and --send
-stops, starts and closes the running window."""
+stops, starts and closes the running window; bad arguments are refused at
+once and --help names the base folder."""
 import os
 import shutil
-import socket
 import subprocess
 import tempfile
-import time
 import unittest
 
+from ftpd import BaseFolder, connectable, free_port, wait_until
+
 GUI = os.environ["VENDRIX_FTP"]
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def connectable(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
-            return s.recv(100).startswith(b"220 ")
-    except OSError:
-        return False
-
-
-def wait_until(check, seconds=20):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        if check():
-            return True
-        time.sleep(0.05)
-    return check()
 
 
 class Executable(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="vendrix-gui-")
-        self.base = os.path.join(self.tmp, "base")
-        for sub in ("conf", "log"):
-            os.makedirs(os.path.join(self.base, sub))
-        shutil.copytree(os.path.join(REPO, "lng"), os.path.join(self.base, "lng"))
         self.port = free_port()
-        with open(os.path.join(self.base, "conf", "config.ini"), "w") as f:
-            f.write("[Setup]\nPort=%d\nDisableExitMessage=1\n" % self.port)
-        with open(os.path.join(self.base, "conf", "users.ini"), "w") as f:
-            f.write("[anonymous]\nHomePath=%s\n" % self.tmp)
+        self.folder = BaseFolder({"Port": self.port, "DisableExitMessage": 1}, "[anonymous]\nHomePath=%s\n" % self.tmp)
+        self.base = self.folder.path
         runtime = os.path.join(self.tmp, "run")
         os.makedirs(runtime, mode=0o700)
         self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen")
@@ -61,6 +32,7 @@ class Executable(unittest.TestCase):
             self.gui.kill()
         self.gui.wait()
         self.out.close()
+        self.folder.remove()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
     def log(self):
