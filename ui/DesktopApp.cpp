@@ -1,6 +1,8 @@
 #include "DesktopApp.h"
 
 #include "ControlDispatch.h"
+#include "FirstRun.h"
+#include "FirstRunSetup.h"
 #include "LoopNotifier.h"
 #include "Main.h"
 #include "SoundPlayer.h"
@@ -79,6 +81,16 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
             box.exec();
         });
     }
+    if (options.OfferFirstRun && app::NeedsFirstRun(options.Base))
+        QTimer::singleShot(0, this, &TDesktopApp::OfferFirstRun);
+}
+
+void TDesktopApp::OfferFirstRun() {
+    auto* dialog = new TfrmFirstRun(FLanguage, FController->Paths().BaseFolder(), FWindow.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The port may have changed: listen again.
+    connect(dialog, &QDialog::accepted, this, [this] { FController->RestartServer(); });
+    dialog->open();
 }
 
 TDesktopApp::~TDesktopApp() {

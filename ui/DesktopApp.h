@@ -28,6 +28,9 @@ struct TDesktopOptions {
     std::string ListenAddr = "::";
     std::vector<std::string> MoreListen; // further addresses to listen on
     std::optional<std::string> Port;     // overrides the settings
+    // Offer the first-run assistant while no account exists (the program
+    // does; tests of the window leave it out).
+    bool OfferFirstRun = false;
 };
 
 class TDesktopApp : public QObject, public policy::TControllerObserver {
@@ -59,6 +62,7 @@ signals:
 private:
     void ApplyPlacement();
     void Shutdown();
+    void OfferFirstRun();
 
     net::TEventLoop& FLoop;
     std::unique_ptr<TLoopNotifier> FNotifier;

@@ -11,6 +11,7 @@
 
 #include "AccessEntry.h"
 #include "AccountEditing.h"
+#include "AccountRules.h"
 #include "DialogTexts.h"
 #include "MsgUser.h"
 #include "Quota.h"
@@ -38,13 +39,7 @@ QString DirectoryOf(const std::string& entry) {
 } // namespace
 
 bool TfrmSetupUser::ValidAccountName(const QString& name) {
-    static const QString refused = QStringLiteral("\\/:|*?\"<>[]");
-    // The account file drops blanks around a section name: such a name would
-    // name a section that is never found again.
-    if (name.trimmed().isEmpty() || name.trimmed() != name) return false;
-    for (QChar c : name)
-        if (refused.contains(c) || c.category() == QChar::Other_Control) return false;
-    return true;
+    return config::IsValidAccountName(name.toStdString());
 }
 
 TfrmSetupUser::TfrmSetupUser(const config::TLanguage& language, config::TAccountFile& accounts,
