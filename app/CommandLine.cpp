@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <iostream>
+#include <netdb.h>
 #include <unistd.h>
 
 namespace vendrix::app {
@@ -25,9 +26,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         std::string lower = a;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return std::tolower(c); });
-        if (a == "--listen")
-            cl.Listen = value(i, a);
-        else if (a == "--port")
+        if (a == "--listen") {
+            std::string addr = value(i, a);
+            if (cl.Listen.empty())
+                cl.Listen = addr;
+            else
+                cl.MoreListen.push_back(addr);
+        } else if (a == "--port")
             cl.Port = value(i, a);
         else if (a == "--base")
             cl.Base = value(i, a);
@@ -43,20 +48,41 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.Help = true;
         else if (a == "--version")
             cl.Version = true;
-        else
+        else if (!a.empty() && a[0] != '-' && a[0] != '/') {
+            cl.Command.assign(args.begin() + std::ptrdiff_t(i), args.end());
+            break;
+        } else
             cl.Error = "unknown option: " + a;
     }
+    std::error_code error;
+    if (cl.Error.empty() && cl.Port) cl.Error = PortError(*cl.Port);
+    if (cl.Error.empty() && !cl.Base.empty() && !std::filesystem::is_directory(cl.Base, error))
+        cl.Error = "the base folder does not exist: " + cl.Base;
+    if (cl.Error.empty() && !cl.Root.empty() && !std::filesystem::is_directory(cl.Root, error))
+        cl.Error = "the folder to share does not exist: " + cl.Root;
     return cl;
 }
 
+std::string PortError(const std::string& port) {
+    if (port.empty()) return "the port is empty";
+    if (std::all_of(port.begin(), port.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        const std::string digits = port.substr(std::min(port.find_first_not_of('0'), port.size()));
+        if (digits.empty() || digits.size() > 5 || std::stol(digits) > 65535)
+            return "the port must be a number from 1 to 65535: " + port;
+        return {};
+    }
+    if (getservbyname(port.c_str(), "tcp") == nullptr) return "unknown port or service name: " + port;
+    return {};
+}
+
 std::optional<int> AnswerStandardOptions(const TCommandLine& cl, const std::string& program,
-                                         const char* usage) {
+                                         const char* usage, const std::string& baseLine) {
     if (!cl.Error.empty()) {
-        std::cerr << program << ": " << cl.Error << "\n" << usage;
+        std::cerr << program << ": " << cl.Error << "\n";
         return 2;
     }
     if (cl.Help) {
-        std::cout << usage;
+        std::cout << usage << "\n" << baseLine << "\n";
         return 0;
     }
     if (cl.Version) {

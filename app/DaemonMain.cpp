@@ -1,6 +1,9 @@
 // vendrix-ftpd: the server without a window. It runs the same controller as
 // the desktop program, prints the log to standard output and obeys the
 // control channel.
+#include "AccountCommand.h"
+#include "BaseCheck.h"
+#include "BaseLocation.h"
 #include "ColorText.h"
 #include "CommandLine.h"
 #include "ControlChannel.h"
@@ -11,7 +14,9 @@
 #include "FtpController.h"
 #include "InstallPaths.h"
 #include "LanguageFile.h"
+#include "PasswordPrompt.h"
 #include "QuickShare.h"
+#include "ServiceNotify.h"
 #include "StartupHeader.h"
 #include "StreamLogSink.h"
 #include "Version.h"
@@ -29,16 +34,26 @@ using namespace vendrix;
 namespace {
 
 const char* kUsage = "Usage: vendrix-ftpd [options]\n"
-                     "  --base DIR      program folder holding conf/, lng/ and log/\n"
-                     "                  (default: the executable's folder)\n"
-                     "  --listen ADDR   address to listen on (default 0.0.0.0: every address)\n"
+                     "       vendrix-ftpd [--base DIR] user add NAME --home DIR [--rights LETTERS]\n"
+                     "                                 [--virtual] [--password-stdin]\n"
+                     "       vendrix-ftpd [--base DIR] user passwd NAME [--password-stdin]\n"
+                     "       vendrix-ftpd [--base DIR] user list | user show NAME | user del NAME\n"
+                     "       vendrix-ftpd [--base DIR] check\n"
+                     "  --base DIR      program folder holding conf/, lng/ and log/ (default: the\n"
+                     "                  executable's folder when it holds conf/, else\n"
+                     "                  $XDG_CONFIG_HOME/vendrix-ftp/, made on first start)\n"
+                     "  --listen ADDR   address to listen on, IPv4 or IPv6; may be repeated\n"
+                     "                  (default: every address of both families)\n"
                      "  --port PORT     port number or service name; overrides the settings\n"
                      "  --root DIR      share DIR with anonymous downloads, without a base folder\n"
                      "  --write         with --root: anonymous uploads too\n"
                      "  --send TEXT     hand TEXT (/start, /stop, /restart, /close) to the\n"
                      "                  instance running for the base folder\n"
                      "  --help          this text\n"
-                     "  --version       the version\n";
+                     "  --version       the version\n"
+                     "Rights letters for user add (default DS): D download, U upload, A access\n"
+                     "denied, E erase, M make folders, R remove folders, Y rename, S subfolders\n"
+                     "too, V virtual link.\n";
 
 // SIGINT and SIGTERM arrive as readable bytes on the loop, so stopping runs
 // as an ordinary handler between two events.
@@ -82,7 +97,8 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     std::cout << std::flush; // the log sink writes to the descriptor itself
 
     policy::TFtpController controller(base, language.Hook(), loop);
-    controller.ListenAddr = cl.Listen.empty() ? "0.0.0.0" : cl.Listen;
+    controller.ListenAddr = cl.Listen.empty() ? "::" : cl.Listen;
+    controller.ExtraListenAddrs = cl.MoreListen;
     controller.PortOverride = cl.Port;
     controller.SessionLog().AddSink(log::MakeStdoutLogSink([&controller] {
         return config::ParseColorText(controller.SessionLog().Colors().Text).value_or(config::TColor{});
@@ -113,7 +129,9 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
 
     int status = 0;
     if (controller.StartServer()) {
+        app::NotifyServiceManager("READY=1");
         loop.Run();
+        app::NotifyServiceManager("STOPPING=1");
     } else {
         status = 1;
     }
@@ -127,16 +145,50 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     return status;
 }
 
+// "user ..." and "check": the base folder's files, without a server.
+int RunCommand(const app::TCommandLine& cl, const std::string& base) {
+    if (cl.Port || !cl.Listen.empty() || !cl.Root.empty() || cl.Write || cl.Send) {
+        std::cerr << "vendrix-ftpd: " << cl.Command[0]
+                  << " takes no --listen, --port, --root, --write or --send\n";
+        return 2;
+    }
+    if (cl.Command[0] == "check") {
+        if (cl.Command.size() > 1) {
+            std::cerr << "vendrix-ftpd: check takes no arguments\n";
+            return 2;
+        }
+        const std::vector<std::string> problems = app::CheckBaseFolder(base);
+        for (const std::string& problem : problems)
+            std::cout << problem << "\n";
+        if (problems.empty()) std::cout << "No problems found in " << base << "\n";
+        return problems.empty() ? 0 : 1;
+    }
+    if (cl.Command[0] != "user") {
+        std::cerr << "vendrix-ftpd: unknown command: " << cl.Command[0] << " (commands: user, check)\n";
+        return 2;
+    }
+    if (app::NeedsPreparing(base)) app::PrepareBaseFolder(base);
+    const app::TCommandIo io{std::cin, std::cout, std::cerr, app::AskNewPassword};
+    const int status =
+        app::RunUserCommand(base, std::vector<std::string>(cl.Command.begin() + 1, cl.Command.end()), io);
+    app::GiveToBaseOwner(base);
+    return status;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (std::optional<int> status = app::AnswerStandardOptions(cl, "vendrix-ftpd", kUsage)) return *status;
-    const std::string programBase = cl.Base.empty() ? app::ExecutableFolder() : app::FolderPath(cl.Base);
-    const std::string languageFolder = app::LanguageFolderFor(programBase);
+    const app::TBaseFolder base = app::ResolveBaseFolder(cl.Base, app::CurrentBaseEnvironment());
+    if (std::optional<int> status =
+            app::AnswerStandardOptions(cl, "vendrix-ftpd", kUsage, app::DescribeBaseFolder(base)))
+        return *status;
+    const std::string& programBase = base.Path;
     try {
+        if (!cl.Command.empty()) return RunCommand(cl, programBase);
+        const std::string languageFolder = app::LanguageFolderFor(programBase);
         if (!cl.Root.empty()) {
             if (cl.Send)
                 return app::SendToInstance(app::TQuickShare::BaseFolderFor(cl.Root), *cl.Send,
@@ -146,6 +198,7 @@ int main(int argc, char** argv) {
             return Run(cl, share.BaseFolder(), languageFolder);
         }
         if (cl.Send) return app::SendToInstance(programBase, *cl.Send, "vendrix-ftpd");
+        if (app::NeedsPreparing(programBase)) app::PrepareBaseFolder(programBase);
         return Run(cl, programBase, languageFolder);
     } catch (const std::exception& e) {
         std::cerr << "vendrix-ftpd: " << e.what() << "\n";

@@ -20,9 +20,9 @@ std::vector<THeaderLine> StartupHeaderLines(const config::TLanguage& language) {
         {"#Last Modif: " + info.LastModify},
     };
     if (IsOldLanguageFormat(info.FormatVersion)) {
-        lines.push_back({"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres "
-                         "sois pas traduite",
-                         true});
+        // In the language in use: its own file when it has the text, else
+        // the built-in English.
+        lines.push_back({language.Translate("sOldLangFile"), true});
         lines.push_back({""}); // the line break that ends the warning
     }
     lines.push_back({""});

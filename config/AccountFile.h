@@ -37,6 +37,8 @@ public:
     void SaveCopy(TIniDocument copy);
 
     const std::string& Path() const { return FFile.Path(); }
+    // Why the file, though there, could not be read (empty when it could).
+    std::string ReadError() const { return FFile.ReadError(); }
 
 private:
     void WriteKeys(std::string_view name, const std::vector<std::pair<TAccountKey, int64_t>>& values);

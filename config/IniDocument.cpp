@@ -62,7 +62,10 @@ TIniDocument TIniDocument::Parse(std::string_view text) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // Every CR before the LF belongs to the line end: one kept in the
+        // line would read as a CR LF line end once the document is saved.
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
 
         std::string_view trimmed = TrimBlanks(line);
         if (!trimmed.empty() && trimmed.front() == '[') {

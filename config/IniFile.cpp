@@ -1,9 +1,11 @@
 #include "IniFile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -49,21 +51,30 @@ bool IsRecent(const timespec& modified) {
     return modified.tv_sec == now.tv_sec - kRacySeconds && modified.tv_nsec >= now.tv_nsec;
 }
 
-// Reads the whole file; false when it cannot be opened or read.
+// Reads the whole file; false with errno set when it cannot be opened or read.
 bool ReadWhole(const std::string& path, std::string& content, struct stat& st) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = fstat(fd, &st) == 0;
+    if (ok && !S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        ok = false;
+    }
     content.clear();
     char buffer[65536];
+    int error = 0;
     while (ok) {
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
+        if (n < 0) {
+            error = errno;
+            ok = false;
+        }
         if (n <= 0) break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
+    if (error != 0) errno = error;
     return ok;
 }
 
@@ -79,6 +90,7 @@ struct TIniFile::TCache {
     int64_t CheckedAt = 0; // monotonic nanoseconds of the last check
     bool Present = false;  // the file existed and was read at the last check
     bool Recent = false;   // its time was too recent to trust the stat alone
+    std::string Error;     // it is there but could not be read at the last check
     TIdentity Identity;
     std::string Content;
     std::shared_ptr<const TIniDocument> Doc = EmptyDocument();
@@ -106,16 +118,23 @@ std::shared_ptr<const TIniDocument> TIniFile::Load() const {
     cache.Checked = true;
     cache.CheckedAt = now;
     struct stat st {};
-    if (stat(FPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    cache.Error.clear();
+    if (stat(FPath.c_str(), &st) != 0) {
+        // Only a file that is not there reads as empty without an error.
+        if (errno != ENOENT && errno != ENOTDIR) cache.Error = FPath + ": " + std::strerror(errno);
         cache.Present = false;
         cache.Content.clear();
         cache.Doc = EmptyDocument();
         return cache.Doc;
     }
-    if (cache.Present && !cache.Recent && IdentityOf(st) == cache.Identity) return cache.Doc;
+    if (!S_ISREG(st.st_mode)) errno = EISDIR;
+    if (S_ISREG(st.st_mode) && cache.Present && !cache.Recent && IdentityOf(st) == cache.Identity)
+        return cache.Doc;
 
     std::string content;
-    if (!ReadWhole(FPath, content, st)) {
+    // Never opened unless it is a regular file: a pipe would block the open.
+    if (!S_ISREG(st.st_mode) || !ReadWhole(FPath, content, st)) {
+        cache.Error = FPath + ": " + std::strerror(errno);
         cache.Present = false;
         cache.Content.clear();
         cache.Doc = EmptyDocument();
@@ -159,6 +178,11 @@ std::vector<std::string> TIniFile::Sections() const {
     return Load()->Sections();
 }
 
+std::string TIniFile::ReadError() const {
+    Load();
+    return FCache->Error;
+}
+
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
     Update([&](TIniDocument& doc) { doc.WriteString(section, key, value); });
 }
@@ -187,6 +211,7 @@ void TIniFile::EraseSection(std::string_view section) {
 void TIniFile::Update(const std::function<void(TIniDocument&)>& edit) {
     FCache->Checked = false; // edit the file as it is now, not as last checked
     TIniDocument doc = *Load();
+    if (!FCache->Error.empty()) throw std::runtime_error("cannot read " + FCache->Error);
     edit(doc);
     Save(doc);
 }
@@ -195,6 +220,8 @@ void TIniFile::Save(const TIniDocument& doc) {
     std::string content = doc.Serialize();
     FCache->Checked = false; // compare with the file as it is now
     Load();
+    // What the file holds is unknown: saving would replace it.
+    if (!FCache->Error.empty()) throw std::runtime_error("cannot read " + FCache->Error);
     if (FCache->Present && content == FCache->Content) return; // nothing would change on disk
     WriteFileAtomic(FPath, content);
     TCache& cache = *FCache;

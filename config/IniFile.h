@@ -17,9 +17,13 @@
 // the stat unchanged. While a file's time is that recent (under two seconds
 // old) each check therefore also compares the bytes.
 //
-// A missing or unreadable file reads as empty and never raises; a failed
-// write raises std::runtime_error and leaves the file and the copy as they
-// were (see AtomicFile.h).
+// A missing file reads as empty. A file that is there but cannot be read
+// (permissions, an I/O error) reads as empty too, so that a read never
+// raises, but it is not taken for an empty file: ReadError() says why, and
+// every write raises instead of replacing it, since the write would save the
+// empty document over whatever the file holds. A failed write raises
+// std::runtime_error and leaves the file and the copy as they were (see
+// AtomicFile.h).
 #pragma once
 
 #include <chrono>
@@ -59,6 +63,9 @@ public:
     std::vector<std::string> ReadList(std::string_view section, std::string_view prefix) const;
     bool SectionExists(std::string_view section) const;
     std::vector<std::string> Sections() const;
+    // Empty when the file was read (or is missing) at the last check;
+    // otherwise a text naming the file and the system's reason.
+    std::string ReadError() const;
 
     // Each write reads the file as it is now, applies the change and saves.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);

@@ -1,5 +1,9 @@
 #include "LanguageFile.h"
 
+#include "BuiltinLanguage.h"
+
+#include <filesystem>
+
 namespace vendrix::config {
 
 namespace {
@@ -28,11 +32,18 @@ std::string TLanguage::FilePath() const {
 }
 
 std::string TLanguage::Translate(std::string_view key) const {
-    return FFile->ReadString(kTextSection, key, "");
+    std::string text = FFile->ReadString(kTextSection, key, "");
+    if (!text.empty()) return text;
+    return std::string(BuiltinEnglish().ReadString(kTextSection, key, ""));
 }
 
 TLanguageInfo TLanguage::Info() const {
-    auto doc = FFile->Load();
+    // Without a file the texts are the built-in ones, and so is their
+    // description; a file without an "INFO" section describes itself.
+    std::error_code error;
+    const bool missing = !std::filesystem::is_regular_file(FilePath(), error);
+    std::shared_ptr<const TIniDocument> doc =
+        missing ? std::make_shared<const TIniDocument>(BuiltinEnglish()) : FFile->Load();
     return {doc->ReadString(kInfoSection, "Author", ""), doc->ReadString(kInfoSection, "Home_Page", ""),
             doc->ReadString(kInfoSection, "E-mail", ""), doc->ReadString(kInfoSection, "Last_Modify", ""),
             doc->ReadString(kInfoSection, "LangueVer", "")};

@@ -1,7 +1,8 @@
 // The current language file "lng/NAME.lng": texts by key from its section
 // "LANGFILE" and the translator's notes from its section "INFO". A changed or
 // replaced file counts from the next lookup; an unchanged one is not parsed
-// again. A missing file, section or key gives empty texts.
+// again. A text the file lacks (or a missing file) is taken from the English
+// texts built into the program; a key neither knows gives an empty text.
 #pragma once
 
 #include <optional>

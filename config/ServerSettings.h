@@ -21,9 +21,16 @@ struct TServerSettings {
     bool Log = false;         // also write the daily log file
     bool AddDate = false;     // date in the on-screen line frame
     bool ShowCommand = false; // log every command
+    // Before login (0: no limit): seconds to log in, waiting connections per
+    // address and in all, failed logins per address per minute, ban length.
+    int32_t LoginTimeOut = 60;
+    int32_t MaxWaitPerIP = 32;
+    int32_t MaxWait = 256;
+    int32_t MaxLoginFail = 10;
+    int32_t BanMinutes = 15;
 };
 
-// The range starts at "LowPASV" and holds "HighPASV" minus "LowPASV" ports.
+// The range runs from "LowPASV" to "HighPASV", both ends included.
 // A pair that makes no range of ports (a negative size, a port outside
 // 1..65535) gives no range rather than a value the engine would refuse.
 void DerivePasvRange(int32_t low, int32_t high, int32_t& start, int32_t& size);

@@ -61,6 +61,8 @@ public:
     void Update(const std::function<void(TIniDocument&)>& edit) { FFile.Update(edit); }
 
     const std::string& Path() const { return FFile.Path(); }
+    // Why the file, though there, could not be read (empty when it could).
+    std::string ReadError() const { return FFile.ReadError(); }
 
 private:
     TIniFile FFile;

@@ -26,6 +26,14 @@ constexpr std::array<TKeyDef, static_cast<std::size_t>(TSetting::Count)> kSettin
     {"Setup", "Log", Boolean, "0"},
     {"Setup", "AddDate", Boolean, "0"},
     {"Setup", "ShowCommand", Boolean, "0"},
+    // Limits on connections not logged in yet, 0 for none: seconds to log
+    // in, waiting connections per address and in all, failed logins per
+    // address per minute before a ban of "BanMinutes".
+    {"Setup", "LoginTimeOut", Integer, "60"},
+    {"Setup", "MaxWaitPerIP", Integer, "32"},
+    {"Setup", "MaxWait", Integer, "256"},
+    {"Setup", "MaxLoginFail", Integer, "10"},
+    {"Setup", "BanMinutes", Integer, "15"},
     // The window's design placement; a 422 by 368 client area.
     {"Window", "Top", Integer, "326"},
     {"Window", "Left", Integer, "594"},

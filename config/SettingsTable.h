@@ -26,6 +26,11 @@ enum class TSetting {
     Log,
     AddDate,
     ShowCommand,
+    LoginTimeOut,
+    MaxWaitPerIP,
+    MaxWait,
+    MaxLoginFail,
+    BanMinutes,
     // "Window"
     WindowTop,
     WindowLeft,

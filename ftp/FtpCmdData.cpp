@@ -58,18 +58,27 @@ bool MayBindDataPort() {
     return allowed;
 }
 
+// The peer of an accepted handle in its usual text form (an IPv4-mapped
+// address reads as IPv4), as the control connection's PeerAddr shows it.
 std::string PeerOf(int fd) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &sa.sin_addr, buf, sizeof buf);
-    return buf;
+    net::TSockAddr sa;
+    sa.Length = sizeof sa.Storage;
+    if (getpeername(fd, sa.Raw(), &sa.Length) != 0) return {};
+    return net::WSocketAddrText(sa.Raw());
 }
 } // namespace
 
 void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
     Client.CurCmdType = ftpcPORT;
+    if (Client.EpsvAll) {
+        Answer = reply::kEpsvAllOnly;
+        return;
+    }
+    // PORT names IPv4 addresses only; an IPv6 client uses EPRT.
+    if (Client.PeerAddr().find(':') != std::string::npos) {
+        Answer = reply::WrongProtocol(2);
+        return;
+    }
     try {
         size_t i = 0;
         int64_t n[6];
@@ -91,9 +100,9 @@ void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, T
     }
 }
 
-std::string TFtpServer::NextPasvPort() {
-    if (FPasvPortRangeStart == 0 || FPasvPortRangeSize == 0) return "0";
-    for (size_t i = 0; i < FPasvPortTable.size(); ++i) {
+std::string TFtpServer::NextPasvPort(size_t from) {
+    if (FPasvPortRangeStart == 0 || FPasvPortRangeSize == 0) return from == 0 ? "0" : "";
+    for (size_t i = from; i < FPasvPortTable.size(); ++i) {
         if (FPasvPortTable[i] == 0) {
             FPasvPortTable[i] = 1;
             return std::to_string(FPasvPortRangeStart + int32_t(i));
@@ -129,16 +138,17 @@ void TFtpServer::SetPasvPortRangeStart(int32_t value) {
     FPasvPortRangeStart = value;
 }
 
-void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+void TFtpServer::ListenPassive(TClient& Client, const std::string& local) {
     net::TWSocket& data = *Client.DataSocket;
-    try {
-        std::string local = Client.GetLocalAddrText();
-        data.Close();
-        ReleasePasvPort(Client); // a new PASV replaces the listener and its port
-        data.SetAddr("0.0.0.0");
-        std::string port = NextPasvPort();
-        if (port.empty()) throw EFtpError("No available PASV Ports");
+    // A port of the range may be held by another program: the next free one
+    // is tried, and only a range with no port left is busy.
+    for (size_t from = 0;;) {
+        std::string port = NextPasvPort(from);
+        if (port.empty()) throw EPasvRangeBusy();
         Client.PasvPort = std::stoi(port);
+        // Only the control connection's own interface listens: the client
+        // reaches the server there, and nobody needs more.
+        data.SetAddr(local);
         data.SetPort(port);
         data.SetProto("tcp");
         data.OnSessionAvailable = [this, &Client](TCustomWSocket&, uint16_t err) {
@@ -146,7 +156,34 @@ void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpStri
         };
         InstallHandlers(Client, THandlerSet::None);
         data.ComponentOptions = net::wsoNoReceiveLoop;
-        data.Listen();
+        try {
+            data.Listen();
+            return;
+        } catch (const net::ESocketException&) {
+            bool taken = data.LastError() == net::WSAEADDRINUSE && port != "0";
+            ReleasePasvPort(Client);
+            if (!taken) throw;
+            from = size_t(std::stoi(port) - FPasvPortRangeStart) + 1;
+        }
+    }
+}
+
+void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    net::TWSocket& data = *Client.DataSocket;
+    if (Client.EpsvAll) {
+        Answer = reply::kEpsvAllOnly;
+        return;
+    }
+    // The reply can only name an IPv4 address.
+    if (Client.PeerAddr().find(':') != std::string::npos) {
+        Answer = reply::kPasvOnIpv6;
+        return;
+    }
+    try {
+        std::string local = Client.GetLocalAddrText();
+        data.Close();
+        ReleasePasvPort(Client); // a new PASV replaces the listener and its port
+        ListenPassive(Client, local);
         int p = std::stoi(data.GetLocalPortText());
         std::string hostPart;
         if (Client.PeerAddr() == "127.0.0.1") {
@@ -164,7 +201,8 @@ void TFtpServer::CommandPASV(TClient& Client, TFtpString&, TFtpString&, TFtpStri
         Client.PassiveStart = false;
         Client.PassiveConnected = false;
     } catch (const std::exception& e) {
-        Answer = reply::PasvError(e.what());
+        Answer = dynamic_cast<const EPasvRangeBusy*>(&e) ? std::string(reply::kPasvRangeBusy)
+                                                         : reply::PasvError(e.what());
         try {
             data.Close();
         } catch (...) {
@@ -180,6 +218,7 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
     data.OnSessionClosed = nullptr;
     data.OnDataAvailable = nullptr;
     data.OnDataSent = nullptr;
+    data.OnSendData = nullptr;
     if (set == THandlerSet::Upload) {
         data.OnSessionConnected = [this, c](TCustomWSocket&, uint16_t err) {
             if (!err) SecureDataConnection(*c);
@@ -194,6 +233,7 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
         };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { DownloadClosed(*c, err); };
         data.OnDataSent = [this, c](TCustomWSocket&, uint16_t err) { DownloadDataSent(*c, err); };
+        data.OnSendData = [c](TCustomWSocket&, int sent) { c->HandedCount += sent; };
     }
 }
 

@@ -82,7 +82,7 @@ void TFtpServer::CommandSTRU(TClient& Client, TFtpString&, TFtpString& Params, T
 
 void TFtpServer::CommandFEAT(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     Client.CurCmdType = ftpcFEAT;
-    Answer = reply::kFeatures;
+    Answer = reply::Features(HashFeature(Client.HashAlgorithm), FactsFeature(Client.MlstFacts));
     if (TlsContext) Answer = reply::WithTlsFeatures(Answer);
 }
 

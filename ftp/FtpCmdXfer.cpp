@@ -5,24 +5,25 @@
 #include "FtpSrvT.h"
 
 #include <random>
+#include <unistd.h>
 
 namespace vendrix::ftp {
 
 namespace {
+constexpr char kBusy[] = "Data connection already in use";
+
 std::string Num(int64_t v) {
     return std::to_string(v);
 }
 
-// A file name that does not exist yet in dir: "FTP" and six random letters.
-std::string UniqueName(const std::string& dir) {
+// "FTP" and six random letters.
+std::string RandomName() {
     static std::mt19937_64 rng{std::random_device{}()};
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (;;) {
-        std::string name = "FTP";
-        for (int i = 0; i < 6; ++i)
-            name += kChars[rng() % (sizeof kChars - 1)];
-        if (!AnyEntryExists(dir + name)) return name;
-    }
+    std::string name = "FTP";
+    for (int i = 0; i < 6; ++i)
+        name += kChars[rng() % (sizeof kChars - 1)];
+    return name;
 }
 
 // Strict decimal integer (optional sign), as REST takes it.
@@ -44,12 +45,24 @@ bool ParseInt64(const std::string& s, int64_t& value) {
 
 // --- commands -------------------------------------------------------------------
 
+// A transfer command while another transfer runs or waits for its data
+// connection is refused before it touches the session: a second transfer
+// would pour its stream into the first, or change which handlers the waiting
+// connection gets, and two 150 replies would share one completion.
 void TFtpServer::CommandSTOR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOR", kBusy);
+        return;
+    }
     Client.ByteCount = 0;
     StoreCommand(Client, Params, Answer, ftpcSTOR);
 }
 
 void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::kAppeFailed;
+        return;
+    }
     StoreCommand(Client, Params, Answer, ftpcAPPE);
 }
 
@@ -58,15 +71,9 @@ void TFtpServer::CommandAPPE(TClient& Client, TFtpString&, TFtpString& Params, T
 void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpString& Answer, uint8_t kind) {
     const bool appe = kind == ftpcAPPE;
     Client.CurCmdType = kind;
-    Client.FileName = PathStyle->ToLocal(Params);
-    Client.HasOpenedFile = false;
-    Client.AbortingTransfer = false;
-    Client.TransferError = "Transfer Ok";
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
+        PrepareTransfer(Client, PathStyle->ToLocal(Params));
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
@@ -76,74 +83,150 @@ void TFtpServer::StoreCommand(TClient& Client, const TFtpString& Params, TFtpStr
         }
         Client.FilePath = path;
         Client.XferCmdType = kind;
-        if (appe) {
-            // The offset is known before the connection starts, so a client
-            // that is already connected appends at the right place.
-            Client.RestartPos = std::max<int64_t>(GetFileSize(path), 0);
-            StartUpload(Client, false);
-            Answer = reply::AppendReady(Params, Client.RestartPos);
-        } else {
-            StartUpload(Client, true);
-            Answer = reply::OpeningData(Params);
-        }
+        // The offset is known before the connection starts, so a client
+        // that is already connected appends at the right place.
+        if (appe) Client.RestartPos = std::max<int64_t>(GetFileSize(path), 0);
+        if (!OpenTransferFile(Client, kind, Answer)) return;
+        StartUpload(Client, !appe);
+        Answer = appe ? reply::AppendReady(Params, Client.RestartPos) : reply::OpeningData(Params);
     } catch (const std::exception& e) {
+        DropTransferFile(Client);
         Answer = appe ? std::string(reply::kAppeFailed) : reply::CannotTransfer("STOR", e.what());
     }
 }
 
 void TFtpServer::CommandSTOU(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("STOU", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcSTOU;
+    // The name is taken by creating its file exclusively: a name that merely
+    // looked free could be created by another session meanwhile.
+    std::string made;
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
         std::string name;
         if (OnGetUniqueFileName) OnGetUniqueFileName(*this, Client, name);
-        if (name.empty() || FileExists(BuildFilePath(Client, Client.Directory, name)))
-            name = UniqueName(Client.Directory);
-        Client.FileName = PathStyle->ToLocal(name);
-        Client.HasOpenedFile = false;
-        Client.AbortingTransfer = false;
-        Client.TransferError = "Transfer Ok";
+        try {
+            if (!name.empty()) {
+                std::string path = BuildFilePath(Client, Client.Directory, name);
+                if (CreateNewFile(path)) made = path;
+            }
+            for (int tries = 0; made.empty(); ++tries) {
+                if (tries == 100) throw EFtpError("No unique file name left");
+                name = RandomName();
+                std::string path = BuildFilePath(Client, Client.Directory, name);
+                if (CreateNewFile(path)) made = path;
+            }
+        } catch (const EFtpFileError& e) {
+            // Refused before any 150, as a file that cannot be opened is,
+            // with the system's reason and no local path.
+            Answer = reply::CannotOpen("STOU", e.Reason());
+            return;
+        } catch (const EFtpError& e) {
+            Answer = reply::CannotOpen("STOU", e.what());
+            return;
+        }
+        PrepareTransfer(Client, PathStyle->ToLocal(name));
         std::string path = BuildFilePath(Client, Client.Directory, Client.FileName);
         bool allowed = true;
         if (OnValidatePut) OnValidatePut(*this, Client, path, allowed);
-        if (allowed) {
-            Client.FilePath = path;
-            Client.XferCmdType = ftpcSTOU;
-            StartUpload(Client, true);
-            Answer = reply::OpeningData(name);
-        } else {
-            Answer = reply::kNotPermitted;
+        // A refused name, or one the application moved elsewhere, leaves no
+        // empty file behind.
+        if (!allowed || path != made) {
+            ::unlink(made.c_str());
+            made.clear();
         }
+        if (!allowed) {
+            Answer = reply::kNotPermitted;
+            return;
+        }
+        Client.FilePath = path;
+        Client.XferCmdType = ftpcSTOU;
+        if (!OpenTransferFile(Client, ftpcSTOU, Answer)) {
+            if (!made.empty()) ::unlink(made.c_str());
+            return;
+        }
+        StartUpload(Client, true);
+        Answer = reply::OpeningData(name);
     } catch (const std::exception& e) {
+        if (!made.empty()) ::unlink(made.c_str());
+        DropTransferFile(Client);
         Answer = reply::CannotTransfer("STOU", e.what());
     }
 }
 
 void TFtpServer::CommandRETR(TClient& Client, TFtpString&, TFtpString& Params, TFtpString& Answer) {
+    if (Client.TransferBusy()) {
+        Answer = reply::CannotTransfer("RETR", kBusy);
+        return;
+    }
     Client.CurCmdType = ftpcRETR;
-    Client.HasOpenedFile = false;
-    Client.FileName = PathStyle->ToLocal(Params);
     TSavedDirectory saved(Client);
     try {
-        // A second transfer on a busy data connection would pour its stream
-        // into the running one.
-        if (Client.DataSessionActive) throw EFtpError("Data connection already in use");
+        PrepareTransfer(Client, PathStyle->ToLocal(Params));
         std::string path = OverlapAndBuild(Client, Params);
         bool allowed = true;
         if (OnValidateGet) OnValidateGet(*this, Client, path, allowed);
-        if (allowed) {
-            Client.FilePath = path;
-            Answer = reply::OpeningData(Params);
-            bool delayed = false;
-            if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
-            if (!delayed) Post(Client, &TFtpServer::StartSendNotification);
-        } else {
+        if (!allowed) {
             Answer = reply::kCannotRetr;
+            return;
         }
+        Client.FilePath = path;
+        if (!OpenTransferFile(Client, ftpcRETR, Answer)) return;
+        Answer = reply::OpeningData(Params);
+        bool delayed = false;
+        if (OnGetProcessing) OnGetProcessing(*this, Client, delayed);
+        if (!delayed) PostStartSend(Client);
     } catch (const std::exception& e) {
+        DropTransferFile(Client);
         Answer = reply::CannotTransfer("RETR", e.what());
+    }
+}
+
+// --- the file of a transfer -------------------------------------------------------------
+
+void TFtpServer::PrepareTransfer(TClient& Client, const std::string& fileName) {
+    DropTransferFile(Client);
+    Client.FileName = fileName;
+    Client.AbortingTransfer = false;
+    Client.TransferError = "Transfer Ok";
+}
+
+void TFtpServer::DropTransferFile(TClient& Client) {
+    // A running transfer keeps its stream until its data connection ends.
+    if (Client.DataSessionActive) return;
+    Client.DataStream.reset();
+    Client.HasOpenedFile = false;
+}
+
+bool TFtpServer::OpenTransferFile(TClient& Client, uint8_t kind, TFtpString& Answer) {
+    // A download reads from the restart offset; an upload appends for APPE,
+    // writes from the restart offset after REST, and creates the file empty
+    // otherwise.
+    TFileStream::TMode mode = TFileStream::fmCreate;
+    if (kind == ftpcRETR)
+        mode = TFileStream::fmOpenRead;
+    else if (kind == ftpcAPPE && FileExists(Client.FilePath))
+        mode = TFileStream::fmOpenReadWrite;
+    else if (Client.RestartPos >= 1)
+        mode = TFileStream::fmOpenWrite;
+    try {
+        auto stream = std::make_unique<TFileStream>(Client.FilePath, mode);
+        stream->Seek(Client.RestartPos);
+        Client.DataStream = std::move(stream);
+        Client.HasOpenedFile = true;
+        return true;
+    } catch (const EFtpFileError& e) {
+        // Refused before any 150: the client opens no data connection for it.
+        static const char* const kWords[] = {"RETR", "STOR", "APPE", "STOU"};
+        const char* word = kind == ftpcRETR   ? kWords[0]
+                           : kind == ftpcAPPE ? kWords[2]
+                           : kind == ftpcSTOU ? kWords[3]
+                                              : kWords[1];
+        Answer = reply::CannotOpen(word, e.Reason());
+        Client.RestartPos = 0;
+        return false;
     }
 }
 
@@ -164,12 +247,26 @@ void TFtpServer::CommandREST(TClient& Client, TFtpString&, TFtpString& Params, T
 
 void TFtpServer::CommandABOR(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
     net::TWSocket& data = *Client.DataSocket;
-    if (data.State() == net::wsConnected) {
-        Client.TransferError = "ABORT requested by client";
-        Client.AbortingTransfer = true;
-        data.Close(); // the closed handler sends its reply before ours
+    // A transfer runs once its data connection carries it, and is pending
+    // from its 150 reply until the connection comes (passive or active).
+    const bool transfer =
+        Client.DataSessionActive || Client.PassiveStart || data.State() == net::wsConnecting;
+    if (!transfer) {
+        Answer = reply::kAborOk;
+        return;
     }
-    Answer = reply::kAborOk;
+    Client.TransferError = reply::kAbortedReason;
+    Client.AbortingTransfer = true;
+    // The closed handler runs at once and sends the transfer's own 426
+    // reply; this command's reply follows it.
+    data.Close();
+    if (Client.PassiveStart) {
+        // A transfer cancelled before its connection came has no closed
+        // handler run for it by a connected socket.
+        Client.PassiveStart = false;
+        DropTransferFile(Client);
+    }
+    Answer = reply::kAborDone;
 }
 
 // --- starting a transfer ------------------------------------------------------------
@@ -202,38 +299,19 @@ void TFtpServer::StartDownload(TClient& Client) {
 }
 
 void TFtpServer::StartSendNotification(TClient& Client) {
+    Client.SendPending = false;
     try {
         StartDownload(Client);
     } catch (const std::exception& e) {
         // The client was promised a transfer by the 150 reply: tell it that
         // none will come instead of leaving it waiting.
         Client.TransferError = e.what();
-        if (Client.HasOpenedFile) Client.DataStream.reset();
-        Client.HasOpenedFile = false;
+        DropTransferFile(Client);
         SendAnswer(Client, reply::CannotTransfer("RETR", Client.TransferError));
     }
 }
 
 // --- uploads ---------------------------------------------------------------------------
-
-namespace {
-// Opens the upload target: appended to for APPE, written from the restart
-// offset after REST, created empty otherwise.
-void OpenUploadFile(TFtpCtrlSocket& Client) {
-    if (Client.HasOpenedFile || Client.FilePath.empty() || Client.DataStream) return;
-    TFileStream::TMode mode;
-    if (Client.XferCmdType == ftpcAPPE && FileExists(Client.FilePath))
-        mode = TFileStream::fmOpenReadWrite;
-    else if (Client.RestartPos < 1)
-        mode = TFileStream::fmCreate;
-    else
-        mode = TFileStream::fmOpenWrite;
-    auto stream = std::make_unique<TFileStream>(Client.FilePath, mode);
-    stream->Seek(Client.RestartPos);
-    Client.DataStream = std::move(stream);
-    Client.HasOpenedFile = true;
-}
-} // namespace
 
 void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
     Client.DataSessionActive = true;
@@ -243,15 +321,6 @@ void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
         Client.AbortingTransfer = true;
         Client.TransferError = "Client data socket connection error: " + Num(err);
         return;
-    }
-    // The file is made as soon as the connection stands, so an upload that
-    // brings no bytes still leaves the file the client sent.
-    try {
-        OpenUploadFile(Client);
-    } catch (const std::exception& e) {
-        Client.TransferError = e.what();
-        Client.AbortingTransfer = true;
-        Post(Client, &TFtpServer::AbortTransferNotification);
     }
 }
 
@@ -263,13 +332,12 @@ void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
     if (n <= 0 || Client.AbortingTransfer) return;
     try {
         if (OnStorDataAvailable) OnStorDataAvailable(*this, Client, data, FBlock.data(), n, err);
-        OpenUploadFile(Client);
         if (Client.DataStream) {
             Client.ByteCount += n;
             Client.DataStream->Write(FBlock.data(), n);
         }
     } catch (const std::exception& e) {
-        Client.TransferError = e.what();
+        Client.TransferError = ClientReason(e);
         Client.AbortingTransfer = true;
         Post(Client, &TFtpServer::AbortTransferNotification);
     }
@@ -310,12 +378,6 @@ void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
     try {
         if (OnRetrSessionConnected) OnRetrSessionConnected(*this, Client, *Client.DataSocket, err);
         if (err != 0) throw EFtpError("Client data socket connection error: " + Num(err));
-        if (!Client.HasOpenedFile && !Client.FilePath.empty() && !Client.DataStream) {
-            auto stream = std::make_unique<TFileStream>(Client.FilePath, TFileStream::fmOpenRead);
-            stream->Seek(Client.RestartPos);
-            Client.DataStream = std::move(stream);
-            Client.HasOpenedFile = true;
-        }
     } catch (const std::exception& e) {
         Client.AbortingTransfer = true;
         Client.TransferError = e.what();
@@ -323,6 +385,7 @@ void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
         return;
     }
     Client.ByteCount = 0;
+    Client.HandedCount = 0;
     Client.DownloadRunning = true;
     SendBlock(Client);
 }
@@ -341,12 +404,17 @@ void TFtpServer::SendBlock(TClient& Client) {
             BytesSentTotal += n;
             Client.ReadyForNextBlock = false;
             Client.DataSocket->Send(FBlock.data(), int(n));
+        } else if (!Client.DataSocket->AllSent()) {
+            // The end of the stream, but bytes still wait for the kernel:
+            // closing now would drop them. The block-sent handler asks again.
+            Client.ReadyForNextBlock = false;
         } else if (!Client.DataSent) {
+            // Every byte is in the kernel's hands: the close is the end.
             Client.DataSent = true;
             Post(Client, &TFtpServer::CloseDataNotification);
         }
     } catch (const std::exception& e) {
-        Client.TransferError = e.what();
+        Client.TransferError = ClientReason(e);
         Client.AbortingTransfer = true;
         Post(Client, &TFtpServer::AbortTransferNotification);
     }
@@ -358,9 +426,9 @@ void TFtpServer::DownloadDataSent(TClient& Client, uint16_t err) {
         if (OnRetrDataSent) OnRetrDataSent(*this, Client, *Client.DataSocket, err);
         if (err != 0) throw EFtpError("Send: error #" + Num(err));
     } catch (const std::exception& e) {
+        // The closed handler reports it.
         Client.TransferError = e.what();
         Client.AbortingTransfer = true;
-        SendAnswer(Client, reply::ConnectionClosed(Client.TransferError));
         Post(Client, &TFtpServer::AbortTransferNotification);
         return;
     }
@@ -380,12 +448,19 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
         Client.DataStream.reset();
         Client.HasOpenedFile = false;
     }
-    if (Client.AbortingTransfer)
-        SendAnswer(Client, reply::CannotTransfer("RETR", Client.TransferError));
-    else if (err != 0)
-        SendAnswer(Client, reply::RetrError(err));
-    else
-        SendAnswer(Client, reply::kTransferComplete);
+    // Complete only when the stream's last byte was handed to the kernel
+    // before the close. A client that closed or reset the connection earlier
+    // got less than the file: that is a failed transfer of the bytes that
+    // really left, whatever the socket reported.
+    const bool complete = Client.DataSent && err == 0 && !Client.AbortingTransfer;
+    if (!complete) {
+        if (!Client.AbortingTransfer) Client.TransferError = reply::kAbortedReason;
+        Client.AbortingTransfer = true;
+        BytesSentTotal -= Client.ByteCount - Client.HandedCount;
+        Client.ByteCount = Client.HandedCount;
+    }
+    SendAnswer(Client, complete ? std::string(reply::kTransferComplete)
+                                : reply::ConnectionClosed(Client.TransferError));
     if (OnRetrSessionClosed) OnRetrSessionClosed(*this, Client, *Client.DataSocket, err);
 }
 

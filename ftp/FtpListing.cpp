@@ -1,9 +1,9 @@
 #include "FtpListing.h"
 
-#include "AsciiText.h"
 #include "FtpTypes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
@@ -17,13 +17,6 @@ const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 
 bool IsDotEntry(const std::string& name) {
     return name == "." || name == "..";
-}
-
-// The part from the last "." on, in upper case; empty without a dot.
-std::string UpperExtension(const std::string& name) {
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    return net::UpperCase(std::string_view(name).substr(dot));
 }
 
 bool HasWildcard(const std::string& mask) {
@@ -48,7 +41,7 @@ TListEntry ListEntryFromStat(const std::string& name, const struct stat& st) {
     TListEntry e;
     e.Name = name;
     e.Directory = S_ISDIR(st.st_mode);
-    e.ReadOnly = (st.st_mode & S_IWUSR) == 0;
+    e.Permissions = uint32_t(st.st_mode & 07777);
     e.Hidden = !name.empty() && name[0] == '.' && !IsDotEntry(name);
     e.Size = int64_t(st.st_size);
     std::tm tm{};
@@ -66,14 +59,8 @@ TListEntry ListEntryFromStat(const std::string& name, const struct stat& st) {
 std::string DetailedLine(const TListEntry& entry, int currentYear) {
     if (entry.Hidden) return {};
     if (entry.Month < 1 || entry.Month > 12) throw EFtpError("Range check error");
-    std::string mode = "-rw-rw-rw-";
-    if (entry.Directory) mode[0] = 'd';
-    if (entry.ReadOnly) mode[2] = mode[5] = mode[8] = '-';
-    std::string ext = UpperExtension(entry.Name);
-    if (ext == ".EXE" || ext == ".COM" || ext == ".BAT") mode[3] = mode[6] = mode[9] = 'x';
-
     char buf[96];
-    std::string line = mode + "   1 ftp      ftp  ";
+    std::string line = ModeText(entry.Directory, entry.Permissions) + "   1 ftp      ftp  ";
     std::snprintf(buf, sizeof buf, "%11lld %s %2.2d ", static_cast<long long>(entry.Size),
                   kMonths[entry.Month - 1], entry.Day);
     line += buf;
@@ -87,6 +74,23 @@ std::string DetailedLine(const TListEntry& entry, int currentYear) {
     return line;
 }
 
+std::string ModeText(bool directory, uint32_t permissions) {
+    std::string mode = directory ? "d" : "-";
+    static const char kLetters[] = "rwx";
+    for (int bit = 8; bit >= 0; --bit)
+        mode += (permissions >> bit) & 1 ? kLetters[(8 - bit) % 3] : '-';
+    // The special bits show in the execute places, in upper case where the
+    // execute bit itself is off.
+    auto special = [&](size_t at, uint32_t flag, char letter) {
+        if (!(permissions & flag)) return;
+        mode[at] = mode[at] == 'x' ? letter : char(letter - 'a' + 'A');
+    };
+    special(3, S_ISUID, 's');
+    special(6, S_ISGID, 's');
+    special(9, S_ISVTX, 't');
+    return mode;
+}
+
 std::string NameLine(const TListEntry& entry) {
     return entry.Name + "\r\n";
 }
@@ -96,12 +100,14 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
     // Greedy match with one backtrack point: the last "*" seen.
     size_t m = 0, n = 0, star = std::string::npos, resume = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
-            ++m;
-            ++n;
-        } else if (m < mask.size() && mask[m] == '*') {
+        // The star first: a "*" in the mask is a wildcard even where the
+        // name holds a "*" too.
+        if (m < mask.size() && mask[m] == '*') {
             star = m++;
             resume = n;
+        } else if (m < mask.size() && (mask[m] == '?' || mask[m] == name[n])) {
+            ++m;
+            ++n;
         } else if (star != std::string::npos) {
             m = star + 1;
             n = ++resume;
@@ -123,6 +129,7 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     struct stat st {};
 
     if (!HasWildcard(mask)) {
+        if (::stat(pattern.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FindEntries(pattern + "/*.*");
         if (StatEntry(pattern, st)) entries.push_back(ListEntryFromStat(mask, st));
         return entries;
     }
@@ -131,6 +138,9 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     if (!d) return entries;
     while (const dirent* de = ::readdir(d.get())) {
         std::string name = de->d_name;
+        // A name with a line break, made on the machine itself, would split
+        // its listing line in two: it is not listed (no client can name it).
+        if (name.find_first_of("\r\n") != std::string::npos) continue;
         if (!MatchesMask(mask, name)) continue;
         if (StatEntry(dir + name, st)) entries.push_back(ListEntryFromStat(name, st));
     }
@@ -145,6 +155,22 @@ std::string FormatListing(const std::vector<TListEntry>& entries, const std::str
         text += detailed ? DetailedLine(e, currentYear) : NameLine(e);
     if (text.empty()) text = pattern + " not found\r\n";
     return text;
+}
+
+std::string WithoutListOptions(const std::string& params) {
+    size_t i = 0;
+    for (;;) {
+        size_t j = i;
+        if (j >= params.size() || params[j] != '-') break;
+        ++j;
+        while (j < params.size() && std::isalpha(static_cast<unsigned char>(params[j])))
+            ++j;
+        if (j == i + 1 || (j < params.size() && params[j] != ' ')) break;
+        while (j < params.size() && params[j] == ' ')
+            ++j;
+        i = j;
+    }
+    return params.substr(i);
 }
 
 int CurrentYear() {

@@ -14,8 +14,11 @@ namespace vendrix::ftp {
 struct TListEntry {
     std::string Name;
     bool Directory = false;
-    bool ReadOnly = false; // the owner lacks write permission
-    bool Hidden = false;   // the name begins with "." (but is not "." or "..")
+    // The permission bits as the file system holds them (setuid, setgid and
+    // sticky included): the mode column shows them as Unix servers do, so
+    // mirroring clients copy modes that work.
+    uint32_t Permissions = 0644;
+    bool Hidden = false; // the name begins with "." (but is not "." or "..")
     int64_t Size = 0;
     int Year = 1970;
     int Month = 1; // 1..12
@@ -28,10 +31,13 @@ struct TListEntry {
 TListEntry ListEntryFromStat(const std::string& name, const struct stat& st);
 
 // The LIST line of an entry with CR LF, for example
-// "-rw-rw-rw-   1 ftp      ftp         1234 Mar 05 14:07 readme.txt";
+// "-rw-r--r--   1 ftp      ftp         1234 Mar 05 14:07 readme.txt";
 // empty for a hidden entry. The time shows when the entry's year is
 // currentYear, the year otherwise. Raises EFtpError for a month outside 1..12.
 std::string DetailedLine(const TListEntry& entry, int currentYear);
+// The mode column of a LIST line: "d" or "-", then the permission bits as
+// "rwxr-xr-x", with s/S and t/T for setuid, setgid and sticky.
+std::string ModeText(bool directory, uint32_t permissions);
 // The NLST line of an entry: the name and CR LF, hidden entries included.
 std::string NameLine(const TListEntry& entry);
 
@@ -41,7 +47,9 @@ std::string NameLine(const TListEntry& entry);
 bool MatchesMask(const std::string& mask, const std::string& name);
 
 // The entries a pattern names: the pattern is a local path whose last part
-// is a mask. A last part without wildcards names exactly that entry. Entries
+// is a mask. A last part without wildcards names exactly that entry, except
+// an existing directory, whose contents it names (as with a trailing
+// separator): clients list a folder by its bare name. Entries
 // come sorted by name, "." and ".." first; none when the directory cannot be
 // read.
 std::vector<TListEntry> FindEntries(const std::string& pattern);
@@ -50,6 +58,12 @@ std::vector<TListEntry> FindEntries(const std::string& pattern);
 // of the pattern and " not found".
 std::string FormatListing(const std::vector<TListEntry>& entries, const std::string& pattern, bool detailed,
                           int currentYear);
+
+// The path of a LIST or NLST parameter. Clients send "LIST -a" or "LIST -la
+// dir" as a matter of course; read as a path, the option would turn their
+// listing into a not-found line. Leading option words ("-" and letters,
+// each followed by a blank or the end) are dropped.
+std::string WithoutListOptions(const std::string& params);
 
 // The calendar year of today's local date.
 int CurrentYear();

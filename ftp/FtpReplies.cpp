@@ -46,7 +46,10 @@ std::string AlreadyExists(const std::string& path) {
     return "550 " + Quoted(path) + ": file or directory already exists.";
 }
 std::string DirectoryCreated(const std::string& path) {
-    return "257 " + Quoted(path) + ": directory created.";
+    std::string quoted;
+    for (char c : path)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return "257 \"" + quoted + "\" directory created.";
 }
 std::string NoSuchDirectory(const std::string& path) {
     return "550 " + Quoted(path) + ": No such Directory.";
@@ -115,8 +118,8 @@ std::string ConnectionClosed(const std::string& reason) {
 std::string ConnectionError(int error) {
     return "426 Connection closed; transfer aborted. Error #" + Num(error);
 }
-std::string RetrError(int error) {
-    return "501 Cannot RETR. Error #" + Num(error);
+std::string CannotOpen(const std::string& word, const std::string& reason) {
+    return "550 Cannot " + word + ". " + reason;
 }
 std::string UniqueCreated(const std::string& name) {
     return "250 '" + name + "': file created.";
@@ -129,6 +132,91 @@ std::string WithTlsFeatures(const std::string& features) {
     for (const char* line : kTlsFeatureLines)
         lines += std::string("\r\n") + line;
     return features.substr(0, last) + lines + features.substr(last);
+}
+
+std::string OnWire(const std::string& answer) {
+    const bool multiLine = answer.size() >= 4 && answer[3] == '-' && answer[0] >= '0' && answer[0] <= '9';
+    std::string out;
+    out.reserve(answer.size());
+    for (size_t i = 0; i < answer.size(); ++i) {
+        char c = answer[i];
+        if (c == '\0') continue;
+        if (c != '\r' && c != '\n') {
+            out += c;
+            continue;
+        }
+        while (i + 1 < answer.size() &&
+               (answer[i + 1] == '\r' || answer[i + 1] == '\n' || answer[i + 1] == '\0'))
+            ++i;
+        if (i + 1 == answer.size()) break; // a line end closing the text adds nothing
+        out += multiLine ? "\r\n" : " ";
+    }
+    return out;
+}
+
+std::string Features(const std::string& hash, const std::string& facts) {
+    return "211-Extensions supported:\r\n"
+           " EPRT\r\n"
+           " EPSV\r\n"
+           " HASH " +
+           hash +
+           "\r\n"
+           " MDTM\r\n"
+           " MFMT\r\n"
+           " MLST " +
+           facts +
+           "\r\n"
+           " PASV\r\n"
+           " REST STREAM\r\n"
+           " SIZE\r\n"
+           " TVFS\r\n"
+           " UTF8\r\n"
+           "211 END";
+}
+std::string HashSelected(const std::string& algorithm) {
+    return "200 " + algorithm;
+}
+std::string FactsSelected(const std::string& facts) {
+    return "200 MLST OPTS " + facts;
+}
+std::string Help(const std::string& keywords) {
+    return "214-The following commands are recognized:\r\n" + keywords + "214 Help OK.";
+}
+std::string Status(const std::string& peer, const std::string& user, bool binary, bool passive) {
+    return "211-QEV FTP Server status:\r\n"
+           " Connected to " +
+           peer + "\r\n" + (user.empty() ? std::string(" Not logged in") : " Logged in as " + user) +
+           "\r\n"
+           " TYPE: " +
+           (binary ? "BINARY" : "ASCII") + ", STRUcture: File, MODE: Stream\r\n" +
+           (passive ? " Data connection: passive" : " Data connection: active") +
+           "\r\n"
+           "211 End of status";
+}
+std::string ExtendedPassive(int port) {
+    return "229 Entering Extended Passive Mode (|||" + Num(port) + "|)";
+}
+std::string WrongProtocol(int family) {
+    return "522 Network protocol not supported, use (" + Num(family) + ")";
+}
+std::string CantOpenData(const std::string& reason) {
+    return "425 Can't open data connection: " + reason + ".";
+}
+std::string MachineEntry(const std::string& path, const std::string& factsLine) {
+    return "250-Listing " + path + "\r\n " + factsLine + "\r\n250 End";
+}
+std::string NoSuchPath(const std::string& path) {
+    return "501 " + path + ": no such file or directory.";
+}
+std::string Modified(const std::string& time, const std::string& path) {
+    return "213 Modify=" + time + "; " + path;
+}
+std::string HashValue(const std::string& algorithm, int64_t start, int64_t end, const std::string& hex,
+                      const std::string& path) {
+    return "213 " + algorithm + " " + Num(start) + "-" + Num(end) + " " + hex + " " + path;
+}
+std::string RangSet(int64_t start, int64_t end) {
+    return "350 Restarting at " + Num(start) + ". Ending at " + Num(end) + ".";
 }
 
 } // namespace vendrix::ftp::reply

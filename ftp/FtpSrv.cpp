@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <string_view>
 #include <sys/socket.h>
 
 namespace vendrix::ftp {
@@ -62,7 +63,22 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
         {"MODE", &TFtpServer::CommandMODE, true},
         {"OVER", &TFtpServer::CommandOVER, false},
         {"STOU", &TFtpServer::CommandSTOU, true},
-        {"FEAT", &TFtpServer::CommandFEAT, true},
+        // FEAT answers before login: clients ask it first to learn how to
+        // log in (RFC 2389).
+        {"FEAT", &TFtpServer::CommandFEAT, false},
+        {"EPSV", &TFtpServer::CommandEPSV, true},
+        {"EPRT", &TFtpServer::CommandEPRT, true},
+        {"MLSD", &TFtpServer::CommandMLSD, true},
+        {"MLST", &TFtpServer::CommandMLST, true},
+        {"MFMT", &TFtpServer::CommandMFMT, true},
+        // Clients send OPTS UTF8 ON before they log in.
+        {"OPTS", &TFtpServer::CommandOPTS, false},
+        {"HASH", &TFtpServer::CommandHASH, true},
+        {"RANG", &TFtpServer::CommandRANG, true},
+        {"HELP", &TFtpServer::CommandHELP, false},
+        {"ALLO", &TFtpServer::CommandALLO, true},
+        {"STAT", &TFtpServer::CommandSTAT, false},
+        // Explicit FTPS (RFC 4217): AUTH comes before the login it protects.
         {"AUTH", &TFtpServer::CommandAUTH, false},
         {"PBSZ", &TFtpServer::CommandPBSZ, false},
         {"PROT", &TFtpServer::CommandPROT, false},
@@ -76,10 +92,10 @@ TFtpServer::TFtpServer(net::TEventLoop& loop)
 TFtpServer::~TFtpServer() {
     FDestroying = true;
     FLife.reset();
-    if (FAcceptRetryTimer) FLoop.CancelTimer(FAcceptRetryTimer);
     // Sessions go without events, as the server that owns them does.
     FClientSet.clear();
     FClientList.clear();
+    FExtraSockets.clear();
     FServerSocket.reset();
 }
 
@@ -90,22 +106,51 @@ void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler,
 
 // --- listening and accepting -----------------------------------------------
 
-void TFtpServer::Start() {
-    if (FServerSocket->State() == net::wsListening) return;
-    FServerSocket->SetPort(Port);
-    FServerSocket->SetProto("tcp");
-    FServerSocket->SetAddr(Addr);
-    FServerSocket->OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) {
-        ServerSessionAvailable(s, err);
-    };
-    FServerSocket->ComponentOptions = net::wsoNoReceiveLoop;
+void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
+    socket.SetPort(Port);
+    socket.SetProto("tcp");
+    socket.SetAddr(addr);
+    socket.DualStack = true;
+    socket.OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
+    socket.OnSessionShed = [this](TCustomWSocket&, int handle) { ServerSessionShed(handle); };
+    socket.ComponentOptions = net::wsoNoReceiveLoop;
     // A burst of clients must not overflow the queue: the kernel would drop
     // completed handshakes the clients already believe in.
-    FServerSocket->ListenBacklog = SOMAXCONN;
-    FServerSocket->Listen();
+    socket.ListenBacklog = SOMAXCONN;
+    try {
+        socket.Listen();
+    } catch (const net::ESocketException&) {
+        // "::" on a host without IPv6: every IPv4 address is what is left.
+        const int err = socket.LastError();
+        if (addr != "::" || (err != net::WSocketErrorFromErrno(EAFNOSUPPORT) &&
+                             err != net::WSocketErrorFromErrno(EADDRNOTAVAIL)))
+            throw;
+        socket.Close();
+        socket.SetAddr("0.0.0.0");
+        socket.Listen();
+    }
+}
+
+void TFtpServer::Start() {
+    if (FServerSocket->State() == net::wsListening) return;
+    ListenOn(*FServerSocket, Addr);
+    try {
+        FExtraSockets.clear();
+        for (const std::string& addr : ExtraAddrs) {
+            auto socket = std::make_unique<net::TWSocket>(FLoop);
+            socket->Name = "ServerWSocket" + std::to_string(FExtraSockets.size() + 2);
+            ListenOn(*socket, addr);
+            FExtraSockets.push_back(std::move(socket));
+        }
+    } catch (...) {
+        FExtraSockets.clear();
+        FServerSocket->Close();
+        throw;
+    }
 }
 
 void TFtpServer::Stop() {
+    FExtraSockets.clear();
     FServerSocket->Close();
 }
 
@@ -115,31 +160,29 @@ void TFtpServer::ServerChangeState(TCustomWSocket&, TSocketState, TSocketState n
     if (newState == net::wsClosed && OnStop) OnStop(*this);
 }
 
-void TFtpServer::ResumeAccepting() {
-    FAcceptRetryTimer = 0;
-    if (FServerSocket->State() == net::wsListening) FServerSocket->Resume();
+void TFtpServer::ServerSessionShed(int handle) {
+    // The client hears why before the socket layer closes the connection; a
+    // full send buffer on a fresh connection cannot happen, so one
+    // non-blocking send says it all.
+    std::string line = std::string(reply::kTooManyConnections) + "\r\n";
+    (void)!::send(handle, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (OnClientShed) OnClientShed(*this);
 }
 
-void TFtpServer::ServerSessionAvailable(TCustomWSocket&, uint16_t err) {
+void TFtpServer::ServerSessionAvailable(TCustomWSocket& listener, uint16_t err) {
     if (err != 0) throw EFtpError("Session available error #" + std::to_string(err));
     // The connection is taken before a session exists, so a failed accept
-    // (out of file handles, say) leaves no half-made session behind.
+    // (out of file handles, say) leaves no half-made session behind. The
+    // socket layer sheds what it cannot accept and resumes by itself, so
+    // there is nothing to pause or retry here: a timer to resume with could
+    // not even be made while handles are exhausted.
     int fd = -1;
     try {
-        fd = FServerSocket->Accept();
+        fd = listener.Accept();
     } catch (const net::ESocketException&) {
         fd = -1;
     }
-    if (fd < 0) {
-        // Out of handles the pending connection stays pending: stop asking
-        // for a moment instead of spinning on it.
-        FServerSocket->Pause();
-        if (!FAcceptRetryTimer)
-            FAcceptRetryTimer = FLoop.AddTimer(100, false, [this, ref = net::TLifeRef(FLife)] {
-                if (!ref.expired()) ResumeAccepting();
-            });
-        return;
-    }
+    if (fd < 0) return;
     // Replies go out at once (a completion reply must not wait for the
     // client's delayed acknowledgement), and urgent data stays in the command
     // stream: clients send ABOR and the Telnet interrupt that way.
@@ -228,6 +271,7 @@ void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) {
 }
 
 void TFtpServer::PostStartSend(TClient& Client) {
+    Client.SendPending = true;
     Post(Client, &TFtpServer::StartSendNotification);
 }
 
@@ -302,7 +346,12 @@ void TFtpServer::DisconnectAll() {
 
 void TFtpServer::SendAnswer(TClient& Client, TFtpString Answer) {
     try {
-        if (OnAnswerToClient) OnAnswerToClient(*this, Client, Answer);
+        // Clean before the event too: the application logs what it sees.
+        Answer = reply::OnWire(Answer);
+        if (OnAnswerToClient) {
+            OnAnswerToClient(*this, Client, Answer);
+            Answer = reply::OnWire(Answer);
+        }
         Answer += "\r\n";
         if (Client.HoldingReplies) {
             Client.HeldReplies.push_back(std::move(Answer));
@@ -323,19 +372,36 @@ bool IsAlnum(char c) {
 }
 } // namespace
 
-void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
-    // Telnet IAC: a 255 byte goes with the byte after it; two make one 255.
+std::string StripTelnet(const std::string& line) {
+    constexpr unsigned char kIac = 255, kWill = 251, kDont = 254;
     std::string buf;
     buf.reserve(line.size());
     for (size_t i = 0; i < line.size(); ++i) {
-        if (static_cast<unsigned char>(line[i]) != 255) {
+        if (static_cast<unsigned char>(line[i]) != kIac) {
             buf += line[i];
-        } else if (i + 1 < line.size() && static_cast<unsigned char>(line[i + 1]) == 255) {
-            buf += line[i];
-            ++i;
-        } else {
-            ++i;
+            continue;
         }
+        if (i + 1 >= line.size()) break;
+        unsigned char next = static_cast<unsigned char>(line[i + 1]);
+        if (next == kIac) {
+            buf += line[i]; // IAC IAC is one 255 byte
+            ++i;
+        } else if (next >= kWill && next <= kDont) {
+            i += 2; // IAC WILL/WONT/DO/DONT option: three bytes
+        } else {
+            ++i; // IAC and a command byte
+        }
+    }
+    return buf;
+}
+
+void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
+    std::string buf = StripTelnet(line);
+    // A CR or NUL inside a command would reach file names, listings and log
+    // lines, or silently cut the command: refused before anything sees it.
+    if (buf.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) {
+        SendAnswer(Client, reply::kControlCharacter);
+        return;
     }
     TFtpString Keyword, Params, Answer;
     try {
@@ -366,7 +432,8 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
             } else {
                 (this->*row.Handler)(Client, Keyword, Params, Answer);
             }
-            SendAnswer(Client, Answer);
+            // A handler that answers later (HASH) leaves Answer empty.
+            if (!Answer.empty()) SendAnswer(Client, Answer);
             if (Client.TlsUpgradePending) StartControlTls(Client);
             return;
         }

@@ -22,6 +22,11 @@
 
 namespace vendrix::ftp {
 
+// A command line without its Telnet sequences: IAC IAC is one 255 byte, IAC
+// WILL, WONT, DO or DONT goes with its option byte, IAC and any other byte
+// go together.
+std::string StripTelnet(const std::string& line);
+
 class TFtpServer {
 public:
     using TClient = TFtpCtrlSocket;
@@ -58,7 +63,10 @@ public:
         TCommandHandler Handler;
         bool NeedsLogin;
     };
-    static constexpr int kCommandTableSize = 37;
+    // The classic command set, then the extensions today's clients use
+    // (EPSV, EPRT, MLSD, MLST, MFMT, OPTS, HASH, RANG, HELP, ALLO, STAT),
+    // and explicit FTPS (AUTH, PBSZ, PROT, CCC).
+    static constexpr int kCommandTableSize = 48;
 
     explicit TFtpServer(net::TEventLoop& loop = net::TEventLoop::Instance());
     ~TFtpServer();
@@ -67,6 +75,9 @@ public:
 
     // --- published properties ----------------------------------------------
     std::string Addr = "0.0.0.0";
+    // More addresses to listen on beside Addr, each with its own socket and
+    // the same port. "::" listens on both families (dual stack).
+    std::vector<std::string> ExtraAddrs;
     std::string Port = "ftp";
     std::string Banner = reply::kServerBanner;
     int32_t MaxClients = 0;
@@ -93,6 +104,10 @@ public:
 
     // --- events --------------------------------------------------------------
     TServerEvent OnStart, OnStop;
+    // A connection the server had no file handle for was answered with
+    // "421 Too many connections, try again later." and closed. Fires on the
+    // loop, with no session: none was made.
+    TServerEvent OnClientShed;
     TClientEvent OnClientConnect, OnClientDisconnect;
     TCommandEvent OnClientCommand;
     TAnswerEvent OnAnswerToClient;
@@ -101,6 +116,15 @@ public:
     TBuildDirectoryEvent OnBuildDirectory, OnAlterDirectory;
     TValidateEvent OnValidatePut, OnValidateSize, OnValidateDele, OnValidateRmd, OnValidateRnFr,
         OnValidateRnTo, OnValidateGet;
+    // MFMT (the file's modification time) and HASH (the file's digest): the
+    // path as for the other validations; refused unless Allowed.
+    TValidateEvent OnValidateMfmt, OnValidateHash;
+    // The "perm" fact of MLSD and MLST: the letters the session's rights
+    // grant on a local path (RFC 3659). Without a handler, the letters
+    // follow the file's own mode bits.
+    using TPermissionsEvent = std::function<void(TFtpServer& Sender, TClient& Client, const std::string& Path,
+                                                 bool Directory, std::string& Perm)>;
+    TPermissionsEvent OnGetPermissions;
     TDataEvent OnStorSessionConnected, OnStorSessionClosed;
     TDataAvailableEvent OnStorDataAvailable;
     TDataEvent OnRetrSessionConnected, OnRetrSessionClosed, OnRetrDataSent;
@@ -109,11 +133,15 @@ public:
     TBuildFilePathEvent OnBuildFilePath;
 
     // --- interface ------------------------------------------------------------
-    // Listens on Addr:Port; a failure raises the socket layer's exception.
+    // Listens on Addr:Port and on each of ExtraAddrs; a failure raises the
+    // socket layer's exception and leaves nothing listening. "::" where the
+    // host has no IPv6 falls back to "0.0.0.0".
     void Start();
     // Closes the listener; live sessions stay.
     void Stop();
     bool Listening() const { return FServerSocket->State() == net::wsListening; }
+    // The listeners of ExtraAddrs, in their order.
+    const std::vector<std::unique_ptr<net::TWSocket>>& ExtraSockets() const { return FExtraSockets; }
     net::TWSocket& ServerSocket() { return *FServerSocket; }
     // Ends every session one after the other, each with OnClientDisconnect.
     void DisconnectAll();
@@ -133,6 +161,11 @@ public:
     // it to slow down password guessing without blocking the loop.
     void DelayReplies(TClient& Client, uint32_t ms);
 
+    // Dispatches one command line of the session (without its line end), as
+    // the session's line reader does for every line it receives; the reply
+    // goes out through SendAnswer.
+    void ClientCommand(TClient& Client, const std::string& line);
+
     void AddCommand(const std::string& keyword, TCommandHandler handler, bool needsLogin);
     const std::vector<TFtpSrvCommandTableItem>& CommandTable() const { return FCommandTable; }
 
@@ -145,9 +178,9 @@ private:
 
     // --- server core ---
     void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
+    void ListenOn(net::TWSocket& socket, const std::string& addr);
     void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
                            net::TSocketState newState);
-    void ClientCommand(TClient& Client, const std::string& line);
     void ClientDataSent(TClient& Client);
     void ClientClosedProcedure(TClient& Client);
     void Post(TClient& Client, void (TFtpServer::*handler)(TClient&));
@@ -156,7 +189,7 @@ private:
     void CloseDataNotification(TClient& Client);
     void StartSendNotification(TClient& Client);
     void NextBlockNotification(TClient& Client);
-    void ResumeAccepting();
+    void ServerSessionShed(int handle);
     void ReleaseHeldReplies(TClient& Client);
 
     // --- login and session commands ---
@@ -170,6 +203,10 @@ private:
     void CommandSTRU(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandFEAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandOVER(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandOPTS(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandHELP(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandALLO(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandSTAT(TClient&, TFtpString&, TFtpString&, TFtpString&);
 
     // --- explicit FTPS ---
     void CommandAUTH(TClient&, TFtpString&, TFtpString&, TFtpString&);
@@ -200,7 +237,21 @@ private:
     // --- data connections ---
     void CommandPORT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandPASV(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    std::string NextPasvPort();
+    // Takes the first free port of the range at or after index `from` ("0"
+    // without a range, for the first try only); empty when none is left.
+    std::string NextPasvPort(size_t from = 0);
+    // Makes the data socket listen on the control connection's local
+    // address and a port of the range; raises EPasvRangeBusy when every port
+    // is taken, the socket layer's exception on any other failure.
+    void ListenPassive(TClient& Client, const std::string& local);
+    struct EPasvRangeBusy : EFtpError {
+        EPasvRangeBusy() : EFtpError("No available PASV Ports") {}
+    };
+    void CommandEPSV(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandEPRT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // Replaces the passive listener by one on `addr` (ListenPassive) and
+    // returns its port.
+    int ExtendedPassiveListen(TClient& Client, const std::string& addr);
     void ReleasePasvPort(TClient& Client);
     enum class THandlerSet { Upload, Download, None };
     void InstallHandlers(TClient& Client, THandlerSet set);
@@ -215,6 +266,14 @@ private:
     void CommandREST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandABOR(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void StoreCommand(TClient& Client, const TFtpString& Params, TFtpString& Answer, uint8_t kind);
+    // A new transfer's file name and state; the stream of an earlier
+    // command that never got its data connection is dropped.
+    void PrepareTransfer(TClient& Client, const std::string& fileName);
+    // Releases the transfer's stream unless its data connection is up.
+    void DropTransferFile(TClient& Client);
+    // Opens or creates the transfer's file before any 150 reply; false with
+    // the "550" refusal in Answer when it cannot be.
+    bool OpenTransferFile(TClient& Client, uint8_t kind, TFtpString& Answer);
     void StartUpload(TClient& Client, bool bindDataPort);
     void StartDownload(TClient& Client);
     void SendBlock(TClient& Client);
@@ -229,10 +288,26 @@ private:
     void CommandLIST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandNLST(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void ListCommand(TClient& Client, TFtpString& Params, TFtpString& Answer, bool detailed);
+    void CommandMLSD(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMLST(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandMFMT(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // The MLSD text of a listing pattern: facts lines, hidden entries left
+    // out as LIST leaves them out.
+    std::string MachineListing(TClient& Client, const std::string& pattern);
+    // The "perm" fact of a local path for this session.
+    std::string Permissions(TClient& Client, const std::string& path, bool directory);
+
+    // --- digests ---
+    void CommandHASH(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    void CommandRANG(TClient&, TFtpString&, TFtpString&, TFtpString&);
+    // Hashes the next slice of the session's running HASH, then posts the
+    // slice after it or sends the reply.
+    void HashSlice(TClient& Client);
 
     net::TEventLoop& FLoop;
     net::TLifeToken FLife;
     std::unique_ptr<net::TWSocket> FServerSocket;
+    std::vector<std::unique_ptr<net::TWSocket>> FExtraSockets;
     std::vector<std::unique_ptr<TClient>> FClientList;
     std::unordered_set<const TClient*> FClientSet;
     std::vector<TFtpSrvCommandTableItem> FCommandTable;
@@ -241,7 +316,6 @@ private:
     std::vector<uint8_t> FPasvPortTable;
     std::vector<char> FBlock; // the transfer block buffer, shared: one block is in flight at a time
     bool FDestroying = false;
-    net::TEventLoop::TTimerId FAcceptRetryTimer = 0;
 };
 
 } // namespace vendrix::ftp

@@ -2,6 +2,8 @@
 // client: login state, directories, the data connection and the transfer.
 #pragma once
 
+#include "FtpHash.h"
+#include "FtpMlsx.h"
 #include "FtpReplies.h"
 #include "FtpStream.h"
 #include "FtpTypes.h"
@@ -57,6 +59,9 @@ public:
     bool HasOpenedFile = false;
     std::string TransferError;
     int64_t ByteCount = 0;
+    // Bytes of the running download that the kernel has taken: what the
+    // client can have received when the connection ends early.
+    int64_t HandedCount = 0;
     bool DataSent = false;
     uint8_t CurCmdType = ftpcPORT;
     int64_t RestartPos = 0;
@@ -74,6 +79,14 @@ public:
     // Replies held back by DelayReplies, sent in order when the delay ends.
     std::vector<std::string> HeldReplies;
     bool HoldingReplies = false;
+    // A download's start is posted and has not run yet.
+    bool SendPending = false;
+    // A transfer or listing is running or waiting for its data connection:
+    // another transfer command must be refused, or two 150 replies would
+    // share one completion.
+    bool TransferBusy() const {
+        return DataSessionActive || PassiveStart || SendPending || DataSocket->State() == net::wsConnecting;
+    }
     // The passive-range port this session holds (0: none).
     int32_t PasvPort = 0;
     // Bytes per transfer block; the server's XferBlockSize at accept. The
@@ -84,6 +97,21 @@ public:
     bool TlsUpgradePending = false;
     bool PbszDone = false;
     bool ProtPrivate = false;
+    // After "EPSV ALL" the client uses EPSV only: PORT, PASV and EPRT are
+    // refused until the session ends.
+    bool EpsvAll = false;
+    // The listing under way is MLSD: its lines are facts, not LIST lines.
+    bool MachineListing = false;
+    // The HASH algorithm chosen with OPTS HASH, and the byte range set with
+    // RANG (HashRangeEnd < 0: to the end of the file).
+    std::string HashAlgorithm = "SHA-256";
+    int64_t HashRangeStart = 0, HashRangeEnd = -1;
+    // The HASH being computed in slices for this session; its reply is
+    // pending while it is set.
+    std::unique_ptr<THashJob> HashJob;
+    std::string HashShownPath;
+    // The MLST facts the session shows (OPTS MLST), as TFact bits.
+    uint8_t MlstFacts = kAllFacts;
 
     TFtpServer* Owner() const { return FOwner; }
 

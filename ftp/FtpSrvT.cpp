@@ -1,7 +1,13 @@
 #include "FtpSrvT.h"
 
+#include "FtpTypes.h"
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vendrix::ftp {
 
@@ -18,6 +24,17 @@ bool AnyEntryExists(const std::string& path) {
 
 bool FileExists(const std::string& path) {
     return GetFileSize(path) >= 0;
+}
+
+bool CreateNewFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == EEXIST) return false;
+        std::string reason = std::strerror(errno);
+        throw EFtpFileError("Cannot create file \"" + path + "\": " + reason, reason);
+    }
+    ::close(fd);
+    return true;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -12,8 +12,11 @@
 namespace vendrix::ftp {
 
 namespace {
-std::string SysText(const std::string& what, const std::string& path) {
-    return what + " \"" + path + "\": " + std::strerror(errno);
+// Raises the error of the last system call on a file: the message names the
+// path, the reason is the system's text alone.
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+    const std::string reason = std::strerror(errno);
+    throw EFtpFileError(what + " \"" + path + "\": " + reason, reason);
 }
 } // namespace
 
@@ -34,13 +37,13 @@ TFileStream::TFileStream(const std::string& path, TMode mode) : FPath(path) {
         break;
     }
     FFd = ::open(path.c_str(), flags, 0666);
-    if (FFd < 0) throw EFtpError(SysText(mode == fmCreate ? "Cannot create file" : "Cannot open file", path));
+    if (FFd < 0) Fail(mode == fmCreate ? "Cannot create file" : "Cannot open file", path);
     struct stat st {};
     if (fstat(FFd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(FFd);
         FFd = -1;
         errno = EISDIR;
-        throw EFtpError(SysText("Cannot open file", path));
+        Fail("Cannot open file", path);
     }
 }
 
@@ -52,7 +55,7 @@ int64_t TFileStream::Read(char* buffer, int64_t count) {
     for (;;) {
         ssize_t n = ::read(FFd, buffer, size_t(count));
         if (n >= 0) return n;
-        if (errno != EINTR) throw EFtpError(SysText("Read error on", FPath));
+        if (errno != EINTR) Fail("Read error on", FPath);
     }
 }
 
@@ -61,7 +64,7 @@ void TFileStream::Write(const char* data, int64_t count) {
         ssize_t n = ::write(FFd, data, size_t(count));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EFtpError(SysText("Write error on", FPath));
+            Fail("Write error on", FPath);
         }
         data += n;
         count -= n;
@@ -69,7 +72,7 @@ void TFileStream::Write(const char* data, int64_t count) {
 }
 
 void TFileStream::Seek(int64_t position) {
-    if (::lseek(FFd, off_t(position), SEEK_SET) < 0) throw EFtpError(SysText("Seek error on", FPath));
+    if (::lseek(FFd, off_t(position), SEEK_SET) < 0) Fail("Seek error on", FPath);
 }
 
 int64_t TFileStream::Size() const {

@@ -20,7 +20,8 @@ public:
 class TFileStream : public TFtpStream {
 public:
     enum TMode { fmOpenRead, fmCreate, fmOpenWrite, fmOpenReadWrite };
-    // Raises EFtpError naming the path and the system's reason.
+    // Raises EFtpFileError: its message names the path, its reason is the
+    // system's text alone.
     TFileStream(const std::string& path, TMode mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;

@@ -42,10 +42,22 @@ enum TFtpCmdType : uint8_t {
     ftpcMDTM = 25,
     ftpcSTOU = 26,
     ftpcFEAT = 27,
-    ftpcAUTH = 28,
-    ftpcPBSZ = 29,
-    ftpcPROT = 30,
-    ftpcCCC = 31,
+    // The extensions beyond the classic command set.
+    ftpcEPSV = 28,
+    ftpcEPRT = 29,
+    ftpcMLSD = 30,
+    ftpcMLST = 31,
+    ftpcMFMT = 32,
+    ftpcOPTS = 33,
+    ftpcHASH = 34,
+    ftpcHELP = 35,
+    ftpcALLO = 36,
+    ftpcSTAT = 37,
+    // Explicit FTPS.
+    ftpcAUTH = 38,
+    ftpcPBSZ = 39,
+    ftpcPROT = 40,
+    ftpcCCC = 41,
 };
 
 // An error of the engine carrying the message that becomes a reply text.
@@ -53,5 +65,23 @@ class EFtpError : public std::runtime_error {
 public:
     explicit EFtpError(const std::string& msg) : std::runtime_error(msg) {}
 };
+
+// A file that cannot be opened, read or written. The message names the local
+// path; the reason alone is the system's text, fit for a client that must
+// not learn where the file lies.
+class EFtpFileError : public EFtpError {
+public:
+    EFtpFileError(const std::string& msg, const std::string& reason) : EFtpError(msg), FReason(reason) {}
+    const std::string& Reason() const { return FReason; }
+
+private:
+    std::string FReason;
+};
+
+// The text a client may see for an error: the reason alone for a file error.
+inline std::string ClientReason(const std::exception& e) {
+    if (const auto* file = dynamic_cast<const EFtpFileError*>(&e)) return file->Reason();
+    return e.what();
+}
 
 } // namespace vendrix::ftp

@@ -9,6 +9,7 @@
 #include "TextFile.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -49,10 +50,59 @@ void TFtpController::ClientConnect(TAppClient& client) {
         RefuseAndClose(client, "421 Access Denied.");
         return;
     }
+    // Until it logs in, a connection holds a place of its address and of the
+    // server; a banned address gets none.
+    const char* reply = nullptr;
+    const char* key = nullptr;
+    switch (FLoginGuard.Admit(client.ID, addr, FSpeedLimiter.Now())) {
+    case TLoginGuard::TAdmit::Yes:
+        break;
+    case TLoginGuard::TAdmit::Banned:
+        reply = "421 Too many failed logins, try again later.";
+        key = "sBannedIP";
+        break;
+    case TLoginGuard::TAdmit::AddressFull:
+        reply = "421 Too many connections from your address.";
+        key = "sTooManyWaitIP";
+        break;
+    case TLoginGuard::TAdmit::AllFull:
+        reply = "421 Too many connections waiting for login.";
+        key = "sTooManyWait";
+        break;
+    }
+    if (reply) {
+        LogClient(client.ID, config::FormatText(Translate(key), {IpSegment(addr)}));
+        RefuseAndClose(client, reply);
+        return;
+    }
     LogClient(client.ID, config::FormatText(Translate("sConnectTo"), {IpSegment(addr)}));
 }
 
+void TFtpController::EndLoginTimeOuts() {
+    const uint64_t now = FSpeedLimiter.Now();
+    FLoginGuard.Prune(now);
+    const std::vector<int32_t> expired = FLoginGuard.Expired(now);
+    if (expired.empty()) return;
+    for (int i = 0; i < FServer.ClientCount(); ++i) {
+        auto* client = static_cast<TAppClient*>(FServer.GetClient(i));
+        if (!client || std::find(expired.begin(), expired.end(), client->ID) == expired.end()) continue;
+        FLoginGuard.Leave(client->ID);
+        LogClient(client->ID,
+                  config::FormatText(Translate("sLoginTimeOut"), {IpSegment(client->PeerAddr())}));
+        try {
+            client->SendText("421 Login time-out.\r\n");
+        } catch (...) {
+        }
+        // From the loop: the engine may be in the middle of this session.
+        client->CloseLater();
+    }
+    // Sessions already gone hold no place.
+    for (int32_t id : expired)
+        FLoginGuard.Leave(id);
+}
+
 void TFtpController::ClientDisconnect(TAppClient& client) {
+    FLoginGuard.Leave(client.ID);
     if (client.ID == 0 || !client.UserListed) return; // never logged in: no trace
     const std::string upper = config::UpperCase(client.UserName);
     const std::string& addr = client.PeerAddr();

@@ -42,6 +42,10 @@ public:
     bool ReleasePending = false;
     // The home tree size during an upload of an account with a quota.
     TUploadQuota UploadQuota;
+    // The log line of a file action (MKD, DELE, RMD, RNTO) that the policy
+    // allowed: written once the command's reply tells whether it happened.
+    std::string PendingActionKey;
+    std::string PendingActionFile;
 };
 
 } // namespace vendrix::policy

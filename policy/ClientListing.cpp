@@ -1,6 +1,7 @@
 #include "ClientListing.h"
 
 #include "FtpListing.h"
+#include "FtpMlsx.h"
 #include "FtpSrvT.h"
 
 #include <sys/stat.h>
@@ -8,9 +9,13 @@
 namespace vendrix::policy {
 
 namespace {
-// The line of a virtual link: its date and size are fixed.
-std::string LinkLine(const std::string& name, bool detailed) {
-    return (detailed ? "drw-rw-rw-   1 ftp      ftp            0 Apr 30 19:00 " : "") + name + "\r\n";
+// The line of a virtual link: its date and size are fixed, its mode is the
+// target folder's.
+std::string LinkLine(const std::string& name, const std::string& target, bool detailed) {
+    if (!detailed) return name + "\r\n";
+    struct stat st {};
+    const uint32_t permissions = ::stat(target.c_str(), &st) == 0 ? uint32_t(st.st_mode & 07777) : 0755;
+    return ftp::ModeText(true, permissions) + "   1 ftp      ftp            0 Apr 30 19:00 " + name + "\r\n";
 }
 
 bool IsSymlink(const std::string& path) {
@@ -37,12 +42,27 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
         if (!dots && (IsAccessForbidden(style, entries, path) || (IsSymlink(path) && !reachable(path))))
             continue;
         if (entry.Directory && !showDirs) continue;
+        if (request.Machine) {
+            if (entry.Hidden) continue;
+            const std::string type = entry.Name == "." ? "cdir" : entry.Name == ".." ? "pdir" : "";
+            const std::string line = ftp::FactsLine(
+                path, entry.Name, type, request.Permissions(path, entry.Directory), request.Facts);
+            if (!line.empty()) text += line + "\r\n";
+            continue;
+        }
         text += request.Detailed ? ftp::DetailedLine(entry, request.CurrentYear) : ftp::NameLine(entry);
     }
     if (request.AtHome) {
         for (const config::TAccessEntry& e : entries) {
             if (!e.Has(config::kRightVirtual) || !e.LinkName || e.LinkName->empty()) continue;
-            if (ftp::DirectoryExists(e.Directory)) text += LinkLine(*e.LinkName, request.Detailed);
+            if (!ftp::DirectoryExists(e.Directory)) continue;
+            if (!request.Machine) {
+                text += LinkLine(*e.LinkName, e.Directory, request.Detailed);
+                continue;
+            }
+            const std::string line = ftp::FactsLine(e.Directory, *e.LinkName, "dir",
+                                                    request.Permissions(e.Directory, true), request.Facts);
+            if (!line.empty()) text += line + "\r\n";
         }
     }
     return text;

@@ -6,6 +6,7 @@
 
 #include "PathRights.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,8 +16,13 @@ namespace vendrix::policy {
 struct TListingRequest {
     std::string Pattern; // local path: the directory, then a mask or a name
     bool Detailed = true;
-    bool AtHome = false; // the session's current directory is its home
+    bool AtHome = false; // the listed directory is the home: its virtual links show
     int CurrentYear = 1970;
+    // MLSD: facts lines of the facts selected (ftp::TFact bits), with the
+    // "perm" letters of Permissions(path, directory).
+    bool Machine = false;
+    uint8_t Facts = 0;
+    std::function<std::string(const std::string& path, bool directory)> Permissions;
 };
 
 // Whether the file system's entry at a local path may be shown: false when

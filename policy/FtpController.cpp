@@ -83,7 +83,8 @@ void TFtpController::WireEvents() {
     FServer.OnValidatePut = [this, app,
                              put = validate(TValidate::Put)](ftp::TFtpServer& s, ftp::TFtpCtrlSocket& c,
                                                              ftp::TFtpString& path, bool& allowed) {
-        FTransferPolicy.ValidatePut(app(c), path, allowed);
+        // Measured on the path the upload really writes to, not as typed.
+        FTransferPolicy.ValidatePut(app(c), FPathPolicy.LocalPath(app(c), path), allowed);
         if (allowed) put(s, c, path, allowed);
     };
     FServer.OnValidateDele = validate(TValidate::Dele);
@@ -91,9 +92,16 @@ void TFtpController::WireEvents() {
     FServer.OnValidateRnFr = validate(TValidate::RnFr);
     FServer.OnValidateRnTo = validate(TValidate::RnTo);
     FServer.OnValidateSize = validate(TValidate::Size);
+    FServer.OnValidateMfmt = validate(TValidate::Mfmt);
+    FServer.OnValidateHash = validate(TValidate::Hash);
+    FServer.OnGetPermissions = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, const std::string& path,
+                                           bool directory, std::string& perm) {
+        FPathPolicy.Permissions(app(c), path, directory, perm);
+    };
     FServer.OnAnswerToClient = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
                                            ftp::TFtpString& answer) {
         TAppClient& client = app(c);
+        FPathPolicy.FinishAction(client, answer);
         if (answer.rfind("226", 0) == 0 || answer.rfind("221", 0) == 0)
             FTransferPolicy.DecorateAnswer(client, answer);
         else
@@ -130,6 +138,8 @@ void TFtpController::WireEvents() {
 void TFtpController::ReloadSettings() {
     config::TSettings settings = FSettingsFile.Load();
     FSettings = config::ReadServerSettings(settings);
+    FLoginGuard.SetLimits({uint32_t(FSettings.LoginTimeOut), FSettings.MaxWaitPerIP, FSettings.MaxWait,
+                           FSettings.MaxLoginFail, uint32_t(FSettings.BanMinutes)});
     FTlsSettings = config::ReadTlsSettings(settings);
     FLog.SetOptions({FSettings.Log, FSettings.AddDate});
     FLog.SetColors(config::ReadLogColors(settings));
@@ -141,10 +151,14 @@ void TFtpController::ReloadSettings() {
 
 bool TFtpController::StartServer() {
     ReloadSettings();
+    // Files that are there but cannot be read run as empty; say so at once.
+    for (const std::string& error : {FSettingsFile.ReadError(), FAccountFile.ReadError()})
+        if (!error.empty()) LogText(error);
     if (!StartTls()) return false;
     std::string port = PortOverride.value_or(FSettings.Port);
     try {
         FServer.Addr = ListenAddr;
+        FServer.ExtraAddrs = ExtraListenAddrs;
         FServer.Port = port;
         FServer.PasvIpAddr = FSettings.PasvIP;
         // The range can change only while no port of it is in use; a

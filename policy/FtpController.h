@@ -10,6 +10,7 @@
 #include "AppClient.h"
 #include "FtpSrv.h"
 #include "LogClock.h"
+#include "LoginGuard.h"
 #include "PathPolicy.h"
 #include "Paths.h"
 #include "PolicyContext.h"
@@ -85,9 +86,17 @@ public:
     TPathPolicy& PathPolicy() { return FPathPolicy; }
     TTransferPolicy& TransferPolicy() { return FTransferPolicy; }
     TSpeedLimiter& SpeedLimiter() { return FSpeedLimiter; }
+    // Connections not logged in yet and the addresses banned for failed
+    // logins; its clock is the speed limiter's.
+    TLoginGuard& LoginGuard() { return FLoginGuard; }
+    // Ends the waiting sessions whose login time is up (once a second).
+    void EndLoginTimeOuts();
 
     // Where to listen: the address, and a port that overrides the settings.
-    std::string ListenAddr = "0.0.0.0";
+    // "::" listens on every address of both families (every IPv4 address
+    // alone where the host has no IPv6).
+    std::string ListenAddr = "::";
+    std::vector<std::string> ExtraListenAddrs;
     std::optional<std::string> PortOverride;
 
     // Start re-reads the settings and listens; false when it could not
@@ -180,6 +189,7 @@ private:
     TPathPolicy FPathPolicy{*this};
     TTransferPolicy FTransferPolicy{*this};
     TSpeedLimiter FSpeedLimiter{*this, FLoop};
+    TLoginGuard FLoginGuard;
 
     std::vector<TUserRow> FUsers;
     std::map<int32_t, TAppClient*> FClientIDList;

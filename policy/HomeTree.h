@@ -17,7 +17,7 @@ int64_t HomeTreeBytes(const std::string& home);
 
 // Whether the file at `path` is counted by HomeTreeBytes(home): it lies below
 // `home` and no directory between them begins with ".". Both are absolute
-// local paths; `home` ends with "/".
+// local paths; `home` ends with "/". Dot segments are resolved first.
 bool InHomeTree(const std::string& home, const std::string& path);
 
 // Kilobytes (1024 bytes) rounded to the nearest whole number, a half to the

@@ -42,6 +42,16 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
     const std::string upper = config::UpperCase(name);
     const std::string& addr = client.PeerAddr();
     config::TAccount account = FAccountFile.Account(name);
+    // An account file that is there but unreadable reads as empty: the
+    // refusal that follows says why.
+    if (const std::string error = FAccountFile.ReadError(); !error.empty()) LogText(error);
+
+    // Connections opened before the ban guess no further.
+    if (FLoginGuard.IsBanned(addr, FSpeedLimiter.Now())) {
+        LogClient(client.ID, config::FormatText(Translate("sBannedIP"), {IpSegment(addr)}));
+        RefuseAndClose(client, "421 Too many failed logins, try again later.");
+        return;
+    }
 
     if (account.ReadBool(config::TAccountKey::UserDisable)) return;
 
@@ -62,6 +72,10 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
         LogClient(client.ID,
                   config::FormatText(Translate("sAuthFail"), {ClientSegment(upper), IpSegment(addr)}));
         NoteLoginFailure(client);
+        if (FLoginGuard.NoteFailure(addr, FSpeedLimiter.Now()))
+            LogClient(client.ID,
+                      config::FormatText(Translate("sBanAdded"),
+                                         {IpSegment(addr), std::to_string(FLoginGuard.Limits().BanMinutes)}));
         return;
     }
 
@@ -76,6 +90,7 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
         return;
     }
     FLoginFailures.erase(addr);
+    FLoginGuard.Leave(client.ID);
 
     if (client.UserListed) {
         // A change of user relabels the row; the counts stay the first login's.

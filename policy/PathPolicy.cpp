@@ -3,6 +3,7 @@
 #include "AppClient.h"
 #include "AsciiText.h"
 #include "ClientListing.h"
+#include "FactPermissions.h"
 #include "FtpListing.h"
 #include "FtpSrvT.h"
 #include "PathRights.h"
@@ -20,7 +21,10 @@ char Letter(TPathPolicy::TValidate kind) {
     case V::Get:
         return config::kRightDownload;
     case V::Put:
+    case V::Mfmt:
         return config::kRightUpload;
+    case V::Hash:
+        return config::kRightDownload;
     case V::Dele:
         return config::kRightErase;
     case V::Rmd:
@@ -65,7 +69,25 @@ bool TPathPolicy::Passes(const TRules& rules, const std::string& path, const TCh
     return *real == path || check(rules.RealEntries, *real);
 }
 
-void TPathPolicy::LogClient(const TAppClient& client, const char* key, const std::string& fileSegments) {
+void TPathPolicy::Pending(TAppClient& client, const char* key, const std::string& fileSegments) {
+    client.PendingActionKey = key;
+    client.PendingActionFile = fileSegments;
+}
+
+void TPathPolicy::FinishAction(TAppClient& client, const std::string& answer) {
+    if (client.PendingActionKey.empty()) return;
+    // A positive completion reply means the action happened; anything else
+    // (refused, failed, an error) means it did not.
+    const bool done = !answer.empty() && answer[0] == '2';
+    const std::string key = client.PendingActionKey + (done ? "" : "Fail");
+    const std::string file = std::move(client.PendingActionFile);
+    client.PendingActionKey.clear();
+    client.PendingActionFile.clear();
+    LogClient(client, key, file);
+}
+
+void TPathPolicy::LogClient(const TAppClient& client, const std::string& key,
+                            const std::string& fileSegments) {
     FOwner.LogClient(
         client.ID, config::FormatText(FOwner.Translate(key),
                                       {FOwner.ClientSegment(net::UpperCase(client.UserName)), fileSegments}));
@@ -139,7 +161,7 @@ void TPathPolicy::MakeDirectory(TAppClient& client, std::string& directory, bool
         });
     if (!allowed) return;
     directory = target;
-    LogClient(client, "sFMake", FOwner.FileSegment(directory));
+    Pending(client, "sFMake", FOwner.FileSegment(directory));
 }
 
 void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed) {
@@ -151,6 +173,8 @@ void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& file
     const bool ok =
         Passes(rules, path, [&](const std::vector<config::TAccessEntry>& entries, const std::string& p) {
             if (IsAccessForbidden(style, entries, p)) return false;
+            if ((kind == TValidate::RnFr || kind == TValidate::Rmd) && HoldsForbidden(style, entries, p))
+                return false;
             if (kind == TValidate::Size) return IsCovered(style, entries, p);
             // Replacing a file destroys it: that needs the right to delete.
             if (kind == TValidate::Put && ftp::FileExists(p) &&
@@ -167,7 +191,7 @@ void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& file
     case TValidate::RnTo:
         allowed = ok;
         filePath = path;
-        LogClient(client, "sRFile", FOwner.FileSegment(client.RenameFrom) + " - " + FOwner.FileSegment(path));
+        Pending(client, "sRFile", FOwner.FileSegment(client.RenameFrom) + " - " + FOwner.FileSegment(path));
         return;
     default:
         break;
@@ -177,26 +201,44 @@ void TPathPolicy::Validate(TValidate kind, TAppClient& client, std::string& file
     filePath = path;
     if (kind == TValidate::Get) client.DownloadFlag = true;
     if (kind == TValidate::Put) client.UploadFlag = true;
-    if (kind == TValidate::Dele) LogClient(client, "sFDel", FOwner.FileSegment(path));
-    if (kind == TValidate::Rmd) LogClient(client, "sRepDel", FOwner.FileSegment(path));
+    if (kind == TValidate::Dele) Pending(client, "sFDel", FOwner.FileSegment(path));
+    if (kind == TValidate::Rmd) Pending(client, "sRepDel", FOwner.FileSegment(path));
 }
 
 void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, bool detailed) {
     const TRules rules = Rules(client);
     const ftp::TPathStyle& style = rules.Style;
-    std::string arg = directory;
-    if (!arg.empty() && arg[0] == '-') arg.clear();
+    // A listing is neither a download nor an upload, whatever a transfer
+    // command that was refused after its validation left marked.
+    client.DownloadFlag = false;
+    client.UploadFlag = false;
+    const std::string arg = ftp::WithoutListOptions(directory);
     // An argument from the root is a path of its own, not a name in the
     // current directory.
     std::string raw = arg.empty() ? client.Directory : arg[0] == style.Sep ? arg : client.Directory + arg;
     std::string local = rules.Virtual ? RerootUnderHome(style, rules.Home, raw) : CollapseDots(style, raw);
-    if (arg.empty() || local.back() == style.Sep) local = WithTrailingSep(style, local) + "*.*";
+    if (arg.empty() || local.back() == style.Sep) {
+        local = WithTrailingSep(style, local) + "*.*";
+    } else if (NamePart(style, local).find_first_of("*?") == std::string::npos) {
+        // A folder named without a trailing separator (a virtual link
+        // included) lists its contents, as clients expect of a folder.
+        const std::string asDir = CollapseDots(style, WithTrailingSep(style, local));
+        if (ftp::DirectoryExists(MapVirtualLink(style, rules.Entries, asDir, rules.Home)))
+            local = asDir + "*.*";
+    }
 
     TListingRequest request;
     request.Pattern = MapVirtualLink(style, rules.Entries, local, rules.Home);
     request.Detailed = detailed;
-    request.AtHome = SamePath(style, WithTrailingSep(style, client.Directory), rules.Home);
+    // The links belong to the listing of the home itself, not to every
+    // listing asked for while the session stands there.
+    request.AtHome = SamePath(style, DirectoryPart(style, local), rules.Home);
     request.CurrentYear = ftp::CurrentYear();
+    request.Machine = client.MachineListing;
+    request.Facts = client.MlstFacts;
+    request.Permissions = [&](const std::string& p, bool dir) {
+        return FactPermissions(style, rules.Entries, p, dir);
+    };
     const std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
         return Passes(rules, p, [&](const std::vector<config::TAccessEntry>& entries, const std::string& q) {
             for (const config::TAccessEntry& e : entries)
@@ -212,6 +254,16 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
     stream->Seek(0);
     client.DataStream = std::move(stream);
     client.HasOpenedFile = true;
+}
+
+std::string TPathPolicy::LocalPath(const TAppClient& client, const std::string& path) const {
+    return Mapped(Rules(client), path);
+}
+
+void TPathPolicy::Permissions(TAppClient& client, const std::string& path, bool directory,
+                              std::string& perm) {
+    const TRules rules = Rules(client);
+    perm = FactPermissions(rules.Style, rules.Entries, path, directory);
 }
 
 void TPathPolicy::RewriteAnswer(TAppClient& client, std::string& answer) {

@@ -25,7 +25,9 @@ class TPolicyContext;
 
 class TPathPolicy {
 public:
-    enum class TValidate { Get, Put, Dele, Rmd, RnFr, RnTo, Size };
+    // Mfmt needs the upload right on the file's folder, Hash the download
+    // right; neither counts as a transfer.
+    enum class TValidate { Get, Put, Dele, Rmd, RnFr, RnTo, Size, Mfmt, Hash };
 
     explicit TPathPolicy(TPolicyContext& owner) : FOwner(owner) {}
 
@@ -37,8 +39,16 @@ public:
     // path outside the account's entries becomes a path that names nothing,
     // so it is answered exactly like a missing file.
     void Validate(TValidate kind, TAppClient& client, std::string& filePath, bool& allowed);
+    // The "perm" fact of a local path the engine lists or shows.
+    void Permissions(TAppClient& client, const std::string& path, bool directory, std::string& perm);
     // Replies other than "221" and "226".
     void RewriteAnswer(TAppClient& client, std::string& answer);
+    // Every reply: writes the log line of the action it answers, with the
+    // outcome the reply code tells.
+    void FinishAction(TAppClient& client, const std::string& answer);
+    // The local path that the engine's `path` names for this session, as the
+    // checks above see it: what the quota of an upload must be measured on.
+    std::string LocalPath(const TAppClient& client, const std::string& path) const;
 
 private:
     // The account as one event sees it (the account file is read afresh).
@@ -58,7 +68,9 @@ private:
     std::string Mapped(const TRules& rules, const std::string& path) const;
     // The check on the path and, when links lead elsewhere, on the real path.
     bool Passes(const TRules& rules, const std::string& path, const TCheck& check) const;
-    void LogClient(const TAppClient& client, const char* key, const std::string& fileSegments);
+    void LogClient(const TAppClient& client, const std::string& key, const std::string& fileSegments);
+    // Keeps an action's log line until its reply (FinishAction).
+    static void Pending(TAppClient& client, const char* key, const std::string& fileSegments);
 
     TPolicyContext& FOwner;
 };

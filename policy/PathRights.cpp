@@ -104,6 +104,13 @@ bool IsAccessForbidden(const TPathStyle& style, const std::vector<config::TAcces
     return false;
 }
 
+bool HoldsForbidden(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+                    const std::string& path) {
+    for (const config::TAccessEntry& e : entries)
+        if (e.Has(config::kRightDenied) && PathWithin(style, path, e.Directory)) return true;
+    return false;
+}
+
 bool HasRight(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
               const std::string& path, char letter) {
     const std::string dir = DirectoryPart(style, path);

@@ -57,6 +57,14 @@ std::string MapVirtualLink(const TPathStyle& style, const std::vector<config::TA
 bool IsAccessForbidden(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
                        const std::string& path);
 
+// True when the directory of an "A" entry lies at or below the path. Such a
+// folder can be neither renamed nor removed: moving it would carry the
+// forbidden folder out from under its entry. Only "A" entries matter here,
+// since every other entry only adds rights: what a move takes away from
+// them is lost, never gained.
+bool HoldsForbidden(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
+                    const std::string& path);
+
 // True when an entry grants `letter` for the path: an "S" entry whose
 // directory contains the path's directory part, or an entry without "S"
 // whose directory is that directory part.

@@ -8,19 +8,29 @@
 namespace vendrix::policy {
 
 namespace {
+// Steps back from the end of the path to its longest part that exists,
+// resolves that once and appends the missing rest. A loop, not a recursion:
+// the number of missing components is the client's to choose.
 std::optional<std::string> ResolveBare(const std::string& path) {
-    if (path.empty()) return "/";
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf)) return std::string(buf);
-    if (errno != ENOENT) return std::nullopt;
-    struct stat st {};
-    // Something is there that cannot be followed: a dangling link.
-    if (::lstat(path.c_str(), &st) == 0) return std::nullopt;
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return std::nullopt;
-    std::optional<std::string> parent = ResolveBare(path.substr(0, slash));
-    if (!parent) return std::nullopt;
-    return (*parent == "/" ? std::string() : *parent) + path.substr(slash);
+    size_t end = path.size();
+    while (end > 0) {
+        const std::string head = path.substr(0, end);
+        struct stat st {};
+        if (::lstat(head.c_str(), &st) == 0) break;
+        if (errno != ENOENT) return std::nullopt;
+        end = path.rfind('/', end - 1);
+        if (end == std::string::npos) return std::nullopt;
+    }
+    std::string real = "/";
+    if (end > 0) {
+        char buf[PATH_MAX];
+        // It exists, so failing to resolve it means a dangling or looping
+        // link, or a component that cannot be searched.
+        if (!::realpath(path.substr(0, end).c_str(), buf)) return std::nullopt;
+        real = buf;
+    }
+    if (end == path.size()) return real;
+    return (real == "/" ? std::string() : real) + path.substr(end);
 }
 } // namespace
 

@@ -68,6 +68,7 @@ void TSpeedLimiter::SecondTick() {
         FOwner.LogClient(id, FOwner.Translate("sTimeOutDisc") + " " +
                                  FOwner.ClientSegment(config::UpperCase(client->UserName)));
     }
+    FOwner.EndLoginTimeOuts();
     FOwner.NotifySecondTick();
 }
 

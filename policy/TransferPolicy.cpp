@@ -99,8 +99,9 @@ void TTransferPolicy::RetrSessionClosed(TAppClient& client, net::TWSocket&, uint
     const bool failed = error != 0 || client.AbortingTransfer;
     const bool underOneSecond = UnderOneSecond(client.XferStartTick, now);
     const int64_t seconds = ElapsedSeconds(client.XferStartTick, now);
-    // A failure that ran a while shows what was sent; otherwise the file.
-    const int64_t shown = failed && !underOneSecond ? client.ByteCount : SizeOrZero(client.FilePath);
+    // A failure shows the bytes that really left (the engine counts what the
+    // kernel took); a complete download shows the file.
+    const int64_t shown = failed ? client.ByteCount : SizeOrZero(client.FilePath);
     FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sRetrFail" : "sRetrOK"),
                                                    {FOwner.ClientSegment(config::UpperCase(client.UserName)),
                                                     FOwner.FileSegment(client.FilePath)}) +
@@ -123,7 +124,8 @@ void TTransferPolicy::ValidatePut(TAppClient& client, const std::string& filePat
     client.UploadQuota.Reset();
     const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota == 0) return;
-    const int64_t used = RoundedKB(client.UploadQuota.Measure(client.HomeDir, filePath));
+    const int64_t used =
+        RoundedKB(client.UploadQuota.Measure(client.HomeDir, filePath, SharedStored(client)));
     if (used <= quota) return;
     SendLine(client,
              "452 Sorry, insufficient disk quota - receiving file " + NamePart(filePath) + " aborted.");
@@ -143,7 +145,7 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
     }
     client.XferStartTick = FOwner.SpeedLimiter().Now();
     client.XferStartBytes = client.ByteCount;
-    // The engine opens the file after this event: kept for APPE and after
+    // The engine opened the file with the command: kept for APPE and after
     // REST, emptied otherwise.
     const bool kept = client.XferCmdType == ftp::ftpcAPPE || client.RestartPos >= 1;
     client.UploadQuota.Begin(kept ? size : 0, kept ? client.RestartPos : 0);
@@ -152,15 +154,19 @@ void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, u
 void TTransferPolicy::StorDataAvailable(TAppClient& client, net::TWSocket&, const char*, int len, uint16_t) {
     const int64_t quota = FOwner.AccountFile().Account(client.UserName).ReadInt64(config::TAccountKey::Quota);
     if (quota != 0 && client.UploadFlag) {
-        if (!client.UploadQuota.Measured()) client.UploadQuota.Measure(client.HomeDir, client.FilePath);
+        int64_t& shared = SharedStored(client);
+        if (!client.UploadQuota.Measured())
+            client.UploadQuota.Measure(client.HomeDir, client.FilePath, shared);
         const int64_t written = client.ByteCount - client.XferStartBytes;
-        if (RoundedKB(client.UploadQuota.UsedBytes(written)) + RoundedKB(len) > quota) {
+        if (RoundedKB(client.UploadQuota.UsedBytes(written, shared)) + RoundedKB(len) > quota) {
             SendLine(client, "452 Sorry, insufficient disk quota - receive file " +
                                  NamePart(client.FileName) + " aborted.");
             // The block is not stored and the data connection is closed, so
             // the client stops sending into a transfer that is over.
             throw std::runtime_error("Insufficient disk quota");
         }
+        client.UploadQuota.Stored(len);
+        shared += len;
     }
     client.ResetIdle();
 }
@@ -175,7 +181,7 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     FOwner.LogClient(client.ID, config::FormatText(FOwner.Translate(failed ? "sStorFail" : "sStorOK"),
                                                    {FOwner.ClientSegment(config::UpperCase(client.UserName)),
                                                     FOwner.FileSegment(client.FilePath)}) +
-                                    Tail(SizeOrZero(client.FilePath), seconds));
+                                    Tail(failed ? data.ReadCount() : SizeOrZero(client.FilePath), seconds));
 
     // What arrived on this data connection, a refused block included.
     const int64_t kilobytes = data.ReadCount() / 1024;
@@ -185,6 +191,10 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     client.ResetIdle();
     client.UploadFlag = false;
     client.UploadQuota.Reset();
+}
+
+int64_t& TTransferPolicy::SharedStored(const TAppClient& client) {
+    return FSharedStored[config::UpperCase(client.UserName)];
 }
 
 // --- replies -------------------------------------------------------------------------------

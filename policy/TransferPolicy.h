@@ -7,6 +7,7 @@
 #include "WSocket.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace vendrix::policy {
@@ -41,7 +42,12 @@ private:
     bool ChooseBlockSize(TAppClient& client, net::TWSocket& data);
     void ReleaseListingStream(TAppClient& client);
 
+    // Bytes stored by the uploads of each account (upper-case name) since the
+    // server was created; only differences of it are ever used.
+    int64_t& SharedStored(const TAppClient& client);
+
     TFtpController& FOwner;
+    std::map<std::string, int64_t> FSharedStored;
 };
 
 } // namespace vendrix::policy

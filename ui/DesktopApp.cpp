@@ -1,6 +1,8 @@
 #include "DesktopApp.h"
 
 #include "ControlDispatch.h"
+#include "FirstRun.h"
+#include "FirstRunSetup.h"
 #include "LoopNotifier.h"
 #include "Main.h"
 #include "SoundPlayer.h"
@@ -31,6 +33,7 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
     FLanguage.Load(config::TSettingsFile(config::TPaths(options.Base).ConfigFile()).Load());
     FController = std::make_unique<policy::TFtpController>(options.Base, FLanguage.Hook(), FLoop);
     FController->ListenAddr = options.ListenAddr;
+    FController->ExtraListenAddrs = options.MoreListen;
     FController->PortOverride = options.Port;
     FWindow = std::make_unique<TfrmMain>(*FController, FLanguage);
 
@@ -66,6 +69,28 @@ TDesktopApp::TDesktopApp(const TDesktopOptions& options, app::TControlChannel* c
     }
     FController->StartServer();
     FStartTick = net::TEventLoop::Tick();
+    // A settings or account file that is there but unreadable runs as empty
+    // and is never written over; the start logged why, and a box says it.
+    for (const std::string& error :
+         {FController->SettingsFile().ReadError(), FController->AccountFile().ReadError()}) {
+        if (error.empty()) continue;
+        QTimer::singleShot(0, this, [this, text = QString::fromStdString("cannot read " + error)] {
+            QMessageBox box(QMessageBox::Critical, QString::fromStdString(FLanguage.Translate("sFTP")), text,
+                            QMessageBox::Ok, FWindow.get());
+            box.setObjectName("msgReadFailed");
+            box.exec();
+        });
+    }
+    if (options.OfferFirstRun && app::NeedsFirstRun(options.Base))
+        QTimer::singleShot(0, this, &TDesktopApp::OfferFirstRun);
+}
+
+void TDesktopApp::OfferFirstRun() {
+    auto* dialog = new TfrmFirstRun(FLanguage, FController->Paths().BaseFolder(), FWindow.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The port may have changed: listen again.
+    connect(dialog, &QDialog::accepted, this, [this] { FController->RestartServer(); });
+    dialog->open();
 }
 
 TDesktopApp::~TDesktopApp() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ControlChannel.h"
 #include "FtpController.h"
@@ -24,8 +25,12 @@ struct TDesktopOptions {
     std::string Base;           // the program folder: conf/, lng/, log/
     std::string LanguageFolder; // empty: Base's lng/
     bool HideTray = false;      // the "hidetray" switch
-    std::string ListenAddr = "0.0.0.0";
-    std::optional<std::string> Port; // overrides the settings
+    std::string ListenAddr = "::";
+    std::vector<std::string> MoreListen; // further addresses to listen on
+    std::optional<std::string> Port;     // overrides the settings
+    // Offer the first-run assistant while no account exists (the program
+    // does; tests of the window leave it out).
+    bool OfferFirstRun = false;
 };
 
 class TDesktopApp : public QObject, public policy::TControllerObserver {
@@ -57,6 +62,7 @@ signals:
 private:
     void ApplyPlacement();
     void Shutdown();
+    void OfferFirstRun();
 
     net::TEventLoop& FLoop;
     std::unique_ptr<TLoopNotifier> FNotifier;

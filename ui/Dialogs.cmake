@@ -2,6 +2,7 @@
 set(VENDRIX_DIALOG_SOURCES
     Color.cpp Color.h Color.ui
     DialogTexts.cpp DialogTexts.h
+    FirstRun.cpp FirstRun.h
     IPAccess.cpp IPAccess.h IPAccess.ui
     Log.cpp Log.h Log.ui
     MsgUser.cpp MsgUser.h MsgUser.ui

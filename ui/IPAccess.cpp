@@ -16,9 +16,10 @@ TfrmIPAccess::TfrmIPAccess(const config::TLanguage& language, config::TSettingsF
     auto tr = [&](std::string_view key) { return LanguageText(language, key); };
     setWindowTitle(tr("sIPAccess"));
     const std::pair<QWidget*, const char*> captions[] = {
-        {w.optDeny, "sIPDeny"}, {w.optAllow, "sIPAccept"}, {w.lblIPList, "sIPListRes"},
-        {w.lblIP, "sIP"},       {w.cmdAdd, "sAdd"},        {w.cmdModify, "sModify"},
-        {w.cmdDel, "sDel"},     {w.cmdClose, "sClose"}};
+        {w.optDeny, "sIPDeny"},    {w.optAllow, "sIPAccept"}, {w.lblIPList, "sIPListRes"},
+        {w.lblIP, "sIP"},          {w.cmdAdd, "sAdd"},        {w.cmdModify, "sModify"},
+        {w.cmdDel, "sDel"},        {w.cmdClose, "sClose"},    {w.lblBans, "sTempBans"},
+        {w.cmdLiftBan, "sLiftBan"}};
     for (const auto& [widget, key] : captions)
         widget->setProperty("text", tr(key));
     FilterKeys(*w.txtIP, kDigits + ".*");
@@ -55,6 +56,23 @@ TfrmIPAccess::TfrmIPAccess(const config::TLanguage& language, config::TSettingsF
         FUi->txtIP->clear();
     });
     connect(w.cmdClose, &QPushButton::clicked, this, &TfrmIPAccess::SaveAndClose);
+    connect(w.cmdLiftBan, &QPushButton::clicked, this, [this] {
+        QListWidgetItem* item = FUi->lstBans->currentItem();
+        if (!FGuard || !item || !item->isSelected()) return;
+        FGuard->Lift(item->data(Qt::UserRole).toString().toStdString());
+        delete FUi->lstBans->takeItem(FUi->lstBans->row(item));
+    });
+}
+
+void TfrmIPAccess::ShowBans(policy::TLoginGuard& guard, uint64_t now) {
+    FGuard = &guard;
+    FUi->lstBans->clear();
+    for (const policy::TLoginGuard::TBan& ban : guard.Bans(now)) {
+        const uint64_t minutes = (ban.Until - now + 59'999) / 60'000;
+        const QString address = QString::fromStdString(ban.Address);
+        auto* item = new QListWidgetItem(address + QStringLiteral(" (%1 min)").arg(minutes), FUi->lstBans);
+        item->setData(Qt::UserRole, address);
+    }
 }
 
 TfrmIPAccess::~TfrmIPAccess() = default;

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "LanguageFile.h"
+#include "LoginGuard.h"
 #include "SettingsFile.h"
+
+#include <cstdint>
 
 namespace Ui {
 class TfrmIPAccess;
@@ -24,6 +27,10 @@ public:
     ~TfrmIPAccess() override;
 
     Ui::TfrmIPAccess& Widgets() { return *FUi; }
+    // Lists the addresses banned for failed logins as of `now` (the guard's
+    // clock); Lift ban ends the selected one at once. Without a call the
+    // list stays empty.
+    void ShowBans(policy::TLoginGuard& guard, uint64_t now);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -34,6 +41,7 @@ private:
     void SaveAndClose();
 
     config::TSettingsFile& FSettings;
+    policy::TLoginGuard* FGuard = nullptr;
     std::unique_ptr<Ui::TfrmIPAccess> FUi;
     std::vector<std::string> FDeny;
     std::vector<std::string> FAllow;

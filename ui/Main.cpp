@@ -4,6 +4,7 @@
 
 #include "About.h"
 #include "Color.h"
+#include "DialogTexts.h"
 #include "IPAccess.h"
 #include "Log.h"
 #include "LogView.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <filesystem>
 
@@ -136,6 +138,7 @@ void TfrmMain::ConnectCommands() {
     });
     connect(w.mnuIPAccess, &QAction::triggered, this, [this] {
         TfrmIPAccess dialog(FLanguage, FController.SettingsFile(), this);
+        dialog.ShowBans(FController.LoginGuard(), FController.SpeedLimiter().Now());
         dialog.exec();
     });
     connect(w.mnuColor, &QAction::triggered, this, [this] {
@@ -156,7 +159,14 @@ void TfrmMain::ConnectCommands() {
         if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Kick(id);
     });
     connect(w.popBanIP, &QAction::triggered, this, [this] {
-        if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Ban(id);
+        int32_t id = SelectedUserID(*FUi->UserBox);
+        if (!id) return;
+        try {
+            FController.Ban(id);
+        } catch (const std::exception& e) {
+            // The deny list could not be written: the session stays.
+            ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgSaveFailed"));
+        }
     });
     connect(w.popAbort, &QAction::triggered, this, [this] {
         if (int32_t id = SelectedUserID(*FUi->UserBox)) FController.Abort(id);
@@ -308,7 +318,12 @@ bool TfrmMain::ConfirmClose() {
 }
 
 void TfrmMain::SavePlacement() {
-    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : QRect(pos(), size());
+    // normalGeometry() is the client area, while the placement is the frame's
+    // corner (what move() takes): the title bar's height is taken off again,
+    // as last measured on the window shown in its normal state.
+    if (isVisible() && !isMaximized() && !isMinimized()) FFrameOffset = geometry().topLeft() - pos();
+    QRect normal = isMaximized() || isMinimized() || !isVisible() ? normalGeometry() : QRect(pos(), size());
+    if (isMaximized() || isMinimized() || !isVisible()) normal.translate(-FFrameOffset);
     try {
         config::WriteWindowPlacement(FController.SettingsFile(),
                                      {normal.x(), normal.y(), normal.width(), normal.height()});
@@ -316,6 +331,11 @@ void TfrmMain::SavePlacement() {
         // The window closes all the same; the reason goes to the log.
         FController.LogText(e.what());
     }
+}
+
+void TfrmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible() && !isMaximized() && !isMinimized()) FFrameOffset = geometry().topLeft() - pos();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

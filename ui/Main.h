@@ -59,6 +59,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void ConnectCommands();
@@ -73,6 +74,8 @@ private:
     config::TLanguage& FLanguage;
     std::unique_ptr<Ui::TfrmMain> FUi;
     QMenu* FUserPopup;
+    // Frame corner to client area, measured while the window is normal.
+    QPoint FFrameOffset;
     QMenu* FTrayMenu;
     QLabel* FStatusUsers;
     QLabel* FStatusFill;

@@ -76,7 +76,16 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
                                                          {w.chkTray, "sTray"},
                                                          {w.chkHideVersion, "sHideVersion"},
                                                          {w.chkDisableNOOP, "sDisableNOOP"},
-                                                         {w.chkDisableExitMsg, "sDisableExitMsg"}};
+                                                         {w.chkDisableExitMsg, "sDisableExitMsg"},
+                                                         {w.lblLoginTimeOut, "sLoginTime"},
+                                                         {w.lblLoginTimeOutNote, "sLoginTimeNote"},
+                                                         {w.lblMaxWaitPerIP, "sMaxWaitIP"},
+                                                         {w.lblMaxWaitPerIPNote, "sNoULim"},
+                                                         {w.lblMaxWait, "sMaxWait"},
+                                                         {w.lblMaxWaitNote, "sNoULim"},
+                                                         {w.lblMaxLoginFail, "sMaxLoginFail"},
+                                                         {w.lblMaxLoginFailNote, "sNoULim"},
+                                                         {w.lblBanMinutes, "sBanMinutes"}};
     for (const auto& [widget, key] : captions)
         widget->setProperty("text", tr(key));
     w.chkDisableNOOP->setVisible(false);
@@ -84,6 +93,15 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
     FilterKeys(*w.txtPort, kDigits + "-");
     FilterKeys(*w.txtMaxUser, kDigits);
     FilterKeys(*w.txtMaxKS, kDigits + "-");
+    // The limits before login, each a whole number with its safe default.
+    const std::pair<QLineEdit*, config::TSetting> limits[] = {
+        {w.txtLoginTimeOut, config::TSetting::LoginTimeOut},
+        {w.txtMaxWaitPerIP, config::TSetting::MaxWaitPerIP},
+        {w.txtMaxWait, config::TSetting::MaxWait},
+        {w.txtMaxLoginFail, config::TSetting::MaxLoginFail},
+        {w.txtBanMinutes, config::TSetting::BanMinutes}};
+    for (const auto& [field, setting] : limits)
+        FilterKeys(*field, kDigits);
 
     for (const std::string& name : config::ListLanguages(languageFolder))
         w.cboLangue->addItem(QString::fromStdString(name));
@@ -107,6 +125,8 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
     w.txtPasvIP->setText(text(TSetting::PasvIP));
     w.txtLowPasv->setText(QString::number(s.ReadInteger(TSetting::LowPasv)));
     w.txtHighPasv->setText(QString::number(s.ReadInteger(TSetting::HighPasv)));
+    for (const auto& [field, setting] : limits)
+        field->setText(QString::number(s.ReadInteger(setting)));
     QString chosen = text(TSetting::LangFile);
     if (w.cboLangue->findText(chosen, Qt::MatchFixedString) < 0)
         chosen = QString::fromUtf8(config::kDefaultLanguage);
@@ -116,7 +136,8 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
 
     auto enableSave = [this] { FUi->cmdSave->setEnabled(true); };
     for (QLineEdit* field : {w.txtPort, w.txtMaxUser, w.txtMaxKS, w.txtPasvIP, w.txtLowPasv, w.txtHighPasv,
-                             w.txtEnterMessage, w.txtExitMessage})
+                             w.txtEnterMessage, w.txtExitMessage, w.txtLoginTimeOut, w.txtMaxWaitPerIP,
+                             w.txtMaxWait, w.txtMaxLoginFail, w.txtBanMinutes})
         connect(field, &QLineEdit::textChanged, this, enableSave);
     for (QCheckBox* box : {w.chkDisableNOOP, w.chkDisableExitMsg, w.chkTray, w.chkHideVersion, w.chkRun})
         connect(box, &QCheckBox::toggled, this, enableSave);
@@ -165,6 +186,11 @@ void TfrmSetupFTP::Save() {
             text(TSetting::PasvIP, w.txtPasvIP->text());
             text(TSetting::LowPasv, w.txtLowPasv->text());
             text(TSetting::HighPasv, w.txtHighPasv->text());
+            text(TSetting::LoginTimeOut, w.txtLoginTimeOut->text());
+            text(TSetting::MaxWaitPerIP, w.txtMaxWaitPerIP->text());
+            text(TSetting::MaxWait, w.txtMaxWait->text());
+            text(TSetting::MaxLoginFail, w.txtMaxLoginFail->text());
+            text(TSetting::BanMinutes, w.txtBanMinutes->text());
             config::WriteBoolSetting(doc, TSetting::DisableNoop, w.chkDisableNOOP->isChecked());
             config::WriteBoolSetting(doc, TSetting::DisableExitMessage, w.chkDisableExitMsg->isChecked());
             config::WriteBoolSetting(doc, TSetting::TrayIcon, w.chkTray->isChecked());

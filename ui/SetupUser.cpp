@@ -11,6 +11,7 @@
 
 #include "AccessEntry.h"
 #include "AccountEditing.h"
+#include "AccountRules.h"
 #include "DialogTexts.h"
 #include "MsgUser.h"
 #include "Quota.h"
@@ -38,11 +39,7 @@ QString DirectoryOf(const std::string& entry) {
 } // namespace
 
 bool TfrmSetupUser::ValidAccountName(const QString& name) {
-    static const QString refused = QStringLiteral("\\/:|*?\"<>[]");
-    if (name.trimmed().isEmpty()) return false;
-    for (QChar c : name)
-        if (refused.contains(c) || c.category() == QChar::Other_Control) return false;
-    return true;
+    return config::IsValidAccountName(name.toStdString());
 }
 
 TfrmSetupUser::TfrmSetupUser(const config::TLanguage& language, config::TAccountFile& accounts,
@@ -539,6 +536,14 @@ void TfrmSetupUser::NewAccount(bool) {
     list.setCurrentItem(found.constFirst());
 }
 
+void TfrmSetupUser::KeepInCopy(const std::string& name) {
+    // A new account lives only in the list until something is written for
+    // it; copying or renaming it needs its section, empty as it may be.
+    if (!FCopy.SectionExists(name))
+        config::WriteAccountString(FCopy, name, config::TAccountKey::HomePath,
+                                   FUi->txtHome->text().toStdString());
+}
+
 void TfrmSetupUser::CopyAccount() {
     if (FAccount.empty()) return;
     const std::string from = FAccount;
@@ -549,6 +554,7 @@ void TfrmSetupUser::CopyAccount() {
         return;
     }
     WriteEntries();
+    KeepInCopy(from);
     config::CopyAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }
@@ -565,6 +571,7 @@ void TfrmSetupUser::RenameAccount() {
         return;
     }
     WriteEntries();
+    KeepInCopy(from);
     config::RenameAccount(FCopy, from, name.toStdString());
     FillAccountList(name);
 }

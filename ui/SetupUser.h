@@ -70,6 +70,7 @@ private:
     // Account commands.
     bool AskName(const QString& caption, const QString& prompt, QString& name);
     void NewAccount(bool check);
+    void KeepInCopy(const std::string& name);
     void CopyAccount();
     void RenameAccount();
     void DeleteAccount(bool confirm);

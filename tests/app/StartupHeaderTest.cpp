@@ -39,8 +39,7 @@ TEST(StartupHeaderTest, StartupHeaderWarnsAboutOldFiles) {
         {"#Home Page: example.org"},
         {"#Email: ann@example.org"},
         {"#Last Modif: today"},
-        {"#Votre fichier langue est vieux. Il se peux que certaines chaine de caracteres sois pas traduite",
-         true},
+        {"#Your language file is old: some texts may not be translated.", true},
         {""},
         {""},
     };

@@ -187,6 +187,27 @@ TEST(IniDocumentTest, RefusesWritesThatWouldCorruptTheFile) {
     }
 }
 
+TEST(IniDocumentTest, ASavedDocumentReadsBackTheSame) {
+    struct TCase {
+        std::string text, saved;
+    } cases[] = {
+        // Extra CRs before a line end belong to the line end, not to the line:
+        // kept, they would read as a CR LF line end after saving.
+        {"[a]\nk=v\r\r\n", "[a]\nk=v\n"},
+        {"[a]\r\nk=v\r\r\r\n", "[a]\r\nk=v\r\n"},
+        {"\xEF\xBB\xBF[a\t\nbe]x\r\r\n", "\xEF\xBB\xBF[a\t\nbe]x\n"},
+        {"[a]\nk=v\r", "[a]\nk=v\n"},
+        {"[a]\nk=a\rb\n", "[a]\nk=a\rb\n"},
+    };
+    for (const TCase& t : cases) {
+        TIniDocument doc = TIniDocument::Parse(t.text);
+        EXPECT_EQ(doc.Serialize(), t.saved) << t.text;
+        TIniDocument again = TIniDocument::Parse(doc.Serialize());
+        EXPECT_EQ(again.Serialize(), t.saved) << t.text;
+        EXPECT_EQ(again.Find("a", "k"), doc.Find("a", "k")) << t.text;
+    }
+}
+
 TEST(IniDocumentTest, ListsSectionsAndKeysOnceInFileOrder) {
     TIniDocument doc = TIniDocument::Parse("x=0\n[Bob]\nb=1\nA=2\nB=3\n[ann]\n[BOB]\nc=4\n");
     EXPECT_EQ(doc.Sections(), (std::vector<std::string>{"Bob", "ann"}));

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -44,6 +45,42 @@ TEST(IniFileTest, MissingFileOrFolderReadsAsEmpty) {
         EXPECT_EQ(file.ReadInteger("Setup", "MaxUser", 4), 4);
         EXPECT_TRUE(file.Sections().empty());
     }
+}
+
+// A file that is there but cannot be read is not an empty file: reads give
+// the defaults, the error is reported, and no write replaces it.
+TEST(IniFileTest, UnreadableFileIsReportedAndNeverWrittenOver) {
+    struct TCase {
+        const char* Name;
+        std::function<void(const std::string&)> Make;
+        const char* Reason;
+    } cases[] = {
+        {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); }, "Is a directory"},
+        {"a link loop", [](const std::string& p) { std::filesystem::create_symlink(p, p); },
+         "Too many levels of symbolic links"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTempFolder folder;
+        const std::string path = folder.File("users.ini");
+        c.Make(path);
+        TIniFile file(path);
+        EXPECT_EQ(file.ReadString("ANNA", "HomePath", "def"), "def");
+        EXPECT_EQ(file.ReadError(), path + ": " + c.Reason);
+        try {
+            file.WriteString("ANNA", "TotalUpload", "5");
+            ADD_FAILURE() << "no error reported";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), "cannot read " + path + ": " + c.Reason);
+        }
+        EXPECT_THROW(file.Save(TIniDocument()), std::runtime_error);
+        EXPECT_EQ(FilesIn(folder.Path()), 1u);
+        std::error_code error;
+        EXPECT_FALSE(std::filesystem::is_regular_file(path, error));
+    }
+    TTempFolder folder;
+    TIniFile missing(folder.File("none.ini"));
+    EXPECT_EQ(missing.ReadError(), "");
 }
 
 TEST(IniFileTest, WritesGoToDiskAtOnceAndKeepOtherLines) {

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <tuple>
 
 #include "IniDocument.h"
 #include "LanguageFile.h"
@@ -121,3 +122,27 @@ TEST(LanguageTest, ShippedFilesDefineEveryKeyWithItsPlaces) {
 }
 
 } // namespace
+
+TEST(LanguageTest, MissingTextsComeFromTheBuiltinEnglish) {
+    TTempFolder folder;
+    WriteText(folder.File("partial.lng"), "[LANGFILE]\nsStart=Los\nsStop=\n");
+    TLanguage language(folder.Path());
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        // language, key, text
+        {"partial", "sStart", "Los"},
+        {"partial", "sStop", "Stop"},
+        {"partial", "sNotStart", "The server is not running."},
+        {"partial", "sNoSuchKey", ""},
+        {"missing", "sStart", "Start"},
+    };
+    for (const auto& [name, key, text] : cases) {
+        language.SetName(name);
+        EXPECT_EQ(language.Translate(key), text) << name << " " << key;
+    }
+    // A missing file is described by the built-in texts; a file without
+    // "INFO" by itself (and is then taken as old).
+    language.SetName("missing");
+    EXPECT_EQ(language.Info().FormatVersion, kLanguageFormat);
+    language.SetName("partial");
+    EXPECT_EQ(language.Info().FormatVersion, "");
+}

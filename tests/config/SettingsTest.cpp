@@ -51,7 +51,7 @@ TEST(SettingsTest, ServerStartReadsTheSetupSection) {
     EXPECT_EQ(s.GlobalMaxKS, 64);
     EXPECT_EQ(s.PasvIP, "192.0.2.7");
     EXPECT_EQ(s.PasvPortRangeStart, 5000);
-    EXPECT_EQ(s.PasvPortRangeSize, 100);
+    EXPECT_EQ(s.PasvPortRangeSize, 101); // both ends included
     EXPECT_TRUE(s.HideVersion);
     EXPECT_TRUE(s.Log);
     EXPECT_FALSE(s.AddDate);
@@ -63,9 +63,9 @@ TEST(SettingsTest, PassiveRangeFromLowAndHigh) {
         int Low, High, Start, Size;
     };
     const TCase cases[] = {
-        {5000, 5100, 5000, 100}, {0, 0, 0, 0},         {5000, 5001, 5000, 1},
+        {5000, 5100, 5000, 101}, {0, 0, 0, 0},         {5000, 5001, 5000, 2},
         {5000, 5000, 0, 0},      {5000, 4000, 0, 0},   {0, 4000, 0, 0},
-        {-5, 100, 0, 0},         {60000, 70000, 0, 0}, {1, 65535, 1, 65534},
+        {-5, 100, 0, 0},         {60000, 70000, 0, 0}, {1, 65535, 1, 65535},
     };
     for (const TCase& c : cases) {
         int32_t start = -1, size = -1;

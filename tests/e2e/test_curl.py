@@ -2,6 +2,7 @@
 download, resume both ways, append, listings and the commands sent with -Q."""
 import os
 import shutil
+import stat
 import tempfile
 import unittest
 
@@ -73,8 +74,10 @@ class Curl(DaemonTest):
                 listing = self.curl(extra, self.url(d + "/"))
                 lines = {line.split(None, 8)[8]: line.split() for line in listing.splitlines()}
                 self.assertEqual(set(lines), {".", "..", "up.bin", "resumed.bin", "log.txt", "new.txt"})
-                self.assertEqual(lines["up.bin"][:5], ["-rw-rw-rw-", "1", "ftp", "ftp", "300001"])
-                self.assertEqual(lines["."][0], "drw-rw-rw-")
+                # The mode column is the entry's real mode, as ls shows it.
+                up_mode = stat.filemode(os.stat(self.path(d + "/up.bin")).st_mode)
+                self.assertEqual(lines["up.bin"][:5], [up_mode, "1", "ftp", "ftp", "300001"])
+                self.assertEqual(lines["."][0], stat.filemode(os.stat(self.path(d)).st_mode))
                 names = self.curl(extra, "--list-only", self.url(d + "/")).splitlines()
                 self.assertEqual(sorted(names), [".", "..", "log.txt", "new.txt", "resumed.bin", "up.bin"])
 

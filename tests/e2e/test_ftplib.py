@@ -1,11 +1,14 @@
 """Python's ftplib against the real daemon: STOU, REST, ABOR during a
-download, MDTM and SIZE."""
+download, MDTM and SIZE, listings of a folder by its name, and the replies
+that tell a client whether a transfer or an action really happened."""
 import calendar
 import ftplib
 import io
 import os
 import re
+import shutil
 import socket
+import stat
 import time
 import unittest
 
@@ -75,8 +78,8 @@ class Ftplib(DaemonTest):
             # Plain ABOR on the control line: the download's closing reply
             # comes first, then the ABOR reply.
             self.ftp.putcmd("ABOR")
-            self.assertEqual(self.ftp.getline(), "501 Cannot RETR. ABORT requested by client")
-            self.assertEqual(self.ftp.getline(), "225 ABOR command successful.")
+            self.assertEqual(self.ftp.getline(), "426 Connection closed; transfer aborted.")
+            self.assertEqual(self.ftp.getline(), "226 ABOR command successful.")
             # The server closed the data connection well before 64 MiB.
             received = len(got)
             try:
@@ -100,11 +103,72 @@ class Ftplib(DaemonTest):
         conn = self.ftp.transfercmd("RETR big2.bin")
         with conn:
             conn.recv(10_000)
-            with self.assertRaises(ftplib.error_proto) as raised:
-                self.ftp.abort()
-            self.assertEqual(str(raised.exception), "501 Cannot RETR. ABORT requested by client")
-            self.assertEqual(self.ftp.getresp(), "225 ABOR command successful.")
+            # The transfer's 426 is what abort() reads; the ABOR reply follows.
+            self.assertEqual(self.ftp.abort(), "426 Connection closed; transfer aborted.")
+            self.assertEqual(self.ftp.getresp(), "226 ABOR command successful.")
         self.assertEqual(self.ftp.sendcmd("NOOP"), "200 NOOP Command okay.")
+
+    def test_a_folder_lists_by_its_bare_name(self):
+        os.makedirs(self.path("sub dir/inner"), exist_ok=True)
+        self.addCleanup(shutil.rmtree, self.path("sub dir"), True)
+        self.write("sub dir/a.txt", b"a")
+        for name in ("sub dir", "sub dir/", "/sub dir"):
+            with self.subTest(name):
+                lines = []
+                self.ftp.dir(name, lines.append)
+                modes = {line.split(None, 8)[8]: line.split()[0] for line in lines}
+                self.assertEqual(set(modes), {".", "..", "a.txt", "inner"})
+                # The mode column is the real one, as ls shows it.
+                self.assertEqual(modes["a.txt"], stat.filemode(os.stat(self.path("sub dir/a.txt")).st_mode))
+                self.assertEqual(modes["inner"], stat.filemode(os.stat(self.path("sub dir/inner")).st_mode))
+                self.assertEqual(sorted(self.ftp.nlst(name)), [".", "..", "a.txt", "inner"])
+
+    def test_reply_rules(self):
+        os.makedirs(self.path("folder"), exist_ok=True)
+        self.addCleanup(shutil.rmtree, self.path("folder"), True)
+        self.addCleanup(shutil.rmtree, self.path('say "hi"'), True)
+
+        def reply(command):
+            try:
+                return self.ftp.sendcmd(command)
+            except ftplib.Error as e:
+                return str(e)
+
+        cases = [
+            # A file that cannot be opened is refused before any 150, with
+            # no data connection: the reason, never a local path.
+            ("RETR missing.bin", "550 Cannot RETR. No such file or directory"),
+            ("RETR folder", "550 Cannot RETR. Is a directory"),
+            ("STOR folder", "550 Cannot STOR. Is a directory"),
+            ("APPE folder", "550 Cannot APPE. Is a directory"),
+            ("STOR no/such/file", "550 Cannot STOR. No such file or directory"),
+            # The created path in double quotes, a quote in it doubled.
+            ('MKD say "hi"', '257 "/say ""hi""" directory created.'),
+            ("ABOR", "225 ABOR command successful."),
+            ("NOOP", "200 NOOP Command okay."),
+        ]
+        for command, expected in cases:
+            self.assertEqual(reply(command), expected, command)
+        self.assertFalse(os.path.exists(self.path("missing.bin")))
+
+    def test_a_download_the_client_cuts_short_fails(self):
+        size = 64 * 1024 * 1024
+        self.write("cut.bin", bytes(size))
+        conn = self.ftp.transfercmd("RETR cut.bin")
+        with conn:
+            self.assertTrue(conn.recv(10_000))
+        with self.assertRaises(ftplib.error_temp) as raised:
+            self.ftp.voidresp()
+        self.assertEqual(str(raised.exception), "426 Connection closed; transfer aborted.")
+        self.assertEqual(self.ftp.sendcmd("NOOP"), "200 NOOP Command okay.")
+        # The session log tells a failed download and the bytes that left.
+        deadline = time.time() + 10
+        while "cut.bin" not in self.daemon.output() and time.time() < deadline:
+            time.sleep(0.05)
+        line = [l for l in self.daemon.output().splitlines() if "cut.bin" in l][-1]
+        self.assertIn("did not finish downloading", line)
+        sent = int(re.search(r"- ([\d,.' ]+) bytes\)", line).group(1).replace(",", "").replace(".", ""))
+        self.assertLess(sent, size)
 
     def test_mdtm_and_size(self):
         self.write("t.txt", b"x" * 1234)

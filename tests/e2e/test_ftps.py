@@ -59,7 +59,7 @@ class ExplicitFtps(DaemonTest):
         try:
             ftp.connect("127.0.0.1", self.port)
             ftp.login("anonymous", "test@")  # AUTH TLS first
-            self.assertIn("  AUTH TLS\n  PBSZ\n  PROT\n", ftp.sendcmd("FEAT"))
+            self.assertIn(" AUTH TLS\n PBSZ\n PROT\n", ftp.sendcmd("FEAT"))
             self.assertEqual(ftp.prot_p(), "200 Protection level set to Private.")
             ftp.storbinary("STOR py.bin", io.BytesIO(self.data))
             got = io.BytesIO()

@@ -13,7 +13,10 @@ class SessionCommands(DaemonTest):
             greeting = ftp.connect("127.0.0.1", self.port, timeout=10)
             self.assertEqual(greeting, "220 Vendrix FTP Server 1.50 Alpha 2 ready...")
             self.assertEqual(ftp.login("anonymous", "anna@"), "230 User anonymous logged in.")
-            self.assertEqual(ftp.sendcmd("FEAT"), "211-Extensions supported:\n  SIZE\n  MDTM\n  AUTH TLS\n  PBSZ\n  PROT\n211 END")
+            self.assertEqual(ftp.sendcmd("FEAT"),
+                             "211-Extensions supported:\n EPRT\n EPSV\n HASH SHA-256*;SHA-1;MD5\n MDTM\n MFMT\n"
+                             " MLST type*;size*;modify*;perm*;unique*;\n PASV\n REST STREAM\n SIZE\n TVFS\n"
+                             " UTF8\n AUTH TLS\n PBSZ\n PROT\n211 END")
             self.assertEqual(ftp.sendcmd("SYST"), "215 UNIX Type: L8")
             self.assertEqual(ftp.sendcmd("TYPE I"), "200 Type set to I.")
             self.assertEqual(ftp.sendcmd("noop"), "200 NOOP Command okay.")

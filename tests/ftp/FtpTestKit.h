@@ -49,6 +49,16 @@ public:
 
     void Connect(int port, const char* from = nullptr, const char* to = "127.0.0.1") {
         Close();
+        if (std::strchr(to, ':')) {
+            // An IPv6 literal: no source address to pick.
+            FFd = ::socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            sockaddr_in6 sa6{};
+            sa6.sin6_family = AF_INET6;
+            sa6.sin6_port = htons(uint16_t(port));
+            inet_pton(AF_INET6, to, &sa6.sin6_addr);
+            ::connect(FFd, reinterpret_cast<sockaddr*>(&sa6), sizeof sa6);
+            return;
+        }
         FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (from) {
             sockaddr_in local{};

@@ -22,13 +22,16 @@ TEST_F(Dispatch, RepliesBeforeLogin) {
         {"PASS x", "503 Login with USER first."},
         {"STRU F", "200 Ok. STRU parameter 'F' ignored."},
         {"SYST", "530 Please login with USER and PASS."},
-        {"FEAT", "530 Please login with USER and PASS."},
         {"MODE S", "530 Please login with USER and PASS."},
         {"TYPE I", "530 Please login with USER and PASS."},
         {"MDTM x", "530 Please login with USER and PASS."},
         {"USER   ", "500 USER: command requires a parameter."},
         {"LIST", "530 Please login with USER and PASS."},
-        {"HELP", "500 'HELP': command not understood."},
+        {"XYZZ", "500 'XYZZ': command not understood."},
+        {"EPSV", "530 Please login with USER and PASS."},
+        {"MLSD", "530 Please login with USER and PASS."},
+        {"HASH x", "530 Please login with USER and PASS."},
+        {"OPTS UTF8 ON", "200 UTF8 set to on"},
         {"\xff\xf4\xff\xf2NOOP", "200 NOOP Command okay."},
     };
     auto c = Connect();
@@ -50,7 +53,6 @@ TEST_F(Dispatch, RepliesAfterLogin) {
         {"MODE", "501 Missing argument for MODE"},
         {"MODE S ", "502 MODE other than S not supported"},
         {"MODE B", "502 MODE other than S not supported"},
-        {"FEAT", "211-Extensions supported:\r\n  SIZE\r\n  MDTM\r\n211 END"},
         {"PASS again", "503 Login with USER first."},
     };
     auto c = Connect();
@@ -200,11 +202,12 @@ TEST_F(Dispatch, ConnectHandlerMayReplaceTheBannerOrClose) {
 
 TEST(CommandTable, IsFullAfterCreation) {
     TFtpServer server;
-    EXPECT_EQ(server.CommandTable().size(), 37u);
+    EXPECT_EQ(server.CommandTable().size(), 48u);
     EXPECT_EQ(server.CommandTable().front().KeyWord, "PORT");
+    EXPECT_EQ(server.CommandTable()[32].KeyWord, "FEAT");
     EXPECT_EQ(server.CommandTable().back().KeyWord, "CCC");
     try {
-        server.AddCommand("HELP", nullptr, false);
+        server.AddCommand("SITE", nullptr, false);
         FAIL();
     } catch (const EFtpError& e) {
         EXPECT_STREQ(e.what(), "Too many command");

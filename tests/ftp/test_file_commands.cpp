@@ -78,10 +78,12 @@ TEST_F(FileCommands, MakeAndRemoveDirectories) {
     auto c = LoggedIn();
     Run(*c, {
                 {"MKD", "501 Syntax error in parameter."},
-                {"MKD new", "257 '" + Root + "new': directory created."},
+                // The created path in double quotes, a quote in it doubled.
+                {"MKD new", "257 \"" + Root + "new\" directory created."},
+                {"MKD say \"hi\"", "257 \"" + Root + "say \"\"hi\"\"\" directory created."},
                 {"MKD new", "550 '" + Root + "new': can't create directory."},
                 {"MKD file.txt", "550 '" + Root + "file.txt': file or directory already exists."},
-                {"XMKD new/inner", "257 '" + Root + "new/inner': directory created."},
+                {"XMKD new/inner", "257 \"" + Root + "new/inner\" directory created."},
                 {"MKD a/b/c", "550 '" + Root + "a/b/c': can't create directory."},
                 {"RMD", "501 Syntax error in parameter."},
                 {"RMD new", "550 '" + Root + "new': can't remove directory."},
@@ -89,6 +91,7 @@ TEST_F(FileCommands, MakeAndRemoveDirectories) {
                 {"RMD gone", "550 '" + Root + "gone': No such Directory."},
                 {"RMD file.txt", "550 '" + Root + "file.txt': can't remove directory."},
                 {"RMD new", "250 '" + Root + "new': directory removed."},
+                {"RMD say \"hi\"", "250 '" + Root + "say \"hi\"': directory removed."},
             });
     EXPECT_FALSE(Exists("new"));
     EXPECT_FALSE(Exists("a"));

@@ -30,8 +30,8 @@ TListEntry Dir(TListEntry e) {
     return e;
 }
 
-TListEntry ReadOnly(TListEntry e) {
-    e.ReadOnly = true;
+TListEntry Mode(TListEntry e, uint32_t permissions) {
+    e.Permissions = permissions;
     return e;
 }
 
@@ -46,30 +46,37 @@ TEST(ListingFormat, DetailedLines) {
         std::string line;
     } cases[] = {
         {Entry("readme.txt", 1234, 2024, 3, 5, 14, 7),
-         "-rw-rw-rw-   1 ftp      ftp         1234 Mar 05 14:07 readme.txt\r\n"},
-        {Dir(Entry("pub", 0, 2001, 1, 9, 12, 0)),
-         "drw-rw-rw-   1 ftp      ftp            0 Jan 09  2001 pub\r\n"},
-        {ReadOnly(Entry("SETUP.EXE", 9, 2024, 12, 31, 23, 59)),
-         "-r-xr-xr-x   1 ftp      ftp            9 Dec 31 23:59 SETUP.EXE\r\n"},
-        {Entry("run.bat", 1, 2024, 6, 1, 0, 0),
-         "-rwxrwxrwx   1 ftp      ftp            1 Jun 01 00:00 run.bat\r\n"},
-        {Entry("x.Com", 1, 2024, 7, 1, 9, 5),
-         "-rwxrwxrwx   1 ftp      ftp            1 Jul 01 09:05 x.Com\r\n"},
-        {Entry("x.exe.txt", 1, 2024, 7, 1, 9, 5),
-         "-rw-rw-rw-   1 ftp      ftp            1 Jul 01 09:05 x.exe.txt\r\n"},
+         "-rw-r--r--   1 ftp      ftp         1234 Mar 05 14:07 readme.txt\r\n"},
+        // The mode column shows the real permission bits, whatever the name.
+        {Mode(Dir(Entry("pub", 0, 2001, 1, 9, 12, 0)), 0755),
+         "drwxr-xr-x   1 ftp      ftp            0 Jan 09  2001 pub\r\n"},
+        {Mode(Entry("SETUP.EXE", 9, 2024, 12, 31, 23, 59), 0444),
+         "-r--r--r--   1 ftp      ftp            9 Dec 31 23:59 SETUP.EXE\r\n"},
+        {Mode(Entry("run", 1, 2024, 6, 1, 0, 0), 0755),
+         "-rwxr-xr-x   1 ftp      ftp            1 Jun 01 00:00 run\r\n"},
+        {Mode(Entry("x", 1, 2024, 7, 1, 9, 5), 04751),
+         "-rwsr-x--x   1 ftp      ftp            1 Jul 01 09:05 x\r\n"},
+        {Mode(Entry("y", 1, 2024, 7, 1, 9, 5), 02640),
+         "-rw-r-S---   1 ftp      ftp            1 Jul 01 09:05 y\r\n"},
+        {Mode(Dir(Entry("tmp", 1, 2024, 7, 1, 9, 5)), 01777),
+         "drwxrwxrwt   1 ftp      ftp            1 Jul 01 09:05 tmp\r\n"},
+        {Mode(Dir(Entry("drop", 1, 2024, 7, 1, 9, 5)), 01730),
+         "drwx-wx--T   1 ftp      ftp            1 Jul 01 09:05 drop\r\n"},
+        {Mode(Entry("none", 1, 2024, 7, 1, 9, 5), 0),
+         "----------   1 ftp      ftp            1 Jul 01 09:05 none\r\n"},
         // The year alone decides: last December shows its year in January.
         {Entry("old", 2, 2023, 12, 31, 23, 59),
-         "-rw-rw-rw-   1 ftp      ftp            2 Dec 31  2023 old\r\n"},
-        {Entry("future", 2, 2031, 2, 3), "-rw-rw-rw-   1 ftp      ftp            2 Feb 03  2031 future\r\n"},
+         "-rw-r--r--   1 ftp      ftp            2 Dec 31  2023 old\r\n"},
+        {Entry("future", 2, 2031, 2, 3), "-rw-r--r--   1 ftp      ftp            2 Feb 03  2031 future\r\n"},
         // Sizes are 64-bit; beyond 11 digits the column widens.
         {Entry("big", 5368709120LL, 2024, 4, 4, 4, 4),
-         "-rw-rw-rw-   1 ftp      ftp   5368709120 Apr 04 04:04 big\r\n"},
+         "-rw-r--r--   1 ftp      ftp   5368709120 Apr 04 04:04 big\r\n"},
         {Entry("huge", 123456789012345LL, 2024, 4, 4, 4, 4),
-         "-rw-rw-rw-   1 ftp      ftp  123456789012345 Apr 04 04:04 huge\r\n"},
-        {Dir(Entry(".", 4096, 2024, 8, 8, 8, 8)),
-         "drw-rw-rw-   1 ftp      ftp         4096 Aug 08 08:08 .\r\n"},
+         "-rw-r--r--   1 ftp      ftp  123456789012345 Apr 04 04:04 huge\r\n"},
+        {Mode(Dir(Entry(".", 4096, 2024, 8, 8, 8, 8)), 0700),
+         "drwx------   1 ftp      ftp         4096 Aug 08 08:08 .\r\n"},
         {Entry("with blanks  ", 0, 2024, 9, 10, 11, 12),
-         "-rw-rw-rw-   1 ftp      ftp            0 Sep 10 11:12 with blanks  \r\n"},
+         "-rw-r--r--   1 ftp      ftp            0 Sep 10 11:12 with blanks  \r\n"},
         {Hidden(Entry(".profile", 1, 2024, 1, 1)), ""},
     };
     for (const TCase& t : cases)
@@ -127,6 +134,11 @@ TEST(ListingFormat, Masks) {
         {"", "", true},
         {"?", "", false},
         {"**", "", true},
+        // A star in the name is a character like any other to the mask.
+        {"*", "*a*b?", true},
+        {"a*", "a*b", true},
+        {"*b", "*xb", true},
+        {"?*", "**", true},
     };
     for (const TCase& t : cases)
         EXPECT_EQ(MatchesMask(t.mask, t.name), t.match) << t.mask << " ~ " << t.name;
@@ -145,17 +157,17 @@ TEST(ListingFormat, EntryFromStat) {
     st.st_size = 77;
     st.st_mode = S_IFREG | 0444;
     TListEntry e = ListEntryFromStat(".secret", st);
-    EXPECT_TRUE(e.ReadOnly);
+    EXPECT_EQ(e.Permissions, 0444u);
     EXPECT_TRUE(e.Hidden);
     EXPECT_FALSE(e.Directory);
     EXPECT_EQ(e.Size, 77);
     EXPECT_EQ((std::vector<int>{e.Year, e.Month, e.Day, e.Hour, e.Minute}),
               (std::vector<int>{2001, 1, 9, 14, 7}));
-    st.st_mode = S_IFDIR | 0200;
+    st.st_mode = S_IFDIR | 02750;
     for (const char* name : {".", ".."}) {
         e = ListEntryFromStat(name, st);
         EXPECT_FALSE(e.Hidden) << name;
-        EXPECT_FALSE(e.ReadOnly) << name;
+        EXPECT_EQ(e.Permissions, 02750u) << name;
         EXPECT_TRUE(e.Directory) << name;
     }
 }
@@ -165,8 +177,10 @@ TEST(ListingFormat, EntryFromStat) {
 //     .hidden          5 bytes
 //     SETUP.EXE        4 bytes, read-only, Jan 09 2001
 //     notes.txt        3 bytes, Jan 09 2001
-//     pub/             Jan 09 2001, holding a.txt (2 bytes, Jan 09 2001)
-//     readme.txt       1234 bytes, Jan 02 10:30 of the current year
+//     pub/             Jan 09 2001, holding a.txt (2 bytes, executable, Jan 09 2001)
+//     readme.txt       1234 bytes, owner only, Jan 02 10:30 of the current year
+// Modes are set explicitly (the umask does not decide them): root 0711,
+// home 0755, pub 0750.
 class Listing : public TServerFixture {
 protected:
     void SetUp() override {
@@ -183,7 +197,14 @@ protected:
         WriteFile("home/notes.txt", "nnn");
         WriteFile("home/pub/a.txt", "aa");
         WriteFile("home/readme.txt", std::string(1234, 'r'));
-        ::chmod((Home + "SETUP.EXE").c_str(), 0444);
+        for (auto [name, mode] : {std::pair<const char*, mode_t>{"", 0711},
+                                  {"home", 0755},
+                                  {"home/pub", 0750},
+                                  {"home/SETUP.EXE", 0444},
+                                  {"home/notes.txt", 0644},
+                                  {"home/pub/a.txt", 0755},
+                                  {"home/readme.txt", 0600}})
+            ::chmod((Root + name).c_str(), mode);
         const time_t old = LocalTime(2001, 1, 9, 12, 0);
         for (const char* name :
              {"home/.hidden", "home/SETUP.EXE", "home/notes.txt", "home/pub/a.txt", "home/pub", "home", ""})
@@ -213,7 +234,8 @@ protected:
         return buf;
     }
     std::string DirLine(const std::string& path, const std::string& name) {
-        return "drw-rw-rw-   1 ftp      ftp  " + SizeOf(path) + " Jan 09  2001 " + name + "\r\n";
+        const std::string mode = path == Root ? "drwx--x--x" : path == Home ? "drwxr-xr-x" : "drwxr-x---";
+        return mode + "   1 ftp      ftp  " + SizeOf(path) + " Jan 09  2001 " + name + "\r\n";
     }
     // PASV, the command, the data; checks the 150 and 226 replies.
     std::string List(TFtpClient& c, const std::string& command) {
@@ -225,31 +247,37 @@ protected:
     }
 
     std::string Home;
-    const std::string kSetup = "-r-xr-xr-x   1 ftp      ftp            4 Jan 09  2001 SETUP.EXE\r\n";
-    const std::string kNotes = "-rw-rw-rw-   1 ftp      ftp            3 Jan 09  2001 notes.txt\r\n";
-    const std::string kReadme = "-rw-rw-rw-   1 ftp      ftp         1234 Jan 02 10:30 readme.txt\r\n";
-    const std::string kA = "-rw-rw-rw-   1 ftp      ftp            2 Jan 09  2001 a.txt\r\n";
+    const std::string kSetup = "-r--r--r--   1 ftp      ftp            4 Jan 09  2001 SETUP.EXE\r\n";
+    const std::string kNotes = "-rw-r--r--   1 ftp      ftp            3 Jan 09  2001 notes.txt\r\n";
+    const std::string kReadme = "-rw-------   1 ftp      ftp         1234 Jan 02 10:30 readme.txt\r\n";
+    const std::string kA = "-rwxr-xr-x   1 ftp      ftp            2 Jan 09  2001 a.txt\r\n";
 };
 
 TEST_F(Listing, ListAndNlstOverPassiveConnections) {
     auto c = LoggedIn();
     const std::string all =
         DirLine(Home, ".") + DirLine(Root, "..") + kSetup + kNotes + DirLine(Home + "pub", "pub") + kReadme;
+    const std::string pub = DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA;
     struct TCase {
         std::string command;
         std::string data;
     } cases[] = {
         {"LIST", all},
         {"LIST *.*", all},
-        {"LIST pub", DirLine(Home + "pub", "pub")},                           // the entry itself
-        {"LIST pub/", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA}, // its contents
-        {"LIST " + Home + "pub/*", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA},
+        // A folder lists its contents, named with or without a trailing slash.
+        {"LIST pub", pub},
+        {"LIST pub/", pub},
+        {"LIST " + Home + "pub", pub},
+        {"LIST " + Home + "pub/*", pub},
+        {"LIST .", all},
+        {"NLST pub", ".\r\n..\r\na.txt\r\n"},
+        {"NLST -a pub", ".\r\n..\r\na.txt\r\n"},
         {"LIST *.txt", kNotes + kReadme},
         {"LIST ?????.txt", kNotes},
         {"LIST SETUP.EXE", kSetup},
         {"LIST setup.exe", Home + "setup.exe not found\r\n"}, // names are case-sensitive
         {"LIST -la", all},                                    // leading options are dropped
-        {"LIST -l -a pub/", DirLine(Home + "pub", ".") + DirLine(Home, "..") + kA},
+        {"LIST -l -a pub/", pub},
         {"LIST -x9", Home + "-x9 not found\r\n"}, // not an option word: a name
         {"LIST .hidden", Home + ".hidden not found\r\n"},
         {"LIST nothing*", Home + "nothing* not found\r\n"},

@@ -81,7 +81,7 @@ TEST_F(Transfers, PassiveRangeHandsOutAndReleasesPorts) {
     auto c = LoggedIn();
     auto pa = a->Pasv();
     auto pb = b->Pasv();
-    EXPECT_EQ(c->Cmd("PASV"), "500 PASV exception: 'No available PASV Ports'.");
+    EXPECT_EQ(c->Cmd("PASV"), "425 No available PASV Ports.");
     EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{1, 1}));
     // A new PASV gives the old port back before taking one.
     pa.reset();
@@ -192,12 +192,46 @@ TEST_F(Transfers, RefusalsAndMissingFiles) {
     EXPECT_EQ(c->Cmd("STOR deny.txt"), "501 Permission Denied");
     EXPECT_EQ(c->Cmd("APPE deny.txt"), "500 Cannot APPE.");
     EXPECT_EQ(c->Cmd("RETR deny.txt"), "500 Cannot RETR.");
+}
+
+// The file of a transfer is opened or created when the command is accepted:
+// one that cannot be is refused with 550 before any 150, the reason shows
+// no local path, and no data connection is used.
+TEST_F(Transfers, FilesThatCannotBeOpenedAreRefusedBeforeThe150) {
+    ::mkdir((Root + "folder").c_str(), 0755);
+    WriteFile("kept.txt", "kept");
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) {
+        name = "nodir/unique";
+    };
+    auto c = LoggedIn();
+    struct TCase {
+        const char* Command;
+        const char* Reply;
+    } const cases[] = {
+        {"RETR missing.txt", "550 Cannot RETR. No such file or directory"},
+        {"RETR folder", "550 Cannot RETR. Is a directory"},
+        {"RETR nodir/x", "550 Cannot RETR. No such file or directory"},
+        {"STOR folder", "550 Cannot STOR. Is a directory"},
+        {"STOR nodir/x", "550 Cannot STOR. No such file or directory"},
+        {"APPE folder", "550 Cannot APPE. Is a directory"},
+        {"APPE nodir/x", "550 Cannot APPE. No such file or directory"},
+        {"STOU", "550 Cannot STOU. No such file or directory"},
+    };
+    for (const TCase& t : cases) {
+        auto data = c->Pasv();
+        EXPECT_EQ(c->Cmd(t.Command), t.Reply) << t.Command;
+        // Nothing follows the refusal, and the connection carries nothing.
+        EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.") << t.Command;
+        EXPECT_FALSE(Server->GetClient(0)->DataSessionActive) << t.Command;
+        EXPECT_EQ(data->Take(), "") << t.Command;
+    }
+    // After the refusals a transfer works, and REST applies to it.
+    EXPECT_EQ(c->Cmd("REST 2"), "350 REST supported. Ready to resume at byte offset 2.");
     std::string got;
-    auto r = Download(*c, "RETR missing.txt", got);
-    EXPECT_EQ(r.first, "150 Opening data connection for missing.txt.");
-    EXPECT_EQ(r.second.rfind("501 Cannot RETR. Cannot open file \"" + Root + "missing.txt\": ", 0), 0u)
-        << r.second;
-    EXPECT_EQ(got, "");
+    auto r = Download(*c, "RETR kept.txt", got);
+    EXPECT_EQ(r.first, "150 Opening data connection for kept.txt.");
+    EXPECT_EQ(r.second, "226 Transfer complete.");
+    EXPECT_EQ(got, "pt");
 }
 
 TEST_F(Transfers, AnIdleDataConnectionIsNoTransfer) {
@@ -229,9 +263,56 @@ TEST_F(Transfers, AbortWithAndWithoutTransfer) {
     EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
     Pump();
     EXPECT_EQ(data->Pending().size(), 4096u);
-    EXPECT_EQ(c->Cmd("ABOR"), "501 Cannot RETR. ABORT requested by client");
-    EXPECT_EQ(c->Reply(), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
     EXPECT_TRUE(data->PeerClosed());
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+
+    // A transfer whose connection has not come yet is cancelled alike.
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+
+    // An upload under way, and one still waiting for its connection.
+    auto up = c->Pasv();
+    EXPECT_EQ(c->Cmd("STOR up.bin"), "150 Opening data connection for up.bin.");
+    up->Send("some bytes");
+    TFtpCtrlSocket& session = *Server->GetClient(0);
+    ASSERT_TRUE(PumpUntil([&] { return session.DataSessionActive; }));
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("PASV").substr(0, 4), "227 ");
+    EXPECT_EQ(c->Cmd("APPE up.bin").substr(0, 4), "150 ");
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("ABOR"), "225 ABOR command successful.");
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+}
+
+// A download ends "226" only when its last byte went to the kernel before
+// the close; a client that closes early gets 426, and the closed event
+// reports a failure with the bytes the kernel really took.
+TEST_F(Transfers, ADownloadTheClientClosesEarlyFails) {
+    Server->OnRetrDataSent = nullptr; // held after the first block
+    int64_t reported = -1;
+    bool aborted = false;
+    Server->OnRetrSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& cl, vendrix::net::TWSocket&, uint16_t) {
+        reported = cl.ByteCount;
+        aborted = cl.AbortingTransfer;
+    };
+    auto c = LoggedIn();
+    Server->GetClient(0)->XferBlockSize = 4096;
+    WriteFile("big.bin", std::string(100000, 'b'));
+    auto data = c->Pasv();
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 4096; }));
+    data->Close();
+    EXPECT_EQ(c->Reply(), "426 Connection closed; transfer aborted.");
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(reported, 4096);
+    EXPECT_EQ(Server->BytesSentTotal, 4096);
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
 }
 
 TEST_F(Transfers, ActiveModeDownloadAndUpload) {
@@ -298,6 +379,128 @@ TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {
     EXPECT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }));
     EXPECT_TRUE(closedWithCode);
     EXPECT_EQ(ReadFile("part.bin"), "partial");
+}
+
+// Two free neighbouring ports on 127.0.0.1, for a passive range; 0 when none
+// were found (other tests take ports at the same time).
+int FreePortPair() {
+    auto bindable = [](int port) {
+        net::TWSocket probe;
+        probe.SetAddr("127.0.0.1");
+        probe.SetPort(std::to_string(port));
+        try {
+            probe.Listen();
+        } catch (const net::ESocketException&) {
+            return 0;
+        }
+        return std::stoi(probe.GetLocalPortText());
+    };
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        int p = bindable(0);
+        if (p > 0 && p < 65535 && bindable(p + 1)) return p;
+    }
+    return 0;
+}
+
+TEST_F(Transfers, PassiveSkipsPortsOtherProgramsHold) {
+    int start = FreePortPair();
+    ASSERT_NE(start, 0);
+    Server->SetPasvPortRangeStart(start);
+    Server->SetPasvPortRangeSize(2);
+    auto holdPort = [](int port) {
+        auto s = std::make_unique<net::TWSocket>();
+        s->SetAddr("127.0.0.1");
+        s->SetPort(std::to_string(port));
+        s->Listen();
+        return s;
+    };
+    auto other = holdPort(start); // another program on the first port
+    auto c = LoggedIn();
+    std::string r = c->Cmd("PASV");
+    EXPECT_EQ(r, "227 Entering Passive Mode (127,0,0,1," + std::to_string((start + 1) / 256) + "," +
+                     std::to_string((start + 1) % 256) + ").");
+    EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{0, 1}));
+    // The listener is on the control connection's address only.
+    EXPECT_EQ(Server->GetClient(0)->DataSocket->GetLocalAddrText(), "127.0.0.1");
+    // Both ports held elsewhere: the whole range is busy, and the table
+    // keeps no port for it.
+    auto c2 = LoggedIn();
+    EXPECT_EQ(c2->Cmd("PASV"), "425 No available PASV Ports.");
+    EXPECT_EQ(Server->PasvPortTable(), (std::vector<uint8_t>{0, 1}));
+    // A real transfer through the second port still works.
+    WriteFile("f.txt", "data");
+    std::string got;
+    auto d = Download(*c, "RETR f.txt", got);
+    EXPECT_EQ(d.second, "226 Transfer complete.");
+    EXPECT_EQ(got, "data");
+}
+
+TEST_F(Transfers, PipelinedTransferCommandsGetOneReplyEach) {
+    struct TCase {
+        const char* second;
+        const char* reply;
+    } cases[] = {
+        {"STOU", "501 Cannot STOU. Data connection already in use"},
+        {"STOR x.txt", "501 Cannot STOR. Data connection already in use"},
+        {"APPE x.txt", "550 APPE failed."},
+        {"RETR f.txt", "501 Cannot RETR. Data connection already in use"},
+        {"LIST", "451 Failed: Data connection already in use."},
+    };
+    WriteFile("f.txt", "data");
+    auto c = LoggedIn();
+    for (const TCase& t : cases) {
+        auto data = c->Pasv();
+        c->Send(std::string("STOU\r\n") + t.second + "\r\n");
+        std::string started = c->Reply();
+        ASSERT_EQ(started.rfind("150 Opening data connection for FTP", 0), 0u) << started;
+        EXPECT_EQ(c->Reply(), t.reply);
+        data->Send("u");
+        data->Close();
+        std::string name = started.substr(std::string("150 Opening data connection for ").size());
+        name.pop_back();
+        EXPECT_EQ(c->Reply(), "250 '" + name + "': file created.") << t.second;
+        EXPECT_EQ(ReadFile(name), "u");
+        EXPECT_EQ(ReadFile("x.txt"), "<missing>");
+    }
+    // The same in active mode, while the server's connect is under way.
+    TActiveListener listener;
+    c->Cmd(listener.PortCommand());
+    c->Send("STOU\r\nSTOU\r\n");
+    std::string started = c->Reply();
+    EXPECT_EQ(started.rfind("150 ", 0), 0u) << started;
+    EXPECT_EQ(c->Reply(), "501 Cannot STOU. Data connection already in use");
+    auto data = listener.Accept();
+    ASSERT_TRUE(data);
+    data->Close();
+    EXPECT_EQ(c->Reply().rfind("250 'FTP", 0), 0u);
+}
+
+TEST_F(Transfers, UniqueNamesAreCreatedExclusively) {
+    // Two sessions asking for the same name: the first gets it the moment
+    // it is chosen, the second a name of its own, before any byte arrived.
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) { name = "wanted.txt"; };
+    auto a = LoggedIn();
+    auto b = LoggedIn();
+    auto da = a->Pasv();
+    auto db = b->Pasv();
+    EXPECT_EQ(a->Cmd("STOU"), "150 Opening data connection for wanted.txt.");
+    EXPECT_EQ(ReadFile("wanted.txt"), "");
+    std::string rb = b->Cmd("STOU");
+    ASSERT_EQ(rb.rfind("150 Opening data connection for FTP", 0), 0u) << rb;
+    db->Send("b");
+    db->Close();
+    da->Send("a");
+    da->Close();
+    EXPECT_EQ(a->Reply(), "250 'wanted.txt': file created.");
+    EXPECT_EQ(b->Reply().rfind("250 'FTP", 0), 0u);
+    EXPECT_EQ(ReadFile("wanted.txt"), "a");
+    // A refused name leaves no empty file behind.
+    Server->OnValidatePut = [](TFtpServer&, TFtpCtrlSocket&, TFtpString&, bool& ok) { ok = false; };
+    Server->OnGetUniqueFileName = [](TFtpServer&, TFtpCtrlSocket&, TFtpString& name) {
+        name = "refused.txt";
+    };
+    EXPECT_EQ(a->Cmd("STOU"), "501 Permission Denied");
+    EXPECT_EQ(ReadFile("refused.txt"), "<missing>");
 }
 
 } // namespace

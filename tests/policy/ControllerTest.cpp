@@ -40,7 +40,7 @@ protected:
         Base.WriteUsers("[ANNA]\nPassword=" + Md5Hex("secret") + "\nHomePath=" + Home + "\n" + extra +
                         "\n[anonymous]\nHomePath=" + Home + "\n" + more);
     }
-    void Start() {
+    void Start(const std::string& addr = "127.0.0.1") {
         // Language texts show which message was logged and with what.
         Ctl = std::make_unique<TFtpController>(Base.Path(), [](std::string_view key) {
             return std::string(key) + (key == "sChangeUser" || key == "sSerStart" || key == "sSerStop" ||
@@ -48,7 +48,7 @@ protected:
                                            ? ""
                                            : "(%s,%s)");
         });
-        Ctl->ListenAddr = "127.0.0.1";
+        Ctl->ListenAddr = addr;
         Ctl->PortOverride = "0";
         Ctl->SessionLog().AddSink([this](const std::string& line) { Lines.push_back(StripTags(line)); });
         ASSERT_TRUE(Ctl->StartServer());
@@ -214,6 +214,128 @@ TEST_F(Controller, ServerWideLimitCountsOnlyLoggedInSessions) {
     EXPECT_TRUE(third.PeerClosed());
 }
 
+// Connections not logged in yet are bounded per address and in all; each
+// refusal is one "421" line and one log line, and a login frees its place.
+TEST_F(Controller, WaitingConnectionsAreCappedPerAddressAndInAll) {
+    Base.WriteConfig("[Setup]\nMaxWaitPerIP=2\nMaxWait=3\n");
+    Start();
+    struct TCase {
+        const char* From;
+        std::string Reply, Log;
+    } cases[] = {
+        {"127.0.0.1", "220 ", "sConnectTo(127.0.0.1"},
+        {"127.0.0.1", "220 ", "sConnectTo(127.0.0.1"},
+        {"127.0.0.1", "421 Too many connections from your address.", "sTooManyWaitIP(127.0.0.1"},
+        {"127.0.0.2", "220 ", "sConnectTo(127.0.0.2"},
+        {"127.0.0.3", "421 Too many connections waiting for login.", "sTooManyWait(127.0.0.3"},
+    };
+    std::vector<std::unique_ptr<TFtpClient>> open;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.From);
+        auto client = std::make_unique<TFtpClient>(Port, c.From);
+        const std::string reply = client->Reply();
+        EXPECT_EQ(reply.substr(0, c.Reply.size()), c.Reply);
+        EXPECT_TRUE(Logged(c.Log));
+        if (reply[0] == '4')
+            EXPECT_TRUE(client->PeerClosed());
+        else
+            open.push_back(std::move(client));
+    }
+    EXPECT_EQ(Ctl->LoginGuard().Waiting(), 3);
+    // A login and a disconnection each free a place.
+    EXPECT_EQ(Login(*open[0], "anna", "secret"), "230 User anna logged in.");
+    open[1].reset();
+    EXPECT_TRUE(PumpUntil([&] { return Ctl->LoginGuard().Waiting() == 1; }));
+    auto again = Connect("127.0.0.1");
+    EXPECT_EQ(Greeting.substr(0, 4), "220 ");
+    auto other = Connect("127.0.0.3");
+    EXPECT_EQ(Greeting.substr(0, 4), "220 ");
+}
+
+// On the limiter's clock: a connection that does not log in within the
+// time-out gets one "421" line and is closed; a logged-in one stays.
+TEST_F(Controller, ALoginTimeOutEndsSilentAndTricklingClients) {
+    Base.WriteConfig("[Setup]\nLoginTimeOut=60\n");
+    Start();
+    uint64_t now = 1'000'000;
+    Ctl->SpeedLimiter().SetClock([&] { return now; });
+    auto silent = Connect();
+    auto trickling = Connect();
+    auto user = Connect();
+    Login(*user, "anna", "secret");
+    trickling->Send("US");
+    now += 59'999;
+    Ctl->SpeedLimiter().SecondTick();
+    trickling->Send("E");
+    EXPECT_EQ(user->Cmd("NOOP"), "200 NOOP Command okay.");
+    now += 1;
+    Ctl->SpeedLimiter().SecondTick();
+    for (TFtpClient* c : {silent.get(), trickling.get()}) {
+        EXPECT_EQ(c->Reply(), "421 Login time-out.");
+        EXPECT_TRUE(c->PeerClosed());
+    }
+    EXPECT_TRUE(Logged("sLoginTimeOut(127.0.0.1"));
+    EXPECT_EQ(user->Cmd("NOOP"), "200 NOOP Command okay.");
+    EXPECT_EQ(Ctl->LoginGuard().Waiting(), 0);
+}
+
+// Failed logins ban the address: its open connections guess no further and
+// new ones are refused, until the ban ends or is lifted.
+TEST_F(Controller, FailedLoginsBanTheAddressForAWhile) {
+    Base.WriteConfig("[Setup]\nMaxLoginFail=1\nBanMinutes=15\n");
+    Start();
+    uint64_t now = 1'000'000;
+    Ctl->SpeedLimiter().SetClock([&] { return now; });
+    auto first = Connect();
+    auto second = Connect();
+    EXPECT_EQ(Login(*first, "anna", "wrong"), "530 Login incorrect.");
+    EXPECT_TRUE(Logged("sBanAdded(127.0.0.1,15)"));
+    EXPECT_EQ(Login(*second, "anna", "secret"), "421 Too many failed logins, try again later.");
+    EXPECT_TRUE(second->PeerClosed());
+    TFtpClient refused(Port);
+    EXPECT_EQ(refused.Reply(), "421 Too many failed logins, try again later.");
+    EXPECT_TRUE(Logged("sBannedIP(127.0.0.1"));
+    ASSERT_EQ(Ctl->LoginGuard().Bans(now).size(), 1u);
+    EXPECT_EQ(Ctl->LoginGuard().Bans(now)[0].Address, "127.0.0.1");
+    // Other addresses are not concerned.
+    auto elsewhere = Connect("127.0.0.2");
+    EXPECT_EQ(Greeting.substr(0, 4), "220 ");
+    now += 15 * 60'000;
+    auto later = Connect();
+    EXPECT_EQ(Greeting.substr(0, 4), "220 ");
+    EXPECT_TRUE(Ctl->LoginGuard().Bans(now).empty());
+}
+
+TEST(LoginGuard, CountsFailuresPerMinuteAndLiftsBans) {
+    TLoginGuard guard;
+    guard.SetLimits({60, 32, 256, 3, 15});
+    struct TStep {
+        uint64_t At;
+        bool Bans;
+    } steps[] = {
+        {0, false},
+        {1000, false},
+        {60'000, false}, // the first one has left the minute
+        {60'500, true},  // three within one minute
+    };
+    for (const TStep& s : steps)
+        EXPECT_EQ(guard.NoteFailure("10.0.0.1", s.At), s.Bans) << s.At;
+    EXPECT_TRUE(guard.IsBanned("10.0.0.1", 60'500 + 15 * 60'000 - 1));
+    EXPECT_FALSE(guard.IsBanned("10.0.0.1", 60'500 + 15 * 60'000));
+    EXPECT_EQ(guard.Admit(1, "10.0.0.1", 61'000), TLoginGuard::TAdmit::Banned);
+    EXPECT_TRUE(guard.Lift("10.0.0.1"));
+    EXPECT_FALSE(guard.Lift("10.0.0.1"));
+    EXPECT_EQ(guard.Admit(1, "10.0.0.1", 61'000), TLoginGuard::TAdmit::Yes);
+    EXPECT_TRUE(guard.Expired(61'000 + 59'999).empty());
+    EXPECT_EQ(guard.Expired(61'000 + 60'000), std::vector<int32_t>{1});
+    // Zero means no limit.
+    guard.SetLimits({0, 0, 0, 0, 15});
+    for (int32_t id = 2; id < 100; ++id)
+        EXPECT_EQ(guard.Admit(id, "10.0.0.2", 0), TLoginGuard::TAdmit::Yes);
+    EXPECT_FALSE(guard.NoteFailure("10.0.0.2", 0));
+    EXPECT_TRUE(guard.Expired(1'000'000'000).empty());
+}
+
 TEST_F(Controller, GreetingWithWelcomeFileAndHiddenVersion) {
     WriteText(Base.File("hello.txt"), "first\nsecond\n");
     Base.WriteConfig("[Setup]\nHideVersion=1\nEnterMessage=\"" + Base.File("hello.txt") + "\"\n");
@@ -250,6 +372,11 @@ TEST(IpPattern, MatchingRules) {
         {"192.168.*", "10.0.0.1", false},
         {"*.5", "192.168.1.5", true},
         {"10.0.0.1", "10.0.0.10", false},
+        {"::1", "::1", true},
+        {"fe80::*", "fe80::1:2", true},
+        {"2001:db8::?", "2001:db8::7", true},
+        {"2001:db8::?", "2001:db8::17", false},
+        {"*:*", "10.0.0.1", false},
     };
     for (const TCase& t : cases)
         EXPECT_EQ(IpPatternMatches(t.pattern, t.address), t.match) << t.pattern;
@@ -276,6 +403,37 @@ TEST_F(Controller, KickBanAndAbortActOnARow) {
     EXPECT_FALSE(Ctl->Kick(idA));
     EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny),
               (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
+}
+
+TEST_F(Controller, IpvSixPeersAreListedCountedAndBannedByTheirText) {
+    int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 probe{};
+    probe.sin6_family = AF_INET6;
+    probe.sin6_addr = in6addr_loopback;
+    const bool ipv6 = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&probe), sizeof probe) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!ipv6) GTEST_SKIP() << "no IPv6 loopback";
+    // The default: one dual-stack listener for both families.
+    Start("::");
+    auto v4 = std::make_unique<TFtpClient>(Port);
+    v4->Reply();
+    auto v6 = std::make_unique<TFtpClient>(Port, nullptr, "::1");
+    v6->Reply();
+    EXPECT_EQ(Login(*v4, "anna", "secret"), "230 User anna logged in.");
+    EXPECT_EQ(Login(*v6, "anna", "secret"), "230 User anna logged in.");
+    ASSERT_EQ(Ctl->Users().size(), 2u);
+    EXPECT_EQ(Ctl->Users()[0].Address, "127.0.0.1");
+    EXPECT_EQ(Ctl->Users()[1].Address, "::1");
+    EXPECT_EQ(Ctl->UserIPCount("ANNA", "::1"), 1);
+    EXPECT_EQ(Ctl->UserIPCount("ANNA", "127.0.0.1"), 1);
+    EXPECT_TRUE(Ctl->Ban(Ctl->Users()[1].ID));
+    EXPECT_TRUE(v6->PeerClosed());
+    EXPECT_EQ(Ctl->SettingsFile().ReadIpList(TIpList::Deny), (std::vector<std::string>{"::1"}));
+    // The banned address comes no further than the greeting; IPv4 still does.
+    TFtpClient again(Port, nullptr, "::1");
+    EXPECT_NE(again.Reply().rfind("220 ", 0), 0u);
+    TFtpClient other(Port);
+    EXPECT_EQ(other.Reply().rfind("220 ", 0), 0u);
 }
 
 TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {

@@ -170,7 +170,7 @@ TEST_F(PathPolicy, TildeGoesHomeAndVirtualDirShowsTheHomeAsRoot) {
     EXPECT_EQ(v->Cmd("CDUP"), "250 CWD command successful. \"/\" is current directory.");
     EXPECT_EQ(v->Cmd("CWD /pub/sub/~"), "250 CWD command successful. \"/\" is current directory.");
     EXPECT_EQ(v->Cmd("SIZE /pub/b.txt"), "213 " + std::to_string(fs::file_size(Home + "/pub/b.txt")));
-    EXPECT_EQ(v->Cmd("MKD /pub/made"), "257 '/pub/made': directory created.");
+    EXPECT_EQ(v->Cmd("MKD /pub/made"), "257 \"/pub/made\" directory created.");
     EXPECT_TRUE(fs::is_directory(Home + "/pub/made"));
     EXPECT_EQ(Names(*v, "NLST /pub/"), ".\r\n..\r\nb.txt\r\nmade\r\nsub\r\n");
 }
@@ -180,13 +180,21 @@ TEST_F(PathPolicy, ListingCoversHidesAndAddsLinksOnlyAtHome) {
              Entry(Root + "/data/missing", "DV", "gone"), Entry(Root + "/data", "DV")});
     auto c = Start();
     EXPECT_EQ(Names(*c, "NLST"), ".\r\n..\r\n.hidden\r\na.txt\r\npub\r\nriv\r\nvlink\r\n");
-    // The links come with any argument given at home.
-    EXPECT_EQ(Names(*c, "NLST pub/"), ".\r\n..\r\nb.txt\r\nsub\r\nvlink\r\n");
+    // The links belong to the home's own listing, not to a folder listed
+    // from there; a folder named without a trailing slash, a link
+    // included, lists its contents.
+    EXPECT_EQ(Names(*c, "NLST *.txt"), "a.txt\r\nvlink\r\n");
+    EXPECT_EQ(Names(*c, "NLST pub/"), ".\r\n..\r\nb.txt\r\nsub\r\n");
+    EXPECT_EQ(Names(*c, "NLST pub"), ".\r\n..\r\nb.txt\r\nsub\r\n");
+    EXPECT_EQ(Names(*c, "NLST -a vlink"), ".\r\n..\r\nl.txt\r\n");
+    EXPECT_EQ(Names(*c, "NLST private"), "");
+    // A link's line shows its target folder's mode.
+    fs::permissions(Linked, fs::perms(0750));
     std::string list = Names(*c, "LIST");
     EXPECT_NE(list.find(" a.txt\r\n"), std::string::npos);
     EXPECT_EQ(list.find(".hidden"), std::string::npos);
     EXPECT_EQ(list.find("private"), std::string::npos);
-    EXPECT_NE(list.find("\r\ndrw-rw-rw-   1 ftp      ftp            0 Apr 30 19:00 vlink\r\n"),
+    EXPECT_NE(list.find("\r\ndrwxr-x---   1 ftp      ftp            0 Apr 30 19:00 vlink\r\n"),
               std::string::npos);
     EXPECT_EQ(list.find("gone"), std::string::npos);
 
@@ -198,6 +206,70 @@ TEST_F(PathPolicy, ListingCoversHidesAndAddsLinksOnlyAtHome) {
     EXPECT_EQ(Names(*c, "NLST"), ".\r\n..\r\nl.txt\r\n");
     EXPECT_EQ(Names(*c, "NLST " + Home + "/private/"), "");
     EXPECT_EQ(Names(*c, "NLST " + Root + "/conf/"), "");
+}
+
+TEST_F(PathPolicy, MlsdShowsWhatListShowsWithPermsFromTheRights) {
+    Account({Entry(Home, "DS"), Entry(Home + "/private", "A"), Entry(Linked, "DSV", "vlink")});
+    auto c = Start();
+    EXPECT_EQ(c->Cmd("OPTS MLST type;perm;"), "200 MLST OPTS type;perm;");
+    EXPECT_EQ(Names(*c, "MLSD"),
+              "type=cdir;perm=el; .\r\ntype=pdir;perm=; ..\r\ntype=file;perm=r; a.txt\r\n"
+              "type=dir;perm=el; pub\r\ntype=file;perm=r; riv\r\ntype=dir;perm=el; vlink\r\n");
+    // A folder's name lists its contents; a folder outside the entries
+    // lists nothing.
+    EXPECT_EQ(Names(*c, "MLSD pub"), "type=cdir;perm=el; .\r\ntype=pdir;perm=el; ..\r\n"
+                                     "type=file;perm=r; b.txt\r\ntype=dir;perm=el; sub\r\n");
+    EXPECT_EQ(Names(*c, "MLSD private"), "");
+    EXPECT_EQ(Names(*c, "MLSD " + Root + "/conf"), "");
+}
+
+TEST_F(PathPolicy, MlstPermsFollowTheRightsLetters) {
+    struct {
+        const char* Letters;
+        const char* Path;
+        const char* Perm;
+    } cases[] = {
+        {"D", "a.txt", "r"},        {"U", "a.txt", "a"}, {"UE", "a.txt", "adw"},
+        {"DUEY", "a.txt", "adfrw"}, {"DS", "pub", "el"}, {"DSUMREY", "pub", "cdelfmp"},
+        {"DSM", "pub", "elm"},
+    };
+    for (const auto& t : cases) {
+        Account({Entry(Home, t.Letters)});
+        auto c = Start();
+        c->Cmd("OPTS MLST perm;");
+        const std::string path = Home + "/" + t.Path;
+        EXPECT_EQ(c->Cmd(std::string("MLST ") + t.Path),
+                  "250-Listing " + path + "\r\n perm=" + t.Perm + "; " + path + "\r\n250 End")
+            << t.Letters << " " << t.Path;
+    }
+    Account({Entry(Home + "/pub", "D"), Entry(Home + "/private", "A")});
+    auto c = Start();
+    for (const char* name : {"private/s.txt", "/etc/passwd", "a.txt"})
+        EXPECT_EQ(c->Cmd(std::string("MLST ") + name),
+                  std::string("501 ") + name + ": no such file or directory.")
+            << name;
+}
+
+TEST_F(PathPolicy, MfmtNeedsTheUploadRightAndHashTheDownloadRight) {
+    Account({Entry(Home, "DS"), Entry(Home + "/private", "AUD")});
+    auto c = Start();
+    EXPECT_EQ(c->Cmd("MFMT 20200102030405 a.txt"), "550 Permission denied.");
+    EXPECT_EQ(c->Cmd("HASH a.txt").substr(0, 16), "213 SHA-256 0-23");
+    Account({Entry(Home, "US"), Entry(Home + "/private", "AUD")});
+    c = Start();
+    EXPECT_EQ(c->Cmd("MFMT 20200102030405 a.txt"), "213 Modify=20200102030405; " + Home + "/a.txt");
+    EXPECT_EQ(c->Cmd("HASH a.txt"), "550 Permission denied.");
+    for (const char* name : {"private/s.txt", "/etc/passwd"}) {
+        EXPECT_EQ(c->Cmd(std::string("MFMT 20200102030405 ") + name), "550 Permission denied.") << name;
+        EXPECT_EQ(c->Cmd(std::string("HASH ") + name), "550 Permission denied.") << name;
+    }
+    // Confined to the home, with the home shown as the root.
+    Account({Entry(Home, "DUS")}, "VirtualDir=1");
+    auto v = Start();
+    EXPECT_EQ(v->Cmd("MFMT 20210102030405 /a.txt"), "213 Modify=20210102030405; /a.txt");
+    EXPECT_EQ(v->Cmd("HASH /pub/b.txt").substr(0, 16), "213 SHA-256 0-27");
+    EXPECT_EQ(v->Cmd("HASH /pub/b.txt").substr(v->Cmd("HASH /pub/b.txt").size() - 11), " /pub/b.txt");
+    EXPECT_EQ(v->Cmd("MLST /pub/b.txt").rfind("250-Listing /pub/b.txt\r\n", 0), 0u);
 }
 
 TEST_F(PathPolicy, ListingWithoutSubdirectoryRightShowsOnlyFiles) {
@@ -235,12 +307,38 @@ TEST_F(PathPolicy, RenameIntoAForbiddenDirectoryIsRefusedAndLogged) {
     auto c = Start();
     EXPECT_EQ(c->Cmd("RNFR a.txt"), "350 File exists, ready for destination name.");
     EXPECT_EQ(c->Cmd("RNTO private/a.txt"), "500 Cannot RNTO.");
-    EXPECT_TRUE(Logged("sRFile(ANNA," + Home + "/a.txt - " + Home + "/private/a.txt)"));
+    // Logged with its outcome, after the refusal.
+    EXPECT_TRUE(Logged("sRFileFail(ANNA," + Home + "/a.txt - " + Home + "/private/a.txt)"));
     EXPECT_TRUE(fs::exists(Home + "/a.txt"));
     // The forbidden directory itself can be neither renamed nor renamed over.
     EXPECT_EQ(c->Cmd("RNFR private"), "500 Cannot RNFR.");
     EXPECT_EQ(c->Cmd("RNTO renamed.txt"),
               "250 File '" + Home + "/a.txt' renamed to '" + Home + "/renamed.txt'.");
+}
+
+// Renaming or removing a folder would carry the forbidden folder below it out
+// from under its entry; other folders stay free to rename.
+TEST_F(PathPolicy, AFolderHoldingAForbiddenOneCannotBeRenamedOrRemoved) {
+    fs::create_directories(Home + "/pub/sub/private");
+    WriteText(Home + "/pub/sub/private/s.txt", "secret");
+    Account({Entry(Home, "DYRS"), Entry(Home + "/pub/sub/private", "A")});
+    auto c = Start();
+    struct TCase {
+        std::string Command, Reply;
+    } cases[] = {
+        {"RNFR pub/sub", "500 Cannot RNFR."},
+        {"RNFR pub/sub/", "500 Cannot RNFR."},
+        {"RNFR pub", "500 Cannot RNFR."},
+        {"RNFR pub/./sub", "500 Cannot RNFR."},
+        {"RMD pub/sub", "500 Cannot remove directory."},
+        {"RNFR pub/b.txt", "350 File exists, ready for destination name."},
+    };
+    for (const TCase& t : cases)
+        EXPECT_EQ(c->Cmd(t.Command), t.Reply) << t.Command;
+    EXPECT_EQ(c->Cmd("RNTO pub/c.txt"),
+              "250 File '" + Home + "/pub/b.txt' renamed to '" + Home + "/pub/c.txt'.");
+    EXPECT_EQ(c->Cmd("RNFR private"), "350 File exists, ready for destination name.");
+    EXPECT_TRUE(fs::exists(Home + "/pub/sub/private/s.txt"));
 }
 
 TEST_F(PathPolicy, SizeAndMdtmRevealNothingOutsideTheEntries) {
@@ -261,14 +359,21 @@ TEST_F(PathPolicy, DirectoryAndFileOperationsNeedTheirLettersAndAreLogged) {
     auto c = Start();
     EXPECT_EQ(c->Cmd("MKD made"), "550 '" + Home + "/made': can't create directory.");
     EXPECT_EQ(c->Cmd("DELE a.txt"), "550 Permission denied.");
-    EXPECT_EQ(c->Cmd("MKD pub/made"), "257 '" + Home + "/pub/made': directory created.");
+    EXPECT_EQ(c->Cmd("MKD pub/made"), "257 \"" + Home + "/pub/made\" directory created.");
     EXPECT_TRUE(Logged("sFMake(ANNA," + Home + "/pub/made)"));
+    // Every action is logged after it happened, with its outcome.
+    EXPECT_EQ(c->Cmd("MKD pub/made"), "550 '" + Home + "/pub/made': can't create directory.");
+    EXPECT_TRUE(Logged("sFMakeFail(ANNA," + Home + "/pub/made)"));
+    EXPECT_EQ(c->Cmd("DELE pub/none.txt"), "550 '" + Home + "/pub/none.txt': no such file or directory.");
+    EXPECT_TRUE(Logged("sFDelFail(ANNA," + Home + "/pub/none.txt)"));
+    EXPECT_EQ(c->Cmd("RMD pub/none"), "550 '" + Home + "/pub/none': No such Directory.");
+    EXPECT_TRUE(Logged("sRepDelFail(ANNA," + Home + "/pub/none)"));
     EXPECT_EQ(c->Cmd("RMD pub/made"), "250 '" + Home + "/pub/made': directory removed.");
     EXPECT_TRUE(Logged("sRepDel(ANNA," + Home + "/pub/made)"));
     EXPECT_EQ(c->Cmd("DELE pub/b.txt"), "250 File '" + Home + "/pub/b.txt' deleted.");
     EXPECT_TRUE(Logged("sFDel(ANNA," + Home + "/pub/b.txt)"));
     // A directory made inside a virtual link is made in the link's target.
-    EXPECT_EQ(c->Cmd("MKD vlink/inside"), "257 '" + Home + "/vlink/inside': directory created.");
+    EXPECT_EQ(c->Cmd("MKD vlink/inside"), "257 \"" + Home + "/vlink/inside\" directory created.");
     EXPECT_TRUE(fs::is_directory(Linked + "/inside"));
     TXfer r = Xfer(*c, "RETR vlink/l.txt");
     EXPECT_EQ(r.Data, "content of data/linked/l.txt");

@@ -4,6 +4,7 @@
 #include "PathRights.h"
 #include "RealPath.h"
 #include "ReplyPaths.h"
+#include "SmallStack.h"
 #include "TempFolder.h"
 
 #include <filesystem>
@@ -118,6 +119,31 @@ TEST(PathRights, ForbiddenCoversTheDirectoryItselfAndEverythingBelow) {
     }
 }
 
+TEST(PathRights, AFolderHoldingAForbiddenOneIsHeldByIt) {
+    auto posix = Entries(Posix, {"/srv/ftp/|DUEMRY__S__|", "/srv/ftp/sub/private/|DA_________|"});
+    auto win = Entries(Win, {"C:\\ftp\\|D_______S__|", "C:\\ftp\\sub\\private\\|A__________|"});
+    struct {
+        const TPathStyle* Style;
+        const char* Path;
+        bool Holds;
+    } cases[] = {
+        {&Posix, "/srv/ftp/sub", true},
+        {&Posix, "/srv/ftp/sub/", true},
+        {&Posix, "/srv/ftp", true},
+        {&Posix, "/srv/ftp/sub/private", true},
+        {&Posix, "/srv/ftp/sub/private/x", false},
+        {&Posix, "/srv/ftp/su", false},
+        {&Posix, "/srv/ftp/other", false},
+        {&Posix, "/srv/ftp/sub/priv", false},
+        {&Win, "c:\\FTP\\SUB", true},
+        {&Win, "C:\\ftp\\other", false},
+    };
+    for (const auto& c : cases) {
+        const auto& entries = c.Style == &Posix ? posix : win;
+        EXPECT_EQ(HoldsForbidden(*c.Style, entries, c.Path), c.Holds) << c.Path;
+    }
+}
+
 TEST(PathRights, HasRightLooksAtTheDirectoryOfThePath) {
     auto posix =
         Entries(Posix, {"/srv/ftp/|DU______S__|", "/srv/ftp/up/|_UE________|", "/srv/ftp/ro/|D__________|"});
@@ -224,6 +250,37 @@ TEST(PathRights, ResolvePathFollowsLinksAndRefusesDanglingOnes) {
     EXPECT_EQ(ResolvePath(base + "/home/dangling"), std::nullopt);
     EXPECT_EQ(ResolvePath(base + "/home/dangling/x"), std::nullopt);
     EXPECT_EQ(ResolvePath("/"), "/");
+}
+
+// A deep chain of missing folders (the client's to choose) resolves on a
+// small stack: the resolver neither recurses per component nor per level.
+TEST(PathRights, DeepPathsResolveOnASmallStack) {
+    vendrix::testing::TTempFolder tmp;
+    namespace fs = std::filesystem;
+    const std::string base = fs::canonical(tmp.Path()).string();
+    fs::create_directories(base + "/home/a");
+    fs::create_symlink(base + "/nowhere", base + "/home/dangling");
+    std::string missing = base + "/home/gone", partly = base + "/home/a", dangling = base + "/home/dangling";
+    for (int i = 0; i < 1000; ++i) {
+        missing += "/a";
+        partly += "/a";
+        dangling += "/a";
+    }
+    struct TCase {
+        std::string In;
+        std::optional<std::string> Out;
+    } cases[] = {
+        {missing, missing},
+        {partly + "/", partly + "/"},
+        {dangling, std::nullopt},
+        {base + "/home/a/../a/x", base + "/home/a/x"},
+    };
+    for (const TCase& c : cases) {
+        std::optional<std::string> out;
+        // 64 KiB of stack: one frame per missing component would need megabytes.
+        vendrix::testing::RunOnSmallStack(64 * 1024, [&] { out = ResolvePath(c.In); });
+        EXPECT_EQ(out, c.Out) << c.In.substr(0, 80);
+    }
 }
 
 } // namespace

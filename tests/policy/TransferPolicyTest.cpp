@@ -4,8 +4,13 @@
 #include "FtpSrvT.h"
 #include "HomeTree.h"
 #include "NumberFormat.h"
+#include "SmallStack.h"
 #include "TransferFixture.h"
 #include "TransferReplies.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vendrix::config;
 using namespace vendrix::log;
@@ -123,9 +128,10 @@ TEST_F(Transfer, QuotaRefusesBeforeAndDuringAnUploadAtTheRoundedKilobyte) {
         EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
     }
     // A refusal before the upload leaves the totals alone; the stopped upload
-    // still counts what arrived (under a kilobyte here).
+    // still counts what arrived (under a kilobyte here), and its log line
+    // shows those bytes, not the file's size.
     EXPECT_EQ(FileTotal(TAccountKey::TotalUpload), 0);
-    EXPECT_NE(LogLine("sStorFail(ANNA," + Home + "up.bin,) (0.00 K/s - 0 bytes)"), "");
+    EXPECT_NE(LogLine("sStorFail(ANNA," + Home + "up.bin,) (0.50 K/s - 513 bytes)"), "");
 }
 
 TEST_F(Transfer, ALongUploadStopsAtTheQuotaAndClosesItsDataConnection) {
@@ -143,6 +149,52 @@ TEST_F(Transfer, ALongUploadStopsAtTheQuotaAndClosesItsDataConnection) {
     EXPECT_LE(stored, 102400 + 512);
     EXPECT_GT(stored, 0);
     EXPECT_GE(FileTotal(TAccountKey::TotalUpload), stored / 1024);
+}
+
+TEST_F(Transfer, QuotaCountsDottedAndVirtualPathsAndParallelUploads) {
+    // 100 K are used already, so any upload past half a kilobyte is refused
+    // while it runs, whatever way the target is named.
+    struct TCase {
+        std::string extra, command;
+    } cases[] = {
+        {"", "STOR ./up.bin"},
+        {"", "STOR sub/../up.bin"},
+        {"VirtualDir=1", "STOR /up.bin"},
+        {"VirtualDir=1", "STOR /./up.bin"},
+    };
+    std::filesystem::create_directories(Home + "sub");
+    WriteFile("old.bin", 102400);
+    for (const TCase& t : cases) {
+        SCOPED_TRACE(t.command + " " + t.extra);
+        WriteUsers("Quota=100\n" + t.extra);
+        if (!Ctl) Start();
+        auto c = LoggedIn();
+        TResult r = Stor(*c, t.command, std::string(2048, 'u'));
+        EXPECT_EQ(r.Started, "150 Opening data connection for " + t.command.substr(5) + ".");
+        EXPECT_EQ(r.Final, "452 Sorry, insufficient disk quota - receive file up.bin aborted.");
+        EXPECT_EQ(c->Reply(), "426 Connection closed; Insufficient disk quota.");
+        EXPECT_EQ(vendrix::ftp::GetFileSize(Home + "up.bin"), 0);
+        std::filesystem::remove(Home + "up.bin");
+    }
+
+    // Two uploads of the account, each within the quota alone: the second
+    // sees what the first stored after both were allowed.
+    std::filesystem::remove(Home + "old.bin");
+    WriteUsers("Quota=100");
+    auto one = LoggedIn();
+    auto two = LoggedIn();
+    auto dataOne = one->Pasv();
+    auto dataTwo = two->Pasv();
+    EXPECT_EQ(one->Cmd("STOR a.bin"), "150 Opening data connection for a.bin.");
+    EXPECT_EQ(two->Cmd("STOR b.bin"), "150 Opening data connection for b.bin.");
+    dataOne->Send(std::string(61440, 'a'));
+    EXPECT_TRUE(PumpUntil([&] { return vendrix::ftp::GetFileSize(Home + "a.bin") == 61440; }));
+    dataTwo->Send(std::string(61440, 'b'));
+    EXPECT_EQ(two->Reply(), "452 Sorry, insufficient disk quota - receive file b.bin aborted.");
+    EXPECT_EQ(two->Reply(), "426 Connection closed; Insufficient disk quota.");
+    EXPECT_LE(vendrix::ftp::GetFileSize(Home + "b.bin"), 102400 - 61440 + 512);
+    dataOne->Close();
+    EXPECT_EQ(one->Reply().substr(0, 4), "226-");
 }
 
 TEST_F(Transfer, TransferCompleteCarriesRatioAndQuotaLines) {
@@ -252,6 +304,40 @@ TEST(NumberFormat, SeparatorsAndDecimalsWhateverTheLocale) {
     EXPECT_EQ(FormatDecimal(0), "0");
 }
 
+// A chain deeper than the descriptors a process may hold, walked on a small
+// stack: the walk keeps one descriptor and no frame per level.
+TEST(HomeTree, CountsADeepChainOnASmallStack) {
+    TTempFolder tree;
+    const std::string home = tree.Path() + "/";
+    constexpr int kDepth = 1800;
+    int fd = ::open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(::mkdirat(fd, "a", 0700), 0);
+        int sub = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        ASSERT_GE(sub, 0);
+        fd = sub;
+    }
+    int file = ::openat(fd, "deep", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::write(file, "12345", 5), 5);
+    ::close(file);
+    ::close(fd);
+    WriteText(home + "top", "123");
+
+    int64_t bytes = -1;
+    vendrix::testing::RunOnSmallStack(64 * 1024, [&] { bytes = HomeTreeBytes(home); });
+    EXPECT_EQ(bytes, 8);
+
+    // The chain is removed from the bottom up: whole paths stay under PATH_MAX.
+    std::string deepest = home;
+    for (int i = 0; i < kDepth; ++i)
+        deepest += "a/";
+    ::unlink((deepest + "deep").c_str());
+    for (int i = 0; i < kDepth; ++i)
+        EXPECT_EQ(::rmdir(deepest.substr(0, home.size() + 2 * (kDepth - i)).c_str()), 0);
+}
+
 TEST(HomeTree, CountsFilesOutsideDotDirectoriesAndFollowsNoLink) {
     TTempFolder tree;
     const std::string home = tree.Path() + "/";
@@ -275,6 +361,9 @@ TEST(HomeTree, CountsFilesOutsideDotDirectoriesAndFollowsNoLink) {
         {home + ".profile", true},
         {home + ".cache/big", false},
         {home + "../x", false},
+        {home + "./one", true},
+        {home + "a/./b/../b/two", true},
+        {home + "a/../.cache/big", false},
         {tree.Path() + "x/one", false},
         {home, false},
         {"/etc/passwd", false},

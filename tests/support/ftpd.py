@@ -184,3 +184,41 @@ def raise_open_files(want):
     target = min(max(soft, want), hard)
     resource.setrlimit(resource.RLIMIT_NOFILE, (target, hard))
     return target
+
+
+# The folders of the tree every client workflow moves: blanks, UTF-8 and a
+# leading "-" in names, and folders five levels deep.
+CLIENT_FOLDERS = ["", "docs", "docs/old notes", "-lead dash", "Ünïcødé", "Ünïcødé/日本 語", "a/b/c/d"]
+BIG_SIZE = 64 * 1024 * 1024
+
+
+def make_client_tree(top, seed=11):
+    """Writes the client tree under top: small random files over
+    CLIENT_FOLDERS (the first one empty), a file whose name starts with "-",
+    one with a UTF-8 name, and a 64 MiB file. Returns its tree_hashes."""
+    make_tree(top, 28, CLIENT_FOLDERS, seed)
+    rng = random.Random(seed)
+    with open(os.path.join(top, "-dash start.txt"), "wb") as f:
+        f.write(b"a name that looks like an option\n")
+    with open(os.path.join(top, "Ünïcødé", "日本 語", "ファイル.txt"), "wb") as f:
+        f.write("ünïcødé\n".encode())
+    with open(os.path.join(top, "docs", "big file.bin"), "wb") as f:
+        f.write(rng.randbytes(BIG_SIZE))
+    return tree_hashes(top)
+
+
+class ClientTreeTest(DaemonTest):
+    """A daemon whose account root holds the client tree in "pub" (clients
+    work below the account root), and a local scratch folder per test."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.original = make_client_tree(os.path.join(cls.root, "pub"))
+
+    def setUp(self):
+        self.local = tempfile.mkdtemp(prefix="vendrix-client-")
+        self.addCleanup(shutil.rmtree, self.local, True)
+
+    def assertSameTree(self, top, msg=None):
+        self.assertEqual(tree_hashes(top), self.original, msg)

@@ -5,6 +5,7 @@ add_executable(dialog_tests
     DialogTests.cpp
     ColorTest.cpp
     DialogShotsTest.cpp
+    FirstRunTest.cpp
     IpAccessTest.cpp
     LogOptionsTest.cpp
     QuotaMsgUserTest.cpp

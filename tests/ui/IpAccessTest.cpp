@@ -3,6 +3,7 @@
 // input boxes and pickers are answered by a script.
 #include "IPAccess.h"
 #include "DialogKit.h"
+#include "LoginGuard.h"
 #include "SettingsFile.h"
 #include "ui_IPAccess.h"
 
@@ -48,6 +49,29 @@ private slots:
         QCOMPARE(saved.ReadList("IP Deny", "IP"), (std::vector<std::string>{"192.168.?.1", "172.16.*"}));
         QVERIFY(!saved.KeyExists("IP Deny", "IP2"));
         QCOMPARE(saved.ReadList("IP Allow", "IP"), (std::vector<std::string>{"127.0.0.1", "1.2.*"}));
+    }
+
+    // The addresses banned for failed logins are listed with the minutes left
+    // and Lift ban ends the selected ban at once.
+    void ipAccessListsAndLiftsBans() {
+        policy::TLoginGuard guard;
+        guard.SetLimits({60, 32, 256, 1, 15});
+        guard.NoteFailure("10.0.0.7", 0);
+        guard.NoteFailure("10.0.0.8", 60'000);
+        config::TSettingsFile settings(Config());
+        ui::TfrmIPAccess dialog(*FLanguage, settings);
+        dialog.ShowBans(guard, 120'000);
+        ShowActive(dialog);
+        Ui::TfrmIPAccess& w = dialog.Widgets();
+        QCOMPARE(w.lblBans->text(), LanguageText("sTempBans"));
+        QCOMPARE(w.lstBans->count(), 2);
+        QCOMPARE(w.lstBans->item(0)->text(), "10.0.0.7 (13 min)");
+        QCOMPARE(w.lstBans->item(1)->text(), "10.0.0.8 (14 min)");
+        ClickItem(*w.lstBans, 0);
+        Click(w.cmdLiftBan);
+        QCOMPARE(w.lstBans->count(), 1);
+        QVERIFY(!guard.IsBanned("10.0.0.7", 120'000));
+        QVERIFY(guard.IsBanned("10.0.0.8", 120'000));
     }
 
     void ipAccessCloseKinds() {

@@ -3,10 +3,12 @@
 // a script that clicks their buttons.
 #include "BaseFolder.h"
 #include "DesktopApp.h"
+#include "GuiApplication.h"
 #include "LogView.h"
 #include "Main.h"
 #include "Md5.h"
 #include "ModalScript.h"
+#include "TempFolder.h"
 #include "TestClient.h"
 #include "TrayIcon.h"
 #include "UserList.h"
@@ -30,6 +32,7 @@
 #include <memory>
 
 using namespace vendrix;
+using vendrix::testing::AnswerMessage;
 using vendrix::testing::ClickButton;
 using vendrix::testing::ReadText;
 using vendrix::testing::TBaseFolder;
@@ -185,6 +188,49 @@ private slots:
         const std::string config = ReadText(Base->Config());
         QVERIFY2(config.find("[IP Deny]") != std::string::npos, config.c_str());
         QVERIFY2(config.find("IP0=127.0.0.1") != std::string::npos, config.c_str());
+    }
+
+    // A deny list that cannot be written is reported in a message box; the
+    // window and the session carry on and the file is not replaced.
+    void banWithAnUnwritableSettingsFileShowsTheError() {
+        Start();
+        auto anna = LoggedIn("anna");
+        const std::string config = Base->File("conf/config.ini");
+        std::filesystem::remove(config);
+        std::filesystem::create_directory(config);
+        Select(0);
+        auto seen = AnswerMessage();
+        W().popBanIP->trigger();
+        QTRY_COMPARE(seen->Name, QString("msgSaveFailed"));
+        QVERIFY(seen->Text.startsWith(QString::fromStdString("cannot read " + config)));
+        QVERIFY(std::filesystem::is_directory(config));
+        QCOMPARE(W().UserBox->topLevelItemCount(), 1);
+        std::filesystem::remove(config);
+    }
+
+    // An account file that is there but cannot be read is reported at the
+    // start, in the log and in a box, and never written over.
+    void anUnreadableAccountFileIsReportedAtTheStart() {
+        const std::string users = Base->File("conf/users.ini");
+        std::filesystem::remove(users);
+        std::filesystem::create_directory(users);
+        auto seen = AnswerMessage();
+        Start();
+        QTRY_COMPARE(seen->Name, QString("msgReadFailed"));
+        QCOMPARE(seen->Text, QString::fromStdString("cannot read " + users + ": Is a directory"));
+        QVERIFY(std::filesystem::is_directory(users));
+        std::filesystem::remove(users);
+    }
+
+    // An exception that leaves a slot is shown, and the window carries on.
+    void anExceptionInASlotIsShownAndTheProgramGoesOn() {
+        Start();
+        auto seen = AnswerMessage();
+        QTimer::singleShot(0, &Window(), [] { throw std::runtime_error("cannot save users.ini"); });
+        QTRY_COMPARE(seen->Name, QString("msgError"));
+        QCOMPARE(seen->Text, QString("cannot save users.ini"));
+        auto c = LoggedIn("anna");
+        QTRY_COMPARE(W().UserBox->topLevelItemCount(), 1);
     }
 
     void popupEntriesNeedASelection() {
@@ -394,7 +440,7 @@ int main(int argc, char** argv) {
     std::filesystem::permissions(runtime.Path(), std::filesystem::perms::owner_all);
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.Path()));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    ui::TGuiApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     MainWindowTest test;
     return QTest::qExec(&test, argc, argv);

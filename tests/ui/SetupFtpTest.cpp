@@ -74,6 +74,15 @@ private slots:
             QCOMPARE(w.cboLangue->currentText(), "english");
             QVERIFY(!w.cmdSave->isEnabled());
             QVERIFY(!w.chkRun->isChecked());
+            // The limits before login show their defaults and take digits only.
+            QCOMPARE(w.txtLoginTimeOut->text(), "60");
+            QCOMPARE(w.txtMaxWaitPerIP->text(), "32");
+            QCOMPARE(w.txtMaxWait->text(), "256");
+            QCOMPARE(w.txtMaxLoginFail->text(), "10");
+            QCOMPARE(w.txtBanMinutes->text(), "15");
+            QCOMPARE(w.lblLoginTimeOut->text(), LanguageText("sLoginTime"));
+            TypeInto(*w.txtMaxWaitPerIP, "4x8");
+            QCOMPARE(w.txtMaxWaitPerIP->text(), "48");
             Click(w.txtPort);
             QTest::keyClick(w.txtPort, Qt::Key_End);
             QTest::keyClicks(w.txtPort, "ab-");
@@ -90,6 +99,8 @@ private slots:
         QCOMPARE(saved.ReadString(config::TSetting::Port), "2100");
         QCOMPARE(saved.ReadString(config::TSetting::LangFile), "english");
         QCOMPARE(saved.ReadString(config::TSetting::EnterMessage), welcome);
+        QCOMPARE(saved.ReadInteger(config::TSetting::MaxWaitPerIP), 48);
+        QCOMPARE(saved.ReadInteger(config::TSetting::LoginTimeOut), 60);
         QVERIFY(std::filesystem::exists(entry));
         QVERIFY(ReadText(entry).find(" --base " + FBase->Path()) != std::string::npos);
         {

@@ -43,6 +43,9 @@ private slots:
             QTest::newRow(bad) << QString(bad) << false;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("blanks") << "   " << false;
+        // Blanks around a name would name a section the file never finds.
+        QTest::newRow("leading blank") << " alice" << false;
+        QTest::newRow("trailing blank") << "alice " << false;
     }
 
     void accountNames() {
@@ -196,7 +199,8 @@ private slots:
             ShowActive(dialog);
             Ui::TfrmSetupUser& w = dialog.Widgets();
             ClickItem(*w.lstUsers, 0);
-            for (const QString& bad : {QString("bo/b"), QString("[bob]"), QString("  ")}) {
+            for (const QString& bad :
+                 {QString("bo/b"), QString("[bob]"), QString("  "), QString(" bob"), QString("bob\t")}) {
                 AnswerInput(bad);
                 auto refused = AnswerMessage();
                 Click(w.cmdRename);
@@ -231,6 +235,35 @@ private slots:
             QVERIFY(!dialog.isVisible());
         }
         QCOMPARE(ReadText(Users()), before);
+    }
+
+    // An account made by New and not written yet can be copied and renamed:
+    // both names stay in the list and are saved.
+    void userCopyAndRenameANewAccount() {
+        WriteText(Users(), "");
+        config::TAccountFile accounts(Users());
+        {
+            ui::TfrmSetupUser dialog(*FLanguage, accounts);
+            ShowActive(dialog);
+            Ui::TfrmSetupUser& w = dialog.Widgets();
+            AnswerInput("dave");
+            Click(w.cmdNew);
+            AnswerInput("erin");
+            Click(w.cmdCopy);
+            QCOMPARE(w.lstUsers->count(), 2);
+            QCOMPARE(dialog.Account(), "erin");
+            AnswerInput("frank");
+            Click(w.cmdNew);
+            AnswerInput("gina");
+            Click(w.cmdRename);
+            QCOMPARE(dialog.Account(), "gina");
+            QStringList names;
+            for (int i = 0; i < w.lstUsers->count(); ++i)
+                names << w.lstUsers->item(i)->text();
+            QCOMPARE(names, QStringList({"dave", "erin", "gina"}));
+            Click(w.cmdSave);
+        }
+        QCOMPARE(ReadDoc(Users()).Sections(), (std::vector<std::string>{"dave", "erin", "gina"}));
     }
 
     // Totals a session wrote while the dialog was open survive its Save.

@@ -1,6 +1,7 @@
 """vendrix-ftp as another program sees it (offscreen platform): a second
 start for the same base folder hands over to the first and ends, and --send
-stops, starts and closes the running window."""
+stops, starts and closes the running window; bad arguments are refused at
+once and --help names the base folder."""
 import os
 import shutil
 import subprocess
@@ -57,6 +58,28 @@ class Executable(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(self.gui.wait(timeout=60), 0, self.log())
         self.assertFalse(connectable(self.port))
+
+
+class Arguments(unittest.TestCase):
+    """Refused at once, before any window; --help names the base folder,
+    chosen as the daemon chooses it."""
+
+    def test_refused_and_help(self):
+        home = tempfile.mkdtemp(prefix="vendrix-gui-xdg-")
+        self.addCleanup(shutil.rmtree, home, True)
+        env = dict(os.environ, XDG_CONFIG_HOME=home, QT_QPA_PLATFORM="offscreen")
+        cases = [
+            (["--base", "/nonexistent"], "vendrix-ftp: the base folder does not exist: /nonexistent\n"),
+            (["--port", "99999"], "vendrix-ftp: the port must be a number from 1 to 65535: 99999\n"),
+            (["user", "list"], "vendrix-ftp: unknown argument: user (the user and check commands belong to "
+                               "vendrix-ftpd)\n"),
+        ]
+        for args, err in cases:
+            with self.subTest(args):
+                done = subprocess.run([GUI, *args], env=env, capture_output=True, text=True, timeout=60)
+                self.assertEqual((done.returncode, done.stdout, done.stderr), (2, "", err))
+        done = subprocess.run([GUI, "--help"], env=env, capture_output=True, text=True, timeout=60)
+        self.assertIn("Base folder: %s/vendrix-ftp/ (the user's configuration folder)" % home, done.stdout)
 
 
 if __name__ == "__main__":
