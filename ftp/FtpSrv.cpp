@@ -394,7 +394,9 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
     std::string buf = StripTelnet(line);
     // A CR or NUL inside a command would reach file names, listings and log
     // lines, or silently cut the command: refused before anything sees it.
-    if (buf.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) {
+    // The line reader never passes an LF, but a line handed in directly may
+    // hold one, and it would do the same harm.
+    if (buf.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
         SendAnswer(Client, reply::kControlCharacter);
         return;
     }
