@@ -102,6 +102,8 @@ void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler,
 // --- listening and accepting -----------------------------------------------
 
 void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
+    // A failed listen raises: the caller reports it (set again below).
+    socket.OnError = nullptr;
     socket.SetPort(Port);
     socket.SetProto("tcp");
     socket.SetAddr(addr);
@@ -124,6 +126,10 @@ void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
         socket.SetAddr("0.0.0.0");
         socket.Listen();
     }
+    // A failed accept (out of handles) is told by Accept's result, and the
+    // socket layer sheds the waiting connection itself: raising it would only
+    // build an exception while no handle is left, to be caught at once.
+    socket.OnError = [](TCustomWSocket&) {};
 }
 
 void TFtpServer::Start() {
