@@ -107,6 +107,8 @@ void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler,
 // --- listening and accepting -----------------------------------------------
 
 void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
+    // A failed listen raises: the caller reports it (set again below).
+    socket.OnError = nullptr;
     socket.SetPort(Port);
     socket.SetProto("tcp");
     socket.SetAddr(addr);
@@ -129,6 +131,10 @@ void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
         socket.SetAddr("0.0.0.0");
         socket.Listen();
     }
+    // A failed accept (out of handles) is told by Accept's result, and the
+    // socket layer sheds the waiting connection itself: raising it would only
+    // build an exception while no handle is left, to be caught at once.
+    socket.OnError = [](TCustomWSocket&) {};
 }
 
 void TFtpServer::Start() {
@@ -399,7 +405,9 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
     std::string buf = StripTelnet(line);
     // A CR or NUL inside a command would reach file names, listings and log
     // lines, or silently cut the command: refused before anything sees it.
-    if (buf.find_first_of(std::string_view("\r\0", 2)) != std::string::npos) {
+    // The line reader never passes an LF, but a line handed in directly may
+    // hold one, and it would do the same harm.
+    if (buf.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
         SendAnswer(Client, reply::kControlCharacter);
         return;
     }

@@ -52,6 +52,14 @@ const std::string kShed = "421 Too many connections, try again later.";
 }
 
 TEST(ServerExhaustion, ExcessClientsHear421AndNewOnesAreGreetedOnceHandlesAreFree) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' vptr check probes memory through a pipe, which a
+    // process without a free handle cannot make: every virtual call then
+    // reads as a call on a bad object. The socket layer's own exhaustion
+    // test covers the recovery under the sanitizers; this one runs in the
+    // plain builds.
+    GTEST_SKIP() << "needs free handles under the sanitizers";
+#endif
     RunAgainstChild(RunServer, [](uint16_t port) { ExhaustAndRelease(port, kClients, kGreeting, kShed); });
 }
 
