@@ -28,6 +28,7 @@ constexpr std::array<TKeyDef, static_cast<std::size_t>(TAccountKey::Count)> kAcc
     {"", "ExitMessage", Text, ""},
     {"", "TotalDownload", Integer64, "0"},
     {"", "TotalUpload", Integer64, "0"},
+    {"", "RequireTLS", Boolean, "0"},
 }};
 
 constexpr TListDef kAccessList{"", "Dir"};

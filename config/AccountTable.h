@@ -28,6 +28,7 @@ enum class TAccountKey {
     ExitMessage,   // text file sent at QUIT
     TotalDownload, // kilobytes over all sessions
     TotalUpload,
+    RequireTLS, // this account logs in only over an encrypted control connection
 
     Count
 };
