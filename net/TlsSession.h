@@ -8,6 +8,7 @@
 
 #include "TlsContext.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -60,6 +61,15 @@ public:
     TTlsResumption Session() const;
     std::string Version() const;
     std::string Cipher() const;
+    // Server side. Every session a server connection makes carries a tag,
+    // new and unique in the process for a fresh session and inherited by
+    // the tickets of a resumed one, so a later connection can tell whose
+    // session it resumed. The tag of this connection's session, the tag of
+    // the session it resumed (0 when it resumed none), and the tag a fresh
+    // session of this connection gets.
+    uint64_t Tag() const;
+    uint64_t ResumedTag() const;
+    uint64_t FreshTag() const { return FFreshTag; }
 
 private:
     void Fail(const std::string& fallback);
@@ -67,6 +77,7 @@ private:
     ssl_st* FSsl = nullptr;
     TStatus FStatus = tsHandshaking;
     std::string FError;
+    uint64_t FFreshTag = 0;
 };
 
 } // namespace vendrix::net

@@ -180,6 +180,12 @@ public:
     TTlsResumption TlsSession() const { return FTls ? FTls->Session() : TTlsResumption(); }
     std::string TlsVersion() const { return FTls ? FTls->Version() : ""; }
     std::string TlsCipher() const { return FTls ? FTls->Cipher() : ""; }
+    // Server side, after the handshake: the tag of the connection's session
+    // and of the session it resumed (0: none); see TTlsSession::Tag. A data
+    // connection resumed its control connection's session when its
+    // TlsResumedTag is the control connection's TlsSessionTag.
+    uint64_t TlsSessionTag() const { return FTls ? FTls->Tag() : 0; }
+    uint64_t TlsResumedTag() const { return FTls ? FTls->ResumedTag() : 0; }
     const std::string& TlsError() const { return FTlsError; }
 
     // --- events --------------------------------------------------------------
