@@ -6,6 +6,7 @@
 
 #include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace vendrix::ftp {
 
@@ -322,6 +323,7 @@ void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
         Client.TransferError = "Client data socket connection error: " + Num(err);
         return;
     }
+    if (Client.DataTlsRefused) RefuseDataConnection(Client);
 }
 
 void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
@@ -356,7 +358,9 @@ void TFtpServer::UploadClosed(TClient& Client, uint16_t err) {
     }
     if (OnStorSessionClosed) OnStorSessionClosed(*this, Client, *Client.DataSocket, err);
     std::string answer;
-    if (Client.AbortingTransfer)
+    if (!Client.DataRefusal.empty())
+        answer = std::exchange(Client.DataRefusal, std::string());
+    else if (Client.AbortingTransfer)
         answer = reply::ConnectionClosed(Client.TransferError);
     else if (err != 0)
         answer = reply::ConnectionError(err);
@@ -384,6 +388,7 @@ void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
         Post(Client, &TFtpServer::AbortTransferNotification);
         return;
     }
+    if (Client.DataTlsRefused) return RefuseDataConnection(Client);
     Client.ByteCount = 0;
     Client.HandedCount = 0;
     Client.DownloadRunning = true;
@@ -459,8 +464,10 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
         BytesSentTotal -= Client.ByteCount - Client.HandedCount;
         Client.ByteCount = Client.HandedCount;
     }
-    SendAnswer(Client, complete ? std::string(reply::kTransferComplete)
-                                : reply::ConnectionClosed(Client.TransferError));
+    std::string answer = !Client.DataRefusal.empty() ? std::exchange(Client.DataRefusal, std::string())
+                         : complete                  ? std::string(reply::kTransferComplete)
+                                                     : reply::ConnectionClosed(Client.TransferError);
+    SendAnswer(Client, answer);
     if (OnRetrSessionClosed) OnRetrSessionClosed(*this, Client, *Client.DataSocket, err);
 }
 

@@ -268,7 +268,7 @@ bool TFtpController::StartTls() {
     try {
         config::TTlsCertificate cert = config::LoadTlsCertificate(FTlsSettings, FPaths, host);
         FTlsContext = std::move(cert.Context);
-        FServer.TlsContext = FTlsContext.get();
+        FServer.TlsContext = FTlsContext;
         if (cert.Created) LogText("Made a self-signed TLS certificate: " + cert.CertificateFile);
         LogText("TLS certificate SHA-256 fingerprint: " + cert.Fingerprint);
     } catch (const std::exception& e) {

@@ -183,7 +183,7 @@ private:
     config::TTlsSettings FTlsSettings;
     // The context of the running server's TLS; sessions' TLS connections
     // keep what they use alive on their own, so a restart may replace it.
-    std::unique_ptr<net::TTlsContext> FTlsContext;
+    std::shared_ptr<net::TTlsContext> FTlsContext;
     std::map<TSoundEvent, std::string> FSounds;
     ftp::TFtpServer FServer;
     TPathPolicy FPathPolicy{*this};
