@@ -74,6 +74,11 @@ void TFtpServer::SecureDataConnection(TClient& Client) {
         return;
     TClient* c = &Client;
     data.OnTlsHandshakeDone = [this, c](net::TCustomWSocket&, uint16_t err) { DataTlsDone(*c, err); };
+    // No session tickets after the handshake: a client that only writes (an
+    // upload) would never read them, and unread bytes at its close make its
+    // system reset the connection, which loses the end of the upload here.
+    // The client resumes the control connection's session every time.
+    data.TlsIssueTickets = false;
     // A handshake that cannot start leaves the transfer to fail on the
     // closed connection, as any broken data connection does.
     try {
@@ -92,7 +97,17 @@ void TFtpServer::DataTlsDone(TClient& Client, uint16_t err) {
     const bool refused = err == 0 && TlsRequireReuse && (resumed == 0 || resumed != Client.TlsSessionTag());
     TClient* client = &Client;
     if (OnTlsHandshakeDone) OnTlsHandshakeDone(*this, Client, &data, err, refused);
-    if (!refused || !IsClient(client)) return;
+    if (!IsClient(client)) return;
+    if (!refused) {
+        // A download waiting for the handshake starts now; after a failed
+        // one the connection closes and ends it.
+        if (Client.DataTlsWait && err == 0) {
+            Client.DataTlsWait = false;
+            SendBlock(Client);
+        }
+        return;
+    }
+    Client.DataTlsWait = false;
     Client.DataTlsRefused = true;
     // A transfer already waiting on the connection ends now; one that comes
     // later is refused when it starts.

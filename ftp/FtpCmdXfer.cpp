@@ -392,7 +392,10 @@ void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
     Client.ByteCount = 0;
     Client.HandedCount = 0;
     Client.DownloadRunning = true;
-    SendBlock(Client);
+    // Bytes sent during the handshake would go out as soon as it ends, before
+    // the check of the session it resumed could stop them.
+    Client.DataTlsWait = Client.DataSocket->TlsState() == net::tlsHandshaking;
+    if (!Client.DataTlsWait) SendBlock(Client);
 }
 
 void TFtpServer::SendBlock(TClient& Client) {
@@ -446,6 +449,7 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
     Client.PassiveStart = false;
     Client.PassiveConnected = false;
     Client.DownloadRunning = false;
+    Client.DataTlsWait = false;
     Client.ReadyForNextBlock = false;
     Client.RestartPos = 0;
     Client.DataPort = "ftp-data";

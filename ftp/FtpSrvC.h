@@ -105,6 +105,9 @@ public:
     // The current data connection did not resume the control connection's
     // TLS session (and TlsRequireReuse holds): its transfer is refused.
     bool DataTlsRefused = false;
+    // A download waits for its data connection's TLS handshake to end (and
+    // for the session check): not one byte goes out before it.
+    bool DataTlsWait = false;
     // A reply that replaces the running transfer's completion reply.
     std::string DataRefusal;
     // After "EPSV ALL" the client uses EPSV only: PORT, PASV and EPRT are

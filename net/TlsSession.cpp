@@ -45,6 +45,10 @@ TTlsSession::~TTlsSession() {
     SSL_free(FSsl);
 }
 
+void TTlsSession::NoTickets() {
+    if (FSsl) SSL_set_num_tickets(FSsl, 0);
+}
+
 void TTlsSession::Fail(const std::string& fallback) {
     FStatus = tsFailed;
     FError = TlsErrorText(fallback);

@@ -31,6 +31,9 @@ public:
     TTlsSession& operator=(const TTlsSession&) = delete;
 
     bool Valid() const { return FSsl != nullptr; }
+    // Server side, before the handshake: no session tickets after it (TLS
+    // 1.3; a TLS 1.2 ticket is part of the handshake and still goes).
+    void NoTickets();
     TStatus Status() const { return FStatus; }
     const std::string& Error() const { return FError; }
 

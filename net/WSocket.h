@@ -172,6 +172,9 @@ public:
     // needs it. Raises and fires nothing when it fails.
     void StartTls(TTlsContext& ctx, TTlsResumption resume = {});
     uint32_t TlsHandshakeTimeoutMs = 30000;
+    // A server connection sends TLS 1.3 session tickets after its handshake
+    // (read at StartTls).
+    bool TlsIssueTickets = true;
     TTlsState TlsState() const;
     // After the handshake: whether it resumed an earlier session, the session
     // to resume on a later connection (a TLS 1.3 client has it once the
