@@ -234,7 +234,8 @@ class FtpsSettings(unittest.TestCase):
         cls.home = tempfile.mkdtemp(prefix="vendrix-ftps-home-")
         rights = "%s|DU______S__|\n" % cls.home
         users = ("[anonymous]\nHomePath=%s\nDir0=%s[bob]\nPassword=%s\nHomePath=%s\nRequireTLS=1\nDir0=%s"
-                 % (cls.home, rights, md5_hex("pw"), cls.home, rights))
+                 "[slow]\nPassword=%s\nHomePath=%s\nMaxSpeed=400\nDir0=%s"
+                 % (cls.home, rights, md5_hex("pw"), cls.home, rights, md5_hex("pw"), cls.home, rights))
         cls.folder = BaseFolder({"Log": 1}, users)
         cls.implicit = free_port()
         with open(cls.folder.file("conf/config.ini"), "a") as f:
@@ -276,6 +277,23 @@ class FtpsSettings(unittest.TestCase):
             got = io.BytesIO()
             self.assertEqual(ftp.retrbinary("RETR fresh.bin", got.write), "226 Transfer complete.")
             self.assertEqual(got.getvalue(), b"fresh session\n")
+        finally:
+            ftp.close()
+
+    def test_a_capped_download_ends_with_every_byte_and_the_tls_close(self):
+        # retrbinary unwraps the data connection: it fails unless the last
+        # bytes and the server's close_notify arrive before the close.
+        data = os.urandom(700_001)
+        with open(os.path.join(self.home, "capped.bin"), "wb") as f:
+            f.write(data)
+        ftp = tls_login(self.port, user="slow", password="pw")
+        try:
+            ftp.prot_p()
+            for command in ("RETR capped.bin", "LIST"):
+                got = io.BytesIO()
+                self.assertEqual(ftp.retrbinary(command, got.write), "226 Transfer complete.")
+                if command.startswith("RETR"):
+                    self.assertEqual(got.getvalue(), data)
         finally:
             ftp.close()
 
