@@ -219,6 +219,8 @@ class ExplicitFtps(DaemonTest):
             others[0].setblocking(False)
             with self.assertRaises(BlockingIOError):
                 others[0].recv(1)
+            # Each failed handshake is in the log with its reason.
+            self.assertGreaterEqual(self.daemon.output().count("TLS handshake failed: "), 2)
         finally:
             ftp.close()
             for s in others:
