@@ -287,6 +287,7 @@ void TFtpServer::StartUpload(TClient& Client, bool bindDataPort) {
 void TFtpServer::StartDownload(TClient& Client) {
     Client.AbortingTransfer = false;
     Client.DataSent = false;
+    Client.DataCloseQueued = false;
     Client.TransferError = "Transfer Ok";
     if (Client.PassiveMode) {
         InstallHandlers(Client, THandlerSet::Download);
@@ -417,9 +418,20 @@ void TFtpServer::SendBlock(TClient& Client) {
             // closing now would drop them. The block-sent handler asks again.
             Client.ReadyForNextBlock = false;
         } else if (!Client.DataSent) {
-            // Every byte is in the kernel's hands: the close is the end.
+            // Every byte is in the kernel's hands: the close is the end. Over
+            // TLS the close_notify goes first, on its own: a client that
+            // misses it takes the download as cut, and Close could not wait
+            // for room in a full send buffer. The block-sent handler closes
+            // once it has left.
             Client.DataSent = true;
-            Post(Client, &TFtpServer::CloseDataNotification);
+            net::TWSocket& data = *Client.DataSocket;
+            if (data.TlsState() == net::tlsEstablished) data.TlsCloseNotify();
+            if (data.AllSent()) {
+                Client.DataCloseQueued = true;
+                Post(Client, &TFtpServer::CloseDataNotification);
+            } else {
+                Client.ReadyForNextBlock = false;
+            }
         }
     } catch (const std::exception& e) {
         Client.TransferError = ClientReason(e);
@@ -430,6 +442,14 @@ void TFtpServer::SendBlock(TClient& Client) {
 
 void TFtpServer::DownloadDataSent(TClient& Client, uint16_t err) {
     if (Client.AbortingTransfer || Client.ReadyForNextBlock || !Client.DownloadRunning) return;
+    if (Client.DataSent) {
+        // Only the close_notify was waiting for the kernel: it has left.
+        if (!Client.DataCloseQueued) {
+            Client.DataCloseQueued = true;
+            Post(Client, &TFtpServer::CloseDataNotification);
+        }
+        return;
+    }
     try {
         if (OnRetrDataSent) OnRetrDataSent(*this, Client, *Client.DataSocket, err);
         if (err != 0) throw EFtpError("Send: error #" + Num(err));

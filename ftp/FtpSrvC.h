@@ -63,6 +63,8 @@ public:
     // client can have received when the connection ends early.
     int64_t HandedCount = 0;
     bool DataSent = false;
+    // The close of the finished download's data connection is posted.
+    bool DataCloseQueued = false;
     uint8_t CurCmdType = ftpcPORT;
     int64_t RestartPos = 0;
     std::string RenameFrom, RenameTo;

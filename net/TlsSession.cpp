@@ -139,6 +139,10 @@ bool TTlsSession::PeerEnded() const {
     return FSsl && (SSL_get_shutdown(FSsl) & SSL_RECEIVED_SHUTDOWN) != 0;
 }
 
+bool TTlsSession::SentShutdown() const {
+    return FSsl && (SSL_get_shutdown(FSsl) & SSL_SENT_SHUTDOWN) != 0;
+}
+
 bool TTlsSession::Reused() const {
     return FSsl && FStatus == tsEstablished && SSL_session_reused(FSsl) == 1;
 }

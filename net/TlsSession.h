@@ -58,6 +58,8 @@ public:
 
     // The peer has sent its close_notify: the session ended in order.
     bool PeerEnded() const;
+    // Our close_notify is queued or sent.
+    bool SentShutdown() const;
 
     // Established sessions only.
     bool Reused() const;

@@ -190,6 +190,12 @@ public:
     uint64_t TlsSessionTag() const { return FTls ? FTls->Tag() : 0; }
     uint64_t TlsResumedTag() const { return FTls ? FTls->ResumedTag() : 0; }
     const std::string& TlsError() const { return FTlsError; }
+    // Sends the close_notify alert now, ahead of Close (established TLS
+    // only; once). A sender that waits for AllSent afterwards knows the
+    // alert has reached the kernel: Close sends it too, but cannot wait for
+    // room in a full send buffer.
+    void TlsCloseNotify();
+    bool TlsCloseNotified() const { return FTls && FTls->SentShutdown(); }
 
     // --- events --------------------------------------------------------------
     TSessionEvent OnSessionAvailable;

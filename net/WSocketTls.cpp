@@ -54,6 +54,12 @@ TTlsState TCustomWSocket::TlsState() const {
     }
 }
 
+void TCustomWSocket::TlsCloseNotify() {
+    if (!FTls || FTls->Status() != TTlsSession::tsEstablished || FState != wsConnected || FSendFailed) return;
+    FTls->Shutdown();
+    TlsFlush();
+}
+
 void TCustomWSocket::TlsCancelTimer() {
     if (FTlsTimer) FLoop.CancelTimer(FTlsTimer);
     FTlsTimer = 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
+#include <sys/socket.h>
 
 using namespace vendrix::net;
 
@@ -210,6 +211,35 @@ TEST(Tls, EveryByteSentBeforeTheCloseArrivesBeforeTheClosedEvent) {
         EXPECT_EQ(server.Side(0).Got.size(), atClose.size());
         EXPECT_TRUE(atClose == up) << atClose.size();
     }
+}
+
+// The close_notify sent ahead of Close queues behind the data when the send
+// buffer is full, and the peer sees the session end in order.
+TEST(Tls, ACloseNotifySentAheadOfTheCloseWaitsBehindTheData) {
+    std::string down(8 << 20, '\0');
+    for (size_t i = 0; i < down.size(); ++i)
+        down[i] = char(i * 13 + i / 333);
+    TTlsServer server;
+    TTlsClient client(server.Port);
+    ASSERT_TRUE(PumpUntil([&] {
+        return server.Sides.size() == 1 && server.Conns[0]->TlsState() == tlsEstablished &&
+               client.Sock.TlsState() == tlsEstablished;
+    }));
+    TWSocket& conn = *server.Conns[0];
+    int small = 64 * 1024;
+    setsockopt(conn.HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    client.Sock.Pause(); // the buffers fill up
+    conn.Send(down.data(), int(down.size()));
+    EXPECT_FALSE(conn.AllSent());
+    EXPECT_FALSE(conn.TlsCloseNotified());
+    conn.TlsCloseNotify();
+    EXPECT_TRUE(conn.TlsCloseNotified());
+    client.Sock.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return conn.AllSent() && client.Side.Got.size() == down.size(); }, 60000));
+    conn.Close();
+    ASSERT_TRUE(PumpUntil([&] { return !client.Side.Closes.empty(); }));
+    EXPECT_EQ(client.Side.Closes, std::vector<uint16_t>{0});
+    EXPECT_TRUE(client.Side.Got == down);
 }
 
 struct TFailCase {
