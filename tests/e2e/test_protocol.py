@@ -7,8 +7,10 @@ import hashlib
 import os
 import shutil
 import socket
+import statistics
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
@@ -102,6 +104,33 @@ class Protocol(DaemonTest):
         self.assertTrue(ftp.sendcmd("MFMT 20190607080910 h/file.bin").startswith("213 Modify=20190607080910; "))
         self.assertEqual(int(os.stat(self.path("h/file.bin")).st_mtime), OLD)
         self.assertEqual(ftp.sendcmd("MDTM h/file.bin"), "213 20190607080910.000")
+
+    def test_hash_of_1_gib_keeps_other_sessions_answering(self):
+        # A sparse file: the digest still reads every byte, the disk holds none.
+        size = 1 << 30
+        with open(self.path("big.bin"), "wb") as f:
+            f.truncate(size)
+        self.addCleanup(os.remove, self.path("big.bin"))
+        hasher, other = self.login(), self.login()
+        hasher.sock.settimeout(300)
+        replies = []
+        worker = threading.Thread(target=lambda: replies.append(hasher.sendcmd("HASH big.bin")))
+        worker.start()
+        latencies = []
+        while worker.is_alive() and len(latencies) < 10000:
+            started = time.monotonic()
+            self.assertEqual(other.sendcmd("NOOP"), "200 NOOP Command okay.")
+            latencies.append(time.monotonic() - started)
+        worker.join(300)
+        self.assertFalse(worker.is_alive())
+        zeros, digest = bytes(1 << 20), hashlib.sha256()
+        for _ in range(size >> 20):
+            digest.update(zeros)
+        self.assertEqual(replies[0].split(" ")[:4], ["213", "SHA-256", "0-%d" % (size - 1), digest.hexdigest()])
+        # The digest took many NOOPs' time; the median one stayed quick. The
+        # median, not the worst: a busy test machine may stall any process.
+        self.assertGreaterEqual(len(latencies), 10)
+        self.assertLess(statistics.median(latencies), 0.050)
 
     @unittest.skipUnless(has_ipv6_loopback(), "no IPv6 loopback")
     def test_curl_over_ipv6(self):

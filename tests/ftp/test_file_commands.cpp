@@ -92,7 +92,12 @@ TEST_F(FileCommands, MakeAndRemoveDirectories) {
                 {"RMD file.txt", "550 '" + Root + "file.txt': can't remove directory."},
                 {"RMD new", "250 '" + Root + "new': directory removed."},
                 {"RMD say \"hi\"", "250 '" + Root + "say \"hi\"': directory removed."},
+                // Name bytes pass through as sent: UTF-8 and bytes that are not.
+                {"MKD d\xc3\xa9j\xc3\xa0", "257 \"" + Root + "d\xc3\xa9j\xc3\xa0\" directory created."},
+                {"MKD latin\xe9", "257 \"" + Root + "latin\xe9\" directory created."},
             });
+    EXPECT_TRUE(Exists("d\xc3\xa9j\xc3\xa0"));
+    EXPECT_TRUE(Exists("latin\xe9"));
     EXPECT_FALSE(Exists("new"));
     EXPECT_FALSE(Exists("a"));
     EXPECT_EQ(ReadFile("file.txt"), std::string(1234, 'f'));
