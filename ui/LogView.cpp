@@ -52,15 +52,31 @@ void ClearLogView(QPlainTextEdit& view) {
 
 namespace {
 
-// The empty document already has the block the first line goes into.
-void InsertLine(QTextCursor& cursor, bool first, const std::vector<log::TColoredRun>& runs, bool bold) {
-    if (!first) cursor.insertBlock();
-    for (const log::TColoredRun& run : runs) {
+// The formats of a batch's runs: a log uses a handful of colours, and a
+// format made once per colour spares building one for every run.
+class TRunFormats {
+public:
+    explicit TRunFormats(bool bold) : FBold(bold) {}
+    const QTextCharFormat& For(const config::TColor& color) {
+        for (const auto& [c, format] : FMade)
+            if (c == color) return format;
         QTextCharFormat format;
-        format.setForeground(ToQColor(run.Color));
-        if (bold) format.setFontWeight(QFont::Bold);
-        cursor.insertText(QString::fromStdString(run.Text), format);
+        format.setForeground(ToQColor(color));
+        if (FBold) format.setFontWeight(QFont::Bold);
+        return FMade.emplace_back(color, format).second;
     }
+
+private:
+    bool FBold;
+    std::vector<std::pair<config::TColor, QTextCharFormat>> FMade;
+};
+
+// The empty document already has the block the first line goes into.
+void InsertLine(QTextCursor& cursor, bool first, const std::vector<log::TColoredRun>& runs,
+                TRunFormats& formats) {
+    if (!first) cursor.insertBlock();
+    for (const log::TColoredRun& run : runs)
+        cursor.insertText(QString::fromStdString(run.Text), formats.For(run.Color));
 }
 
 void ScrollToEnd(QPlainTextEdit& view) {
@@ -74,7 +90,8 @@ void AppendLogLine(QPlainTextEdit& view, const std::vector<log::TColoredRun>& ru
     QTextCursor cursor(view.document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    InsertLine(cursor, !view.property(kHasLines).toBool(), runs, bold);
+    TRunFormats formats(bold);
+    InsertLine(cursor, !view.property(kHasLines).toBool(), runs, formats);
     view.setProperty(kHasLines, true);
     cursor.endEditBlock();
     ScrollToEnd(view);
@@ -91,8 +108,9 @@ void AppendLogLines(QPlainTextEdit& view, const std::deque<std::string>& taggedL
     cursor.beginEditBlock();
     const size_t skip = taggedLines.size() - std::min(taggedLines.size(), size_t(kMaxLogLines));
     bool first = !view.property(kHasLines).toBool();
+    TRunFormats formats(false);
     for (size_t i = skip; i < taggedLines.size(); ++i, first = false)
-        InsertLine(cursor, first, log::RenderTagged(taggedLines[i], textColor), false);
+        InsertLine(cursor, first, log::RenderTagged(taggedLines[i], textColor), formats);
     view.setProperty(kHasLines, true);
     cursor.endEditBlock();
     ScrollToEnd(view);
