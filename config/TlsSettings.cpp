@@ -96,6 +96,10 @@ std::string SelfSignedKeyFile(const TPaths& paths) {
     return paths.BaseFolder() + "/conf/ftps-key.pem";
 }
 
+std::string RenewSelfSignedCertificate(const TPaths& paths, const std::string& hostName) {
+    return net::CertificateFingerprint(MakeSelfSigned(paths, hostName));
+}
+
 TTlsCertificate LoadTlsCertificate(const TTlsSettings& settings, const TPaths& paths,
                                    const std::string& hostName) {
     TTlsMode mode;

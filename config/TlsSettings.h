@@ -34,6 +34,13 @@ bool ParseTlsMode(const std::string& text, TTlsMode& mode);
 std::string SelfSignedCertificateFile(const TPaths& paths); // conf/ftps-cert.pem
 std::string SelfSignedKeyFile(const TPaths& paths);         // conf/ftps-key.pem
 
+// Makes a new self-signed pair for `hostName` in place of the one in "conf"
+// (made or not), the key file readable only by its owner, and returns the
+// new certificate's fingerprint. Clients that trusted the old certificate
+// will warn; a running server keeps the old one until it starts again.
+// Throws std::runtime_error, saying why, when it cannot.
+std::string RenewSelfSignedCertificate(const TPaths& paths, const std::string& hostName);
+
 struct TTlsCertificate {
     std::unique_ptr<net::TTlsContext> Context;
     std::string CertificateFile;

@@ -1,9 +1,12 @@
 #include "IpPattern.h"
 
+#include "AsciiText.h"
+
 namespace vendrix::policy {
 
 namespace {
-// "*" takes none or more characters, "?" one. Once the address is used up
+// "*" takes none or more characters, "?" one; letters (the hexadecimal
+// digits of IPv6 addresses) match in either case. Once the address is used up
 // only an empty rest or a lone "*" matches, so "10.0.0.1**" does not match
 // "10.0.0.1": a run of two or more stars at the end wants one character at
 // least, as "?*" does. Matched with one backtrack point (the last star), in
@@ -15,7 +18,8 @@ bool Match(std::string pattern, const std::string& a) {
     const std::string& p = pattern;
     size_t i = 0, j = 0, star = std::string::npos, resume = 0;
     while (j < a.size()) {
-        if (i < p.size() && (p[i] == '?' || (p[i] != '*' && p[i] == a[j]))) {
+        if (i < p.size() &&
+            (p[i] == '?' || (p[i] != '*' && net::AsciiLower(p[i]) == net::AsciiLower(a[j])))) {
             ++i;
             ++j;
         } else if (i < p.size() && p[i] == '*') {

@@ -11,6 +11,7 @@ set(VENDRIX_DIALOG_SOURCES
     SetupFTP.cpp SetupFTP.h SetupFTP.ui
     SetupUser.cpp SetupUser.h SetupUser.ui
     Sound.cpp Sound.h Sound.ui
+    TlsCertificateNote.cpp TlsCertificateNote.h
 )
 target_sources(vendrix_ui PRIVATE ${VENDRIX_DIALOG_SOURCES})
 # The sound dialog's marks for a found and a missing file, and its browse

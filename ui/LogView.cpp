@@ -3,6 +3,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace vendrix::ui {
 
@@ -49,22 +50,70 @@ void ClearLogView(QPlainTextEdit& view) {
     view.setProperty(kHasLines, false);
 }
 
+namespace {
+
+// The formats of a batch's runs: a log uses a handful of colours, and a
+// format made once per colour spares building one for every run.
+class TRunFormats {
+public:
+    explicit TRunFormats(bool bold) : FBold(bold) {}
+    const QTextCharFormat& For(const config::TColor& color) {
+        for (const auto& [c, format] : FMade)
+            if (c == color) return format;
+        QTextCharFormat format;
+        format.setForeground(ToQColor(color));
+        if (FBold) format.setFontWeight(QFont::Bold);
+        return FMade.emplace_back(color, format).second;
+    }
+
+private:
+    bool FBold;
+    std::vector<std::pair<config::TColor, QTextCharFormat>> FMade;
+};
+
+// The empty document already has the block the first line goes into.
+void InsertLine(QTextCursor& cursor, bool first, const std::vector<log::TColoredRun>& runs,
+                TRunFormats& formats) {
+    if (!first) cursor.insertBlock();
+    for (const log::TColoredRun& run : runs)
+        cursor.insertText(QString::fromStdString(run.Text), formats.For(run.Color));
+}
+
+void ScrollToEnd(QPlainTextEdit& view) {
+    view.moveCursor(QTextCursor::End);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+}
+
+} // namespace
+
 void AppendLogLine(QPlainTextEdit& view, const std::vector<log::TColoredRun>& runs, bool bold) {
     QTextCursor cursor(view.document());
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    // The empty document already has the block the first line goes into.
-    if (view.property(kHasLines).toBool()) cursor.insertBlock();
+    TRunFormats formats(bold);
+    InsertLine(cursor, !view.property(kHasLines).toBool(), runs, formats);
     view.setProperty(kHasLines, true);
-    for (const log::TColoredRun& run : runs) {
-        QTextCharFormat format;
-        format.setForeground(ToQColor(run.Color));
-        if (bold) format.setFontWeight(QFont::Bold);
-        cursor.insertText(QString::fromStdString(run.Text), format);
-    }
     cursor.endEditBlock();
-    view.moveCursor(QTextCursor::End);
-    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    ScrollToEnd(view);
+}
+
+void AppendLogLines(QPlainTextEdit& view, const std::deque<std::string>& taggedLines,
+                    config::TColor textColor) {
+    if (taggedLines.empty()) return;
+    // As many new lines as the view holds push every old one out: clearing
+    // first spares inserting what would be trimmed again.
+    if (taggedLines.size() >= size_t(kMaxLogLines)) ClearLogView(view);
+    QTextCursor cursor(view.document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    const size_t skip = taggedLines.size() - std::min(taggedLines.size(), size_t(kMaxLogLines));
+    bool first = !view.property(kHasLines).toBool();
+    TRunFormats formats(false);
+    for (size_t i = skip; i < taggedLines.size(); ++i, first = false)
+        InsertLine(cursor, first, log::RenderTagged(taggedLines[i], textColor), formats);
+    view.setProperty(kHasLines, true);
+    cursor.endEditBlock();
+    ScrollToEnd(view);
 }
 
 } // namespace vendrix::ui

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ void ApplyLogAppearance(QPlainTextEdit& view, const config::TLogColors& colors, 
 void ClearLogView(QPlainTextEdit& view);
 // One line made of runs; the caret and the view move to the end.
 void AppendLogLine(QPlainTextEdit& view, const std::vector<log::TColoredRun>& runs, bool bold = false);
+// Lines tagged as the session log frames them, in one edit of the document:
+// the view is laid out and scrolled once for all of them.
+void AppendLogLines(QPlainTextEdit& view, const std::deque<std::string>& taggedLines,
+                    config::TColor textColor);
 QColor ToQColor(const config::TColor& color);
 
 } // namespace vendrix::ui

@@ -73,12 +73,10 @@ TfrmMain::TfrmMain(policy::TFtpController& controller, config::TLanguage& langua
 
     ConnectCommands();
     FController.AddObserver(this);
-    FLogSink = FController.SessionLog().AddSink([this](const std::string& line) {
-        auto text = config::ParseColorText(FController.SessionLog().Colors().Text).value_or(config::TColor{});
-        AppendLogLine(*FUi->Info, log::RenderTagged(line, text));
-    });
+    FFeed = new TViewFeed(
+        FController, [this](TViewBatch& batch) { ShowBatch(batch); }, this);
     for (const policy::TUserRow& row : FController.Users())
-        UserAdded(row);
+        FFeed->UserAdded(row);
 
     FSecondTimer.setInterval(1000);
     connect(&FSecondTimer, &QTimer::timeout, this, [this] {
@@ -91,7 +89,7 @@ TfrmMain::TfrmMain(policy::TFtpController& controller, config::TLanguage& langua
 }
 
 TfrmMain::~TfrmMain() {
-    FController.SessionLog().RemoveSink(FLogSink);
+    delete FFeed; // stops observing before the widgets go
     FController.RemoveObserver(this);
 }
 
@@ -101,7 +99,10 @@ QString TfrmMain::Tr(std::string_view key) const {
 
 void TfrmMain::ConnectCommands() {
     Ui::TfrmMain& w = *FUi;
-    connect(w.mnuClear, &QAction::triggered, this, [this] { ClearLogView(*FUi->Info); });
+    connect(w.mnuClear, &QAction::triggered, this, [this] {
+        FFeed->DropLogLines();
+        ClearLogView(*FUi->Info);
+    });
     connect(w.mnuQuit, &QAction::triggered, this, &QWidget::close);
     connect(w.popTrayExit, &QAction::triggered, this, &QWidget::close);
     for (QAction* start : {w.mnuStart, w.popTrayStart})
@@ -183,6 +184,7 @@ void TfrmMain::LoadLanguage(bool first) {
     Ui::TfrmMain& w = *FUi;
     QApplication::setApplicationDisplayName(Tr("sFTP"));
     if (first) {
+        FFeed->Flush();
         config::TColor text =
             config::ParseColorText(FController.SessionLog().Colors().Text).value_or(config::TColor{});
         for (const app::THeaderLine& line : app::StartupHeaderLines(FLanguage)) {
@@ -228,14 +230,13 @@ void TfrmMain::LoadLanguage(bool first) {
 
 // --- the user list and the information panel -------------------------------------
 
-void TfrmMain::UserAdded(const policy::TUserRow& row) {
-    AddUserRow(*FUi->UserBox, row);
-}
-void TfrmMain::UserChanged(const policy::TUserRow& row) {
-    ChangeUserRow(*FUi->UserBox, row);
-}
-void TfrmMain::UserRemoved(int32_t id) {
-    RemoveUserRow(*FUi->UserBox, id);
+void TfrmMain::ShowBatch(TViewBatch& batch) {
+    if (!batch.LogLines.empty()) {
+        auto text = config::ParseColorText(FController.SessionLog().Colors().Text).value_or(config::TColor{});
+        AppendLogLines(*FUi->Info, batch.LogLines, text);
+    }
+    ApplyUserEvents(*FUi->UserBox, batch.Users);
+    if (batch.Status) FStatusUsers->setText(QString::fromStdString(batch.Status->UserCountText));
 }
 
 void TfrmMain::RefreshPanel() {
@@ -278,11 +279,7 @@ void TfrmMain::UpdateUserPopup() {
         a->setEnabled(selected);
 }
 
-// --- status and server state ---------------------------------------------------------
-
-void TfrmMain::StatusChanged(const policy::TServerStatus& status) {
-    FStatusUsers->setText(QString::fromStdString(status.UserCountText));
-}
+// --- server state ---------------------------------------------------------------------
 
 void TfrmMain::ServerStateChanged(bool running) {
     for (QAction* a : {FUi->mnuStart, FUi->popTrayStart})

@@ -12,6 +12,7 @@
 #include "FtpController.h"
 #include "LanguageFile.h"
 #include "SessionPanel.h"
+#include "ViewFeed.h"
 
 namespace Ui {
 class TfrmMain;
@@ -45,11 +46,10 @@ public:
     // Minimising hides the window while the tray icon can bring it back.
     void SetMinimizeToTray(bool on) { FMinimizeToTray = on; }
 
-    // policy::TControllerObserver
-    void UserAdded(const policy::TUserRow& row) override;
-    void UserChanged(const policy::TUserRow& row) override;
-    void UserRemoved(int32_t id) override;
-    void StatusChanged(const policy::TServerStatus& status) override;
+    // The log lines, user rows and status on their way to the widgets.
+    TViewFeed& Feed() { return *FFeed; }
+
+    // policy::TControllerObserver: the menus follow the server at once.
     void ServerStateChanged(bool running) override;
 
 signals:
@@ -66,6 +66,7 @@ private:
     void ShowUserPopup(const QPoint& pos);
     void UpdateUserPopup();
     void ShowPanel(const app::TSessionPanel& panel);
+    void ShowBatch(TViewBatch& batch);
     bool ConfirmClose();
     void SavePlacement();
     QString Tr(std::string_view key) const;
@@ -82,7 +83,7 @@ private:
     QLabel* FStatusSpeed;
     TUserListSorter* FSorter;
     QTimer FSecondTimer;
-    int FLogSink = 0;
+    TViewFeed* FFeed;
     bool FMinimizeToTray = false;
 };
 

@@ -3,16 +3,33 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QSysInfo>
 
 #include "ui_SetupFTP.h"
 
 #include "AtomicFile.h"
 #include "DialogTexts.h"
 #include "LanguageList.h"
+#include "TlsCertificateNote.h"
+#include "TlsSettings.h"
+#include "Translate.h"
 
 namespace vendrix::ui {
 
 namespace {
+
+// The TLS modes as the combo box offers them, in this order.
+struct TModeChoice {
+    config::TTlsMode Mode;
+    const char* Word; // as written to the settings file
+    const char* Caption;
+};
+constexpr TModeChoice kModes[] = {{config::TTlsMode::Off, "off", "sTlsOff"},
+                                  {config::TTlsMode::Allowed, "allowed", "sTlsAllowed"},
+                                  {config::TTlsMode::Required, "required", "sTlsRequired"}};
+
+const QString kPemFilter = QStringLiteral("PEM (*.pem *.crt *.key);;All files (*)");
 
 // One argument of an Exec line: quoted when it holds anything but plain
 // characters, with the escapes the desktop entry format asks for.
@@ -85,14 +102,27 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
                                                          {w.lblMaxWaitNote, "sNoULim"},
                                                          {w.lblMaxLoginFail, "sMaxLoginFail"},
                                                          {w.lblMaxLoginFailNote, "sNoULim"},
-                                                         {w.lblBanMinutes, "sBanMinutes"}};
+                                                         {w.lblBanMinutes, "sBanMinutes"},
+                                                         {w.lblTlsMode, "sTlsMode"},
+                                                         {w.lblTlsCertificate, "sTlsCert"},
+                                                         {w.lblTlsKey, "sTlsKey"},
+                                                         {w.lblTlsImplicitPort, "sTlsImplicitPort"},
+                                                         {w.lblTlsImplicitPortNote, "sTlsImplicitNote"},
+                                                         {w.chkTlsRequireReuse, "sTlsRequireReuse"},
+                                                         {w.cmdTlsNewCertificate, "sTlsNewCert"}};
     for (const auto& [widget, key] : captions)
         widget->setProperty("text", tr(key));
+    w.grpTls->setTitle(tr("sTLS"));
+    for (QLineEdit* field : {w.txtTlsCertificate, w.txtTlsKey})
+        field->setPlaceholderText(tr("sTlsSelfSigned"));
+    for (const TModeChoice& choice : kModes)
+        w.cboTlsMode->addItem(tr(choice.Caption), QString::fromUtf8(choice.Word));
     w.chkDisableNOOP->setVisible(false);
 
     FilterKeys(*w.txtPort, kDigits + "-");
     FilterKeys(*w.txtMaxUser, kDigits);
     FilterKeys(*w.txtMaxKS, kDigits + "-");
+    FilterKeys(*w.txtTlsImplicitPort, kDigits);
     // The limits before login, each a whole number with its safe default.
     const std::pair<QLineEdit*, config::TSetting> limits[] = {
         {w.txtLoginTimeOut, config::TSetting::LoginTimeOut},
@@ -132,16 +162,22 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
         chosen = QString::fromUtf8(config::kDefaultLanguage);
     w.cboLangue->setCurrentIndex(w.cboLangue->findText(chosen, Qt::MatchFixedString));
     w.chkRun->setChecked(QFileInfo(QString::fromStdString(AutostartEntryPath())).isFile());
+    LoadTls(s);
     w.cmdSave->setEnabled(false);
 
     auto enableSave = [this] { FUi->cmdSave->setEnabled(true); };
-    for (QLineEdit* field : {w.txtPort, w.txtMaxUser, w.txtMaxKS, w.txtPasvIP, w.txtLowPasv, w.txtHighPasv,
-                             w.txtEnterMessage, w.txtExitMessage, w.txtLoginTimeOut, w.txtMaxWaitPerIP,
-                             w.txtMaxWait, w.txtMaxLoginFail, w.txtBanMinutes})
+    for (QLineEdit* field :
+         {w.txtPort, w.txtMaxUser, w.txtMaxKS, w.txtPasvIP, w.txtLowPasv, w.txtHighPasv, w.txtEnterMessage,
+          w.txtExitMessage, w.txtLoginTimeOut, w.txtMaxWaitPerIP, w.txtMaxWait, w.txtMaxLoginFail,
+          w.txtBanMinutes, w.txtTlsCertificate, w.txtTlsKey, w.txtTlsImplicitPort})
         connect(field, &QLineEdit::textChanged, this, enableSave);
-    for (QCheckBox* box : {w.chkDisableNOOP, w.chkDisableExitMsg, w.chkTray, w.chkHideVersion, w.chkRun})
+    for (QCheckBox* box :
+         {w.chkDisableNOOP, w.chkDisableExitMsg, w.chkTray, w.chkHideVersion, w.chkRun, w.chkTlsRequireReuse})
         connect(box, &QCheckBox::toggled, this, enableSave);
-    connect(w.cboLangue, &QComboBox::currentIndexChanged, this, enableSave);
+    for (QComboBox* choice : {w.cboLangue, w.cboTlsMode})
+        connect(choice, &QComboBox::currentIndexChanged, this, enableSave);
+    for (QLineEdit* field : {w.txtTlsCertificate, w.txtTlsKey})
+        connect(field, &QLineEdit::textChanged, this, &TfrmSetupFTP::ShowCertificateNote);
     OnFocusLeave(*w.txtHighPasv, [this] { CheckRange(); });
     for (auto [button, field] :
          {std::pair{w.cmdEnterMessage, w.txtEnterMessage}, std::pair{w.cmdExitMessage, w.txtExitMessage}})
@@ -149,6 +185,13 @@ TfrmSetupFTP::TfrmSetupFTP(const config::TLanguage& language, config::TSettingsF
             const QString path = PickFile(this, QStringLiteral("Text File (*.txt)"), field->text());
             if (!path.isEmpty()) field->setText(path);
         });
+    for (auto [button, field] :
+         {std::pair{w.cmdTlsCertificate, w.txtTlsCertificate}, std::pair{w.cmdTlsKey, w.txtTlsKey}})
+        connect(button, &QToolButton::clicked, this, [this, field = field] {
+            const QString path = PickFile(this, kPemFilter, field->text());
+            if (!path.isEmpty()) field->setText(path);
+        });
+    connect(w.cmdTlsNewCertificate, &QPushButton::clicked, this, &TfrmSetupFTP::NewCertificate);
     connect(w.cmdSave, &QPushButton::clicked, this, &TfrmSetupFTP::Save);
     connect(w.cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -167,6 +210,63 @@ void TfrmSetupFTP::CheckRange() {
         ShowMessage(this, LanguageText(FLanguage, "sErrPASVLower"), QStringLiteral("msgErrPASVLower"));
         FUi->txtHighPasv->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void TfrmSetupFTP::LoadTls(const config::TSettings& s) {
+    Ui::TfrmSetupFTP& w = *FUi;
+    using config::TSetting;
+    // A mode the server does not know stays as written, shown as such: the
+    // server refuses to start with it rather than guess, and the dialog does
+    // not change it behind the administrator's back.
+    const std::string modeText = s.ReadString(TSetting::TlsMode);
+    config::TTlsMode mode;
+    if (config::ParseTlsMode(modeText, mode)) {
+        for (int i = 0; i < int(std::size(kModes)); ++i)
+            if (kModes[i].Mode == mode) w.cboTlsMode->setCurrentIndex(i);
+    } else {
+        const std::string caption = config::FormatText(FLanguage.Translate("sTlsUnknown"), {modeText});
+        w.cboTlsMode->addItem(QString::fromStdString(caption), QString::fromStdString(modeText));
+        w.cboTlsMode->setCurrentIndex(w.cboTlsMode->count() - 1);
+    }
+    w.txtTlsCertificate->setText(QString::fromStdString(s.ReadString(TSetting::TlsCertificate)));
+    w.txtTlsKey->setText(QString::fromStdString(s.ReadString(TSetting::TlsKey)));
+    w.txtTlsImplicitPort->setText(QString::number(s.ReadInteger(TSetting::TlsImplicitPort)));
+    w.chkTlsRequireReuse->setChecked(s.ReadBool(TSetting::TlsRequireReuse));
+    ShowCertificateNote();
+}
+
+void TfrmSetupFTP::SaveTls(config::TIniDocument& doc) {
+    Ui::TfrmSetupFTP& w = *FUi;
+    using config::TSetting;
+    config::WriteTextSetting(doc, TSetting::TlsMode, w.cboTlsMode->currentData().toString().toStdString());
+    config::WriteTextSetting(doc, TSetting::TlsCertificate, WithoutQuotes(w.txtTlsCertificate->text()));
+    config::WriteTextSetting(doc, TSetting::TlsKey, WithoutQuotes(w.txtTlsKey->text()));
+    config::WriteTextSetting(doc, TSetting::TlsImplicitPort, w.txtTlsImplicitPort->text().toStdString());
+    config::WriteBoolSetting(doc, TSetting::TlsRequireReuse, w.chkTlsRequireReuse->isChecked());
+}
+
+void TfrmSetupFTP::ShowCertificateNote() {
+    FUi->lblTlsFingerprint->setText(
+        TlsCertificateNote(FLanguage, WithoutQuotes(FUi->txtTlsCertificate->text()),
+                           WithoutQuotes(FUi->txtTlsKey->text()), config::TPaths(FBase)));
+}
+
+void TfrmSetupFTP::NewCertificate() {
+    QMessageBox ask(QMessageBox::Question, windowTitle(), LanguageText(FLanguage, "sTlsNewCertConf"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    ask.setObjectName("msgTlsNewCertConf");
+    ask.setDefaultButton(QMessageBox::No);
+    if (ask.exec() != QMessageBox::Yes) return;
+    try {
+        config::RenewSelfSignedCertificate(config::TPaths(FBase), QSysInfo::machineHostName().toStdString());
+    } catch (const std::exception& e) {
+        ShowMessage(this, QString::fromStdString(e.what()), QStringLiteral("msgTlsNewCertFailed"));
+        return;
+    }
+    // The self-signed pair serves only while no other pair is named.
+    FUi->txtTlsCertificate->clear();
+    FUi->txtTlsKey->clear();
+    ShowCertificateNote();
 }
 
 void TfrmSetupFTP::Save() {
@@ -197,6 +297,7 @@ void TfrmSetupFTP::Save() {
             config::WriteBoolSetting(doc, TSetting::HideVersion, w.chkHideVersion->isChecked());
             config::WriteTextSetting(doc, TSetting::EnterMessage, WithoutQuotes(w.txtEnterMessage->text()));
             config::WriteTextSetting(doc, TSetting::ExitMessage, WithoutQuotes(w.txtExitMessage->text()));
+            SaveTls(doc);
         });
         const QString entry = QString::fromStdString(AutostartEntryPath());
         if (w.chkRun->isChecked()) {

@@ -1,6 +1,7 @@
 // The server setup dialog: section "Setup" of the settings file, the
-// language, and whether the program starts with the desktop session (a
-// freedesktop autostart entry).
+// language, whether the program starts with the desktop session (a
+// freedesktop autostart entry), and section "TLS" with the certificate's
+// fingerprint and a button that makes a new self-signed one.
 #pragma once
 
 #include <QDialog>
@@ -32,6 +33,10 @@ public:
 
 private:
     void CheckRange();
+    void LoadTls(const config::TSettings& settings);
+    void SaveTls(config::TIniDocument& doc);
+    void ShowCertificateNote();
+    void NewCertificate();
     void Save();
 
     const config::TLanguage& FLanguage;

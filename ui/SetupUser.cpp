@@ -65,6 +65,7 @@ TfrmSetupUser::TfrmSetupUser(const config::TLanguage& language, config::TAccount
                                                          {w.lblHome, "sHome"},
                                                          {w.chkVirtual, "sVirtual"},
                                                          {w.chkDisable, "sDisable"},
+                                                         {w.chkRequireTLS, "sRequireTLS"},
                                                          {w.lblTimeOut, "sTimeOutLimit"},
                                                          {w.lblTimeOutNote, "sNotLim"},
                                                          {w.lblMaxUser, "sMaxUser1"},
@@ -151,6 +152,8 @@ TfrmSetupUser::TfrmSetupUser(const config::TLanguage& language, config::TAccount
             [this](bool on) { WriteBox(config::TAccountKey::VirtualDir, on); });
     connect(w.chkDisable, &QCheckBox::clicked, this,
             [this](bool on) { WriteBox(config::TAccountKey::UserDisable, on); });
+    connect(w.chkRequireTLS, &QCheckBox::clicked, this,
+            [this](bool on) { WriteBox(config::TAccountKey::RequireTLS, on); });
     for (auto [button, on] : {std::pair{w.cmdButton1, true}, std::pair{w.cmdButton2, false}})
         connect(button, &QPushButton::clicked, this, [this, on = on] {
             FUi->chkVirtual->setChecked(on);
@@ -240,6 +243,7 @@ void TfrmSetupUser::ClearFields() {
         field->clear();
     w.chkVirtual->setChecked(false);
     w.chkDisable->setChecked(false);
+    w.chkRequireTLS->setChecked(false);
     for (const auto& [box, letter] : FRights)
         box->setChecked(false);
     const QSignalBlocker quiet(w.lstDirs);
@@ -252,9 +256,9 @@ void TfrmSetupUser::ClearFields() {
 void TfrmSetupUser::EnableEditing(bool on) {
     Ui::TfrmSetupUser& w = *FUi;
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             w.txtPass, w.txtHome, w.cmdHome, w.chkVirtual, w.chkDisable, w.txtTimeOut, w.txtMaxUser,
-             w.txtMaxUserIP, w.txtMaxSpeed, w.grpAccess, w.cmdCopy, w.cmdRename, w.cmdDelete, w.cmdRatio,
-             w.cmdQuota, w.cmdMessages, w.cmdButton1, w.cmdButton2})
+             w.txtPass, w.txtHome, w.cmdHome, w.chkVirtual, w.chkDisable, w.chkRequireTLS, w.txtTimeOut,
+             w.txtMaxUser, w.txtMaxUserIP, w.txtMaxSpeed, w.grpAccess, w.cmdCopy, w.cmdRename, w.cmdDelete,
+             w.cmdRatio, w.cmdQuota, w.cmdMessages, w.cmdButton1, w.cmdButton2})
         widget->setEnabled(on);
     for (const char* name : {"popCopy", "popRename", "popDel"})
         if (QAction* action = FPopup->findChild<QAction*>(name)) action->setEnabled(on);
@@ -289,6 +293,8 @@ void TfrmSetupUser::SelectAccount(const QString& name) {
         FCopy.ReadBool(FAccount, config::AccountKeyDef(config::TAccountKey::VirtualDir).Key, false));
     w.chkDisable->setChecked(
         FCopy.ReadBool(FAccount, config::AccountKeyDef(config::TAccountKey::UserDisable).Key, false));
+    w.chkRequireTLS->setChecked(
+        FCopy.ReadBool(FAccount, config::AccountKeyDef(config::TAccountKey::RequireTLS).Key, false));
     FEntries = FCopy.ReadList(FAccount, config::AccessListDef().Prefix);
     {
         const QSignalBlocker quiet(w.lstDirs);

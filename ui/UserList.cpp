@@ -1,5 +1,6 @@
 #include "UserList.h"
 
+#include <QHash>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -78,17 +79,29 @@ QTreeWidgetItem* FindUserRow(QTreeWidget& list, int32_t id) {
     return nullptr;
 }
 
-void AddUserRow(QTreeWidget& list, const policy::TUserRow& row) {
-    auto* item = new QTreeWidgetItem(&list);
-    Fill(*item, row);
-}
-
-void ChangeUserRow(QTreeWidget& list, const policy::TUserRow& row) {
-    if (QTreeWidgetItem* item = FindUserRow(list, row.ID)) Fill(*item, row);
-}
-
-void RemoveUserRow(QTreeWidget& list, int32_t id) {
-    delete FindUserRow(list, id);
+void ApplyUserEvents(QTreeWidget& list, const std::vector<TUserEvent>& events) {
+    if (events.empty()) return;
+    QHash<int32_t, QTreeWidgetItem*> rows;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list.topLevelItem(i);
+        rows.insert(int32_t(item->data(colID, Qt::DisplayRole).toLongLong()), item);
+    }
+    for (const TUserEvent& e : events) {
+        switch (e.Change) {
+        case TUserChange::Added: {
+            auto* item = new QTreeWidgetItem(&list);
+            Fill(*item, e.Row);
+            rows.insert(e.Row.ID, item);
+            break;
+        }
+        case TUserChange::Changed:
+            if (QTreeWidgetItem* item = rows.value(e.Row.ID)) Fill(*item, e.Row);
+            break;
+        case TUserChange::Removed:
+            delete rows.take(e.Row.ID);
+            break;
+        }
+    }
 }
 
 int32_t SelectedUserID(const QTreeWidget& list) {

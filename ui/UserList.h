@@ -8,6 +8,7 @@
 #include <map>
 
 #include "FtpController.h"
+#include "ViewFeed.h"
 
 namespace vendrix::ui {
 
@@ -26,9 +27,8 @@ private:
 };
 
 void SetUpUserList(QTreeWidget& list);
-void AddUserRow(QTreeWidget& list, const policy::TUserRow& row);
-void ChangeUserRow(QTreeWidget& list, const policy::TUserRow& row);
-void RemoveUserRow(QTreeWidget& list, int32_t id);
+// A batch of changes in their order, each row looked up once.
+void ApplyUserEvents(QTreeWidget& list, const std::vector<TUserEvent>& events);
 QTreeWidgetItem* FindUserRow(QTreeWidget& list, int32_t id);
 // The ID of the selected row, or 0 when none is selected.
 int32_t SelectedUserID(const QTreeWidget& list);

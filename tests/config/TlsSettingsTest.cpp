@@ -87,6 +87,26 @@ TEST(TlsSettingsTest, SelfSignedPairIsMadeOnceWithAnOwnerOnlyKey) {
     EXPECT_EQ(again.Fingerprint, first.Fingerprint);
 }
 
+TEST(TlsSettingsTest, ARenewedPairReplacesTheOldOneAndStaysOwnerOnly) {
+    TBase base;
+    const std::string keyFile = base.Folder.File("conf/ftps-key.pem");
+    const std::string made = RenewSelfSignedCertificate(base.Paths, "ftp.example.test");
+    EXPECT_EQ(made.size(), 95u);
+    // Even a key file someone opened up goes back to owner-only.
+    ASSERT_EQ(chmod(keyFile.c_str(), 0644), 0);
+    const std::string renewed = RenewSelfSignedCertificate(base.Paths, "ftp.example.test");
+    EXPECT_NE(renewed, made);
+    struct stat st {};
+    ASSERT_EQ(stat(keyFile.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    TTlsCertificate loaded = LoadTlsCertificate(TTlsSettings(), base.Paths, "ftp.example.test");
+    EXPECT_FALSE(loaded.Created);
+    EXPECT_EQ(loaded.Fingerprint, renewed);
+
+    TTempFolder bare;
+    EXPECT_THROW(RenewSelfSignedCertificate(TPaths(bare.Path()), "x"), std::runtime_error);
+}
+
 TEST(TlsSettingsTest, AConfiguredPairIsUsedAsItIs) {
     TBase base;
     std::string cert, key, error;

@@ -25,6 +25,11 @@ TEST(IpPattern, StarsQuestionMarksAndTrailingStarRuns) {
         {"1?*", "1", false},
         {"*.1", "10.0.0.1", true},
         {"*.?", "10.0.0.12", false},
+        // IPv6 hexadecimal digits match in either case.
+        {"FE80::*", "fe80::1", true},
+        {"2001:DB8::?", "2001:db8::a", true},
+        {"2001:db8::A", "2001:DB8::a", true},
+        {"2001:db8::b", "2001:db8::a", false},
         {std::string(300, '*'), "1", true},
         // Only the first 255 characters of each count.
         {std::string(255, '1') + "x", std::string(255, '1') + "y", true},

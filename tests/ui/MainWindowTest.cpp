@@ -67,24 +67,31 @@ private:
     policy::TFtpController& Ctl() { return App->Controller(); }
 
     void WriteConfig(const std::string& extra = "") { Base->WriteConfig("[Setup]\nPort=21\n" + extra); }
-    void Start() {
+    void Start(const std::string& listen = "127.0.0.1") {
         Channel = std::make_unique<app::TControlChannel>(net::TEventLoop::Instance(),
                                                          app::ControlSocketPath(Base->Path()));
         Channel->Listen();
         ui::TDesktopOptions options;
         options.Base = Base->Path();
-        options.ListenAddr = "127.0.0.1";
+        options.ListenAddr = listen;
         options.Port = "0";
         App = std::make_unique<ui::TDesktopApp>(options, Channel.get());
         QVERIFY(Ctl().Running());
         Port = quint16(std::stoi(Ctl().Server().ServerSocket().GetLocalPortText()));
+        Shown();
     }
-    std::unique_ptr<TTestClient> LoggedIn(const QString& user = "anna") {
-        auto c = std::make_unique<TTestClient>(Port);
+    // Drives the loop until the window shows all the controller told it.
+    void Shown() {
+        if (!QTest::qWaitFor([&] { return !Window().Feed().Pending(); }, 10000)) qWarning("the window lags");
+    }
+    std::unique_ptr<TTestClient> LoggedIn(const QString& user = "anna",
+                                          const QHostAddress& host = QHostAddress(QHostAddress::LocalHost)) {
+        auto c = std::make_unique<TTestClient>(Port, host);
         const size_t before = Ctl().Users().size();
         c->Login(user, "secret");
         if (!QTest::qWaitFor([&] { return Ctl().Users().size() == before + 1; }, 10000))
             qWarning("%s did not log in", qPrintable(user));
+        Shown();
         return c;
     }
     void Select(int row) {
@@ -190,6 +197,33 @@ private slots:
         QVERIFY2(config.find("IP0=127.0.0.1") != std::string::npos, config.c_str());
     }
 
+    // Peers of both families show in their usual text form, an IPv4 client
+    // of the dual-stack socket without its mapped IPv6 form, and Ban IP
+    // writes the address so that its next connection is refused.
+    void peersShowAndAreBannedByTheirAddress_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("IPv6") << "::1";
+        QTest::newRow("IPv4 on the dual-stack socket") << "127.0.0.1";
+    }
+    void peersShowAndAreBannedByTheirAddress() {
+        QFETCH(QString, address);
+        Start("::");
+        auto c = LoggedIn("anna", QHostAddress(address));
+        QCOMPARE(Column(*W().UserBox, ui::colIP), QStringList({address}));
+        Select(0);
+        QCOMPARE(W().txtHost->text(), address);
+        QVERIFY2(LogText().contains("Connection from " + address), qPrintable(LogText()));
+        QVERIFY2(!LogText().contains("::ffff:"), qPrintable(LogText()));
+
+        W().popBanIP->trigger();
+        QVERIFY(c->WaitClosed());
+        const std::string config = ReadText(Base->Config());
+        QVERIFY2(config.find("IP0=" + address.toStdString() + "\n") != std::string::npos, config.c_str());
+        TTestClient next(Port, QHostAddress(address));
+        QCOMPARE(next.Greeting, QString("421 Access Denied."));
+        QVERIFY(next.WaitClosed());
+    }
+
     // A deny list that cannot be written is reported in a message box; the
     // window and the session carry on and the file is not replaced.
     void banWithAnUnwritableSettingsFileShowsTheError() {
@@ -259,7 +293,8 @@ private slots:
         Start();
         for (auto [id, name, ip] :
              {std::tuple{2, "BOB", "127.0.0.3"}, {10, "ANNA", "127.0.0.10"}, {1, "CARL", "127.0.0.2"}})
-            Window().UserAdded({id, name, ip});
+            Window().Feed().UserAdded({id, name, ip});
+        Shown();
         QHeaderView* header = W().UserBox->header();
         auto click = [&](int column) {
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -286,12 +321,14 @@ private slots:
         ui::ClearLogView(*W().Info);
         for (int i = 1; i <= 5001; ++i)
             Ctl().LogText("#102030<line " + std::to_string(i) + ">");
+        Shown();
         QTextDocument* doc = W().Info->document();
         QCOMPARE(doc->blockCount(), 5000);
         QVERIFY(doc->firstBlock().text().endsWith("] - line 2"));
         QVERIFY(doc->lastBlock().text().endsWith("] - line 5001"));
 
         Ctl().LogText("#102030<file " + Ctl().FileSegment("a.txt") + " end>");
+        Shown();
         QTextBlock last = doc->lastBlock();
         QVERIFY(last.text().endsWith("] - file a.txt end"));
         QMap<QString, QColor> colours;
@@ -305,6 +342,64 @@ private slots:
 
         W().mnuClear->trigger();
         QVERIFY(W().Info->document()->isEmpty());
+    }
+
+    // Lines reach the view only once the loop runs, a round's worth in one
+    // update, and then every one in order, however they fall into rounds;
+    // of a flood the view keeps the newest.
+    void logLinesAreShownInOrderOncePerUpdate_data() {
+        QTest::addColumn<QList<int>>("rounds"); // lines logged before each pass of the loop
+        QTest::newRow("one line") << QList<int>{1};
+        QTest::newRow("a burst") << QList<int>{300};
+        QTest::newRow("bursts and quiet passes") << QList<int>{100, 0, 250, 1, 0, 50};
+        QTest::newRow("more than the view keeps") << QList<int>{4000, 3000};
+    }
+    void logLinesAreShownInOrderOncePerUpdate() {
+        QFETCH(QList<int>, rounds);
+        Start();
+        ui::ClearLogView(*W().Info);
+        QTextDocument* doc = W().Info->document();
+        int total = 0;
+        for (int n : rounds) {
+            const QString shown = LogText();
+            for (int i = 0; i < n; ++i)
+                Ctl().LogText("#000000<line " + std::to_string(++total) + ">");
+            QCOMPARE(LogText(), shown);
+            QCoreApplication::processEvents();
+        }
+        Shown();
+        const int kept = std::min(total, ui::kMaxLogLines);
+        QCOMPARE(doc->blockCount(), kept);
+        int line = total - kept;
+        for (QTextBlock b = doc->firstBlock(); b.isValid(); b = b.next())
+            QVERIFY2(b.text().endsWith("] - line " + QString::number(++line)), qPrintable(b.text()));
+    }
+
+    // Changes to the user list and the status wait for the loop as well and
+    // are then shown in their order; only the latest status counts.
+    void userRowsAndStatusAreShownTogether() {
+        Start();
+        ui::TViewFeed& feed = Window().Feed();
+        feed.UserAdded({1, "ANNA", "127.0.0.1"});
+        Shown();
+        auto status = [](const char* text) {
+            policy::TServerStatus s;
+            s.UserCountText = text;
+            return s;
+        };
+        feed.UserAdded({2, "BOB", "::1"});
+        feed.UserChanged({1, "ANNA", "127.0.0.5"});
+        feed.StatusChanged(status("3 Users"));
+        feed.UserAdded({3, "CARL", "127.0.0.3"});
+        feed.UserRemoved(2);
+        feed.UserAdded({4, "DORA", "127.0.0.4"});
+        feed.UserRemoved(4);
+        feed.StatusChanged(status("2 Users"));
+        QCOMPARE(Column(*W().UserBox, ui::colIP), QStringList({"127.0.0.1"}));
+        Shown();
+        QCOMPARE(Column(*W().UserBox, ui::colID), QStringList({"1", "3"}));
+        QCOMPARE(Column(*W().UserBox, ui::colIP), QStringList({"127.0.0.5", "127.0.0.3"}));
+        QCOMPARE(Window().StatusUsers().text(), QString("2 Users"));
     }
 
     void closeAsksAndNoKeepsTheProgram() {
@@ -328,7 +423,7 @@ private slots:
         QTRY_COMPARE(finished.count(), 1);
         QVERIFY(!Ctl().Running());
         QVERIFY(!Window().isVisible());
-        QVERIFY(LogText().endsWith("Server shutting down.")); // sSrvShutDown
+        QTRY_VERIFY(LogText().endsWith("Server shutting down.")); // sSrvShutDown
         const std::string config = ReadText(Base->Config());
         QVERIFY2(config.find("[Window]") != std::string::npos, config.c_str());
     }
@@ -405,7 +500,7 @@ private slots:
         Ctl().PortOverride = std::to_string(blocker.serverPort());
         W().mnuStart->trigger();
         QVERIFY(!Ctl().Running());
-        QVERIFY(LogText().contains(QString::number(blocker.serverPort())));
+        QTRY_VERIFY(LogText().contains(QString::number(blocker.serverPort())));
         QVERIFY(!W().mnuStop->isEnabled());
     }
 

@@ -85,4 +85,14 @@ inline void AnswerFolder(const QString& folder) {
     });
 }
 
+// Picks the existing file `path` in the next file picker.
+inline void AnswerFile(const QString& path) {
+    WhenModal([path](QWidget* modal) {
+        auto* picker = qobject_cast<QFileDialog*>(modal);
+        if (!picker) return;
+        picker->selectFile(path);
+        static_cast<QDialog*>(picker)->accept();
+    });
+}
+
 } // namespace vendrix::testing

@@ -108,6 +108,29 @@ private slots:
         QVERIFY(!saved.KeyExists("alice", "Time-Out"));
     }
 
+    // The box shows each account's own switch and writes it as "1" or "0".
+    void userRequireTls() {
+        WriteText(Users(), "[alice]\nRequireTLS=1\n[bob]\n");
+        config::TAccountFile accounts(Users());
+        ui::TfrmSetupUser dialog(*FLanguage, accounts);
+        ShowActive(dialog);
+        Ui::TfrmSetupUser& w = dialog.Widgets();
+        QCOMPARE(w.chkRequireTLS->text(), LanguageText("sRequireTLS"));
+        QVERIFY(!w.chkRequireTLS->isEnabled());
+        ClickItem(*w.lstUsers, 0);
+        QVERIFY(w.chkRequireTLS->isChecked());
+        ClickBox(w.chkRequireTLS);
+        ClickItem(*w.lstUsers, 1);
+        QVERIFY(!w.chkRequireTLS->isChecked());
+        ClickBox(w.chkRequireTLS);
+        Click(w.cmdSave);
+        const config::TIniDocument saved = ReadDoc(Users());
+        QCOMPARE(saved.ReadString("alice", "RequireTLS", ""), "0");
+        QCOMPARE(saved.ReadString("bob", "RequireTLS", ""), "1");
+        ClickItem(*w.lstUsers, 0);
+        QVERIFY(!w.chkRequireTLS->isChecked());
+    }
+
     // The folder picker sets the home folder and adds it as an entry with no
     // rights.
     void userHomePicker() {

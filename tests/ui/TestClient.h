@@ -12,8 +12,8 @@ namespace vendrix::testing {
 
 class TTestClient {
 public:
-    explicit TTestClient(quint16 port) {
-        FSocket.connectToHost(QHostAddress::LocalHost, port);
+    explicit TTestClient(quint16 port, const QHostAddress& host = QHostAddress(QHostAddress::LocalHost)) {
+        FSocket.connectToHost(host, port);
         Greeting = Reply();
     }
 
