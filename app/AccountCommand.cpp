@@ -22,6 +22,7 @@ struct TUserArgs {
     std::string Home;
     std::optional<std::string> Rights;
     bool Virtual = false;
+    bool RequireTls = false;
     bool PasswordStdin = false;
     std::string Error;
 };
@@ -30,7 +31,7 @@ struct TUserArgs {
 bool Takes(const std::string& action, const std::string& option) {
     if (action == "add")
         return option == "--home" || option == "--rights" || option == "--virtual" ||
-               option == "--password-stdin";
+               option == "--require-tls" || option == "--password-stdin";
     if (action == "passwd") return option == "--password-stdin";
     return false;
 }
@@ -61,6 +62,8 @@ TUserArgs ParseUserArgs(const std::vector<std::string>& args) {
             (a == "--home" ? u.Home : u.Rights.emplace()) = args[++i];
         } else if (a == "--virtual") {
             u.Virtual = true;
+        } else if (a == "--require-tls") {
+            u.RequireTls = true;
         } else {
             u.PasswordStdin = true;
         }
@@ -119,7 +122,7 @@ int Add(config::TAccountFile& file, const TUserArgs& u, const TCommandIo& io) {
         password = NewPassword(u, io);
         if (!password) return 1;
     }
-    WriteNewAccount(doc, {u.Name, u.Home, *rights, u.Virtual, password});
+    WriteNewAccount(doc, {u.Name, u.Home, *rights, u.Virtual, password, u.RequireTls});
     file.SaveCopy(std::move(doc));
     io.Out << "Account " << u.Name << " added.\n";
     return 0;

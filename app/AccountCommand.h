@@ -3,7 +3,7 @@
 // same way (the whole file replaced at once), so a running server sees a
 // change from its next command.
 //
-//   user add NAME --home DIR [--rights LETTERS] [--virtual] [--password-stdin]
+//   user add NAME --home DIR [--rights LETTERS] [--virtual] [--require-tls] [--password-stdin]
 //   user passwd NAME [--password-stdin]
 //   user list | user show NAME | user del NAME
 #pragma once

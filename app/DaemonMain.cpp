@@ -35,7 +35,7 @@ namespace {
 
 const char* kUsage = "Usage: vendrix-ftpd [options]\n"
                      "       vendrix-ftpd [--base DIR] user add NAME --home DIR [--rights LETTERS]\n"
-                     "                                 [--virtual] [--password-stdin]\n"
+                     "                                 [--virtual] [--require-tls] [--password-stdin]\n"
                      "       vendrix-ftpd [--base DIR] user passwd NAME [--password-stdin]\n"
                      "       vendrix-ftpd [--base DIR] user list | user show NAME | user del NAME\n"
                      "       vendrix-ftpd [--base DIR] check\n"

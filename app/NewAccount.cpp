@@ -12,6 +12,8 @@ void WriteNewAccount(config::TIniDocument& doc, const TNewAccount& account) {
     config::WriteAccountString(doc, account.Name, config::TAccountKey::HomePath, home);
     if (account.Password) config::SetPassword(doc, account.Name, *account.Password);
     config::WriteAccountBool(doc, account.Name, config::TAccountKey::VirtualDir, account.Virtual);
+    if (account.RequireTls)
+        config::WriteAccountBool(doc, account.Name, config::TAccountKey::RequireTLS, true);
     config::WriteAccessEntries(doc, account.Name,
                                {config::TAccessEntry{home, account.Rights, std::string()}});
 }

@@ -16,6 +16,7 @@ struct TNewAccount {
     std::string Rights;                  // the 11-position field (see AccountRules.h)
     bool Virtual = false;                // confined to the home folder
     std::optional<std::string> Password; // none: no "Password" key (the anonymous account)
+    bool RequireTls = false;             // logs in only over TLS ("RequireTLS", written when set)
 };
 
 // Writes the account's section into the dialog-style copy of the file.

@@ -37,6 +37,11 @@ std::string Kilobytes(int64_t kb) {
 
 } // namespace
 
+std::string EncryptionText(const policy::TSessionSecurity& s) {
+    if (!s.ControlEncrypted) return "FTP";
+    return "FTPS: " + s.Protocol + ", " + s.Cipher + (s.DataProtected ? ", PROT P" : ", PROT C");
+}
+
 std::string PanelDuration(int64_t seconds) {
     if (seconds < 0) seconds = 0;
     char text[32];
@@ -95,6 +100,7 @@ TSessionFacts FactsOf(const policy::TAppClient& c) {
     f.SessionUploadKB = c.SessionUploadKB;
     f.TotalDownloadKB = c.TotalDownload;
     f.TotalUploadKB = c.TotalUpload;
+    f.Security = policy::SecurityOf(c);
     return f;
 }
 
@@ -106,6 +112,7 @@ TSessionPanel EmptySessionPanel(const config::TTranslate& translate) {
     p.Speed = PanelSpeed(0);
     p.Status = translate("sNoTrans");
     p.SessionDownload = p.SessionUpload = p.TotalDownload = p.TotalUpload = Kilobytes(0);
+    p.Encryption = EncryptionText({});
     return p;
 }
 
@@ -118,6 +125,7 @@ TSessionPanel DescribeSession(const TSessionFacts& f, uint64_t now, const config
     p.SessionUpload = Kilobytes(f.SessionUploadKB);
     p.TotalDownload = Kilobytes(f.TotalDownloadKB);
     p.TotalUpload = Kilobytes(f.TotalUploadKB);
+    p.Encryption = EncryptionText(f.Security);
     if (!f.Download && !f.Upload) return p;
 
     if (!f.FilePath.empty()) p.File = f.FilePath;

@@ -1,12 +1,14 @@
 // The texts of the main window's information panel for one logged-in
 // session: connected and idle time, the current transfer with its size,
-// speed, progress and time left, and the session's and account's totals.
+// speed, progress and time left, the session's and account's totals, and
+// whether the session is encrypted.
 // Computed here, outside any toolkit, so the window only copies texts.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "TlsPolicy.h"
 #include "Translate.h"
 
 namespace vendrix::policy {
@@ -32,6 +34,7 @@ struct TSessionFacts {
     int64_t SessionUploadKB = 0;
     int64_t TotalDownloadKB = 0;
     int64_t TotalUploadKB = 0;
+    policy::TSessionSecurity Security;
 };
 
 struct TSessionPanel {
@@ -50,6 +53,10 @@ struct TSessionPanel {
     std::string SessionUpload;
     std::string TotalDownload;
     std::string TotalUpload;
+    // "FTP" for a plain session; "FTPS: " with the protocol, the cipher and
+    // the data connections' protection ("PROT P" or "PROT C") for one over
+    // TLS. Names of protocols only: nothing to translate.
+    std::string Encryption;
 
     bool operator==(const TSessionPanel&) const = default;
 };
@@ -62,6 +69,9 @@ TSessionPanel DescribeSession(const TSessionFacts& facts, uint64_t nowTick,
 
 // The panel when no session is selected: no transfer, nothing counted.
 TSessionPanel EmptySessionPanel(const config::TTranslate& translate);
+
+// The panel's Encryption text of a session.
+std::string EncryptionText(const policy::TSessionSecurity& security);
 
 // Whole seconds as "HH:MM:SS Min", hours counted modulo 24.
 std::string PanelDuration(int64_t seconds);

@@ -23,11 +23,16 @@ void TFtpServer::CommandAUTH(TClient& Client, TFtpString&, TFtpString& Params, T
 
 void TFtpServer::StartControlTls(TClient& Client) {
     Client.TlsUpgradePending = false;
+    Client.TlsContext = TlsContext;
     try {
-        Client.StartTls(*TlsContext);
+        Client.StartTls(*Client.TlsContext);
     } catch (const std::exception&) {
         Post(Client, &TFtpServer::CloseRequestNotification);
     }
+}
+
+void TFtpServer::ControlTlsDone(TClient& Client, uint16_t err) {
+    if (OnTlsHandshakeDone) OnTlsHandshakeDone(*this, Client, nullptr, err, false);
 }
 
 void TFtpServer::CommandPBSZ(TClient& Client, TFtpString&, TFtpString&, TFtpString& Answer) {
@@ -62,17 +67,58 @@ void TFtpServer::CommandCCC(TClient& Client, TFtpString&, TFtpString&, TFtpStrin
 }
 
 void TFtpServer::SecureDataConnection(TClient& Client) {
+    Client.DataTlsRefused = false; // a new data connection
     net::TWSocket& data = *Client.DataSocket;
-    if (!Client.ProtPrivate || !TlsContext || data.State() != net::wsConnected ||
+    if (!Client.ProtPrivate || !Client.TlsContext || data.State() != net::wsConnected ||
         data.TlsState() != net::tlsOff)
         return;
+    TClient* c = &Client;
+    data.OnTlsHandshakeDone = [this, c](net::TCustomWSocket&, uint16_t err) { DataTlsDone(*c, err); };
+    // No session tickets after the handshake: a client that only writes (an
+    // upload) would never read them, and unread bytes at its close make its
+    // system reset the connection, which loses the end of the upload here.
+    // The client resumes the control connection's session every time.
+    data.TlsIssueTickets = false;
     // A handshake that cannot start leaves the transfer to fail on the
     // closed connection, as any broken data connection does.
     try {
-        data.StartTls(*TlsContext);
+        data.StartTls(*Client.TlsContext);
     } catch (const std::exception&) {
         data.Abort();
     }
+}
+
+void TFtpServer::DataTlsDone(TClient& Client, uint16_t err) {
+    net::TWSocket& data = *Client.DataSocket;
+    // The control connection's session is known only to its client (and the
+    // tag inside it only to the server): a connection that resumed another
+    // session, or none, may come from anybody who reached the port first.
+    const uint64_t resumed = data.TlsResumedTag();
+    const bool refused = err == 0 && TlsRequireReuse && (resumed == 0 || resumed != Client.TlsSessionTag());
+    TClient* client = &Client;
+    if (OnTlsHandshakeDone) OnTlsHandshakeDone(*this, Client, &data, err, refused);
+    if (!IsClient(client)) return;
+    if (!refused) {
+        // A download waiting for the handshake starts now; after a failed
+        // one the connection closes and ends it.
+        if (Client.DataTlsWait && err == 0) {
+            Client.DataTlsWait = false;
+            SendBlock(Client);
+        }
+        return;
+    }
+    Client.DataTlsWait = false;
+    Client.DataTlsRefused = true;
+    // A transfer already waiting on the connection ends now; one that comes
+    // later is refused when it starts.
+    if (Client.DataSessionActive) RefuseDataConnection(Client);
+}
+
+void TFtpServer::RefuseDataConnection(TClient& Client) {
+    Client.AbortingTransfer = true;
+    Client.TransferError = "TLS session not resumed";
+    Client.DataRefusal = reply::kTlsReuseRequired;
+    Post(Client, &TFtpServer::AbortTransferNotification);
 }
 
 } // namespace vendrix::ftp

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace vendrix::ftp {
 
@@ -286,6 +287,7 @@ void TFtpServer::StartUpload(TClient& Client, bool bindDataPort) {
 void TFtpServer::StartDownload(TClient& Client) {
     Client.AbortingTransfer = false;
     Client.DataSent = false;
+    Client.DataCloseQueued = false;
     Client.TransferError = "Transfer Ok";
     if (Client.PassiveMode) {
         InstallHandlers(Client, THandlerSet::Download);
@@ -322,6 +324,7 @@ void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
         Client.TransferError = "Client data socket connection error: " + Num(err);
         return;
     }
+    if (Client.DataTlsRefused) RefuseDataConnection(Client);
 }
 
 void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
@@ -356,7 +359,9 @@ void TFtpServer::UploadClosed(TClient& Client, uint16_t err) {
     }
     if (OnStorSessionClosed) OnStorSessionClosed(*this, Client, *Client.DataSocket, err);
     std::string answer;
-    if (Client.AbortingTransfer)
+    if (!Client.DataRefusal.empty())
+        answer = std::exchange(Client.DataRefusal, std::string());
+    else if (Client.AbortingTransfer)
         answer = reply::ConnectionClosed(Client.TransferError);
     else if (err != 0)
         answer = reply::ConnectionError(err);
@@ -384,10 +389,14 @@ void TFtpServer::DownloadConnected(TClient& Client, uint16_t err) {
         Post(Client, &TFtpServer::AbortTransferNotification);
         return;
     }
+    if (Client.DataTlsRefused) return RefuseDataConnection(Client);
     Client.ByteCount = 0;
     Client.HandedCount = 0;
     Client.DownloadRunning = true;
-    SendBlock(Client);
+    // Bytes sent during the handshake would go out as soon as it ends, before
+    // the check of the session it resumed could stop them.
+    Client.DataTlsWait = Client.DataSocket->TlsState() == net::tlsHandshaking;
+    if (!Client.DataTlsWait) SendBlock(Client);
 }
 
 void TFtpServer::SendBlock(TClient& Client) {
@@ -409,9 +418,20 @@ void TFtpServer::SendBlock(TClient& Client) {
             // closing now would drop them. The block-sent handler asks again.
             Client.ReadyForNextBlock = false;
         } else if (!Client.DataSent) {
-            // Every byte is in the kernel's hands: the close is the end.
+            // Every byte is in the kernel's hands: the close is the end. Over
+            // TLS the close_notify goes first, on its own: a client that
+            // misses it takes the download as cut, and Close could not wait
+            // for room in a full send buffer. The block-sent handler closes
+            // once it has left.
             Client.DataSent = true;
-            Post(Client, &TFtpServer::CloseDataNotification);
+            net::TWSocket& data = *Client.DataSocket;
+            if (data.TlsState() == net::tlsEstablished) data.TlsCloseNotify();
+            if (data.AllSent()) {
+                Client.DataCloseQueued = true;
+                Post(Client, &TFtpServer::CloseDataNotification);
+            } else {
+                Client.ReadyForNextBlock = false;
+            }
         }
     } catch (const std::exception& e) {
         Client.TransferError = ClientReason(e);
@@ -422,6 +442,14 @@ void TFtpServer::SendBlock(TClient& Client) {
 
 void TFtpServer::DownloadDataSent(TClient& Client, uint16_t err) {
     if (Client.AbortingTransfer || Client.ReadyForNextBlock || !Client.DownloadRunning) return;
+    if (Client.DataSent) {
+        // Only the close_notify was waiting for the kernel: it has left.
+        if (!Client.DataCloseQueued) {
+            Client.DataCloseQueued = true;
+            Post(Client, &TFtpServer::CloseDataNotification);
+        }
+        return;
+    }
     try {
         if (OnRetrDataSent) OnRetrDataSent(*this, Client, *Client.DataSocket, err);
         if (err != 0) throw EFtpError("Send: error #" + Num(err));
@@ -441,6 +469,7 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
     Client.PassiveStart = false;
     Client.PassiveConnected = false;
     Client.DownloadRunning = false;
+    Client.DataTlsWait = false;
     Client.ReadyForNextBlock = false;
     Client.RestartPos = 0;
     Client.DataPort = "ftp-data";
@@ -459,8 +488,10 @@ void TFtpServer::DownloadClosed(TClient& Client, uint16_t err) {
         BytesSentTotal -= Client.ByteCount - Client.HandedCount;
         Client.ByteCount = Client.HandedCount;
     }
-    SendAnswer(Client, complete ? std::string(reply::kTransferComplete)
-                                : reply::ConnectionClosed(Client.TransferError));
+    std::string answer = !Client.DataRefusal.empty() ? std::exchange(Client.DataRefusal, std::string())
+                         : complete                  ? std::string(reply::kTransferComplete)
+                                                     : reply::ConnectionClosed(Client.TransferError);
+    SendAnswer(Client, answer);
     if (OnRetrSessionClosed) OnRetrSessionClosed(*this, Client, *Client.DataSocket, err);
 }
 

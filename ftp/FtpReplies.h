@@ -42,6 +42,10 @@ inline constexpr char kProtClear[] = "200 Protection level set to Clear.";
 inline constexpr char kProtUnsupported[] = "536 Only PROT P and PROT C are supported.";
 inline constexpr char kProtUnknown[] = "504 PROT: unknown protection level.";
 inline constexpr char kCccRefused[] = "534 The control connection stays encrypted.";
+// A PROT P data connection that did not resume the control connection's TLS
+// session (anybody could have connected to the data port).
+inline constexpr char kTlsReuseRequired[] =
+    "425 Data connection refused: it must resume the control connection's TLS session.";
 // The FEAT lines of explicit FTPS, added before the list's last line while
 // TLS is available.
 inline constexpr const char* kTlsFeatureLines[] = {" AUTH TLS", " PBSZ", " PROT"};

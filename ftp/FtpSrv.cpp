@@ -96,6 +96,7 @@ TFtpServer::~TFtpServer() {
     FClientSet.clear();
     FClientList.clear();
     FExtraSockets.clear();
+    FImplicitSockets.clear();
     FServerSocket.reset();
 }
 
@@ -106,14 +107,17 @@ void TFtpServer::AddCommand(const std::string& keyword, TCommandHandler handler,
 
 // --- listening and accepting -----------------------------------------------
 
-void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
+void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr, const std::string& port,
+                          bool implicitTls) {
     // A failed listen raises: the caller reports it (set again below).
     socket.OnError = nullptr;
-    socket.SetPort(Port);
+    socket.SetPort(port);
     socket.SetProto("tcp");
     socket.SetAddr(addr);
     socket.DualStack = true;
-    socket.OnSessionAvailable = [this](TCustomWSocket& s, uint16_t err) { ServerSessionAvailable(s, err); };
+    socket.OnSessionAvailable = [this, implicitTls](TCustomWSocket& s, uint16_t err) {
+        ServerSessionAvailable(s, err, implicitTls);
+    };
     socket.OnSessionShed = [this](TCustomWSocket&, int handle) { ServerSessionShed(handle); };
     socket.ComponentOptions = net::wsoNoReceiveLoop;
     // A burst of clients must not overflow the queue: the kernel would drop
@@ -139,17 +143,29 @@ void TFtpServer::ListenOn(net::TWSocket& socket, const std::string& addr) {
 
 void TFtpServer::Start() {
     if (FServerSocket->State() == net::wsListening) return;
-    ListenOn(*FServerSocket, Addr);
+    ListenOn(*FServerSocket, Addr, Port, false);
     try {
         FExtraSockets.clear();
+        FImplicitSockets.clear();
         for (const std::string& addr : ExtraAddrs) {
             auto socket = std::make_unique<net::TWSocket>(FLoop);
             socket->Name = "ServerWSocket" + std::to_string(FExtraSockets.size() + 2);
-            ListenOn(*socket, addr);
+            ListenOn(*socket, addr, Port, false);
             FExtraSockets.push_back(std::move(socket));
+        }
+        if (!ImplicitTlsPort.empty()) {
+            std::vector<std::string> addrs{Addr};
+            addrs.insert(addrs.end(), ExtraAddrs.begin(), ExtraAddrs.end());
+            for (const std::string& addr : addrs) {
+                auto socket = std::make_unique<net::TWSocket>(FLoop);
+                socket->Name = "ImplicitTlsWSocket" + std::to_string(FImplicitSockets.size() + 1);
+                ListenOn(*socket, addr, ImplicitTlsPort, true);
+                FImplicitSockets.push_back(std::move(socket));
+            }
         }
     } catch (...) {
         FExtraSockets.clear();
+        FImplicitSockets.clear();
         FServerSocket->Close();
         throw;
     }
@@ -157,6 +173,7 @@ void TFtpServer::Start() {
 
 void TFtpServer::Stop() {
     FExtraSockets.clear();
+    FImplicitSockets.clear();
     FServerSocket->Close();
 }
 
@@ -175,7 +192,7 @@ void TFtpServer::ServerSessionShed(int handle) {
     if (OnClientShed) OnClientShed(*this);
 }
 
-void TFtpServer::ServerSessionAvailable(TCustomWSocket& listener, uint16_t err) {
+void TFtpServer::ServerSessionAvailable(TCustomWSocket& listener, uint16_t err, bool implicitTls) {
     if (err != 0) throw EFtpError("Session available error #" + std::to_string(err));
     // The connection is taken before a session exists, so a failed accept
     // (out of file handles, say) leaves no half-made session behind. The
@@ -216,9 +233,22 @@ void TFtpServer::ServerSessionAvailable(TCustomWSocket& listener, uint16_t err) 
         Post(*client, &TFtpServer::ClientClosedProcedure);
     };
     client->OnDataSent = [this, client](TCustomWSocket&, uint16_t) { ClientDataSent(*client); };
+    client->OnTlsHandshakeDone = [this, client](TCustomWSocket&, uint16_t e) { ControlTlsDone(*client, e); };
 
     if (OnClientConnect) OnClientConnect(*this, *client, 0);
     if (!IsClient(client) || client->State() != net::wsConnected) return;
+    if (implicitTls) {
+        // Never plain text on the FTPS port: without a context the
+        // connection only closes.
+        if (!TlsContext) return client->Close();
+        // The session is as one that did AUTH TLS, with its data protected
+        // unless the client asks otherwise; the greeting waits for the
+        // handshake.
+        client->ImplicitTls = true;
+        client->ProtPrivate = true;
+        StartControlTls(*client);
+        if (!IsClient(client) || client->State() != net::wsConnected) return;
+    }
     if (MaxClients > 0 && ClientCount() > MaxClients) {
         client->Banner = reply::kTooManyUsers;
         client->StartConnection();
@@ -308,6 +338,9 @@ void TFtpServer::ReleaseHeldReplies(TClient& Client) {
         } catch (...) {
         }
     }
+    // An AUTH answered while its reply was held: TLS starts only now, behind
+    // the reply the client waits for in clear text.
+    if (Client.TlsUpgradePending) StartControlTls(Client);
 }
 
 void TFtpServer::ClientClosedProcedure(TClient& Client) {
@@ -442,7 +475,7 @@ void TFtpServer::ClientCommand(TClient& Client, const std::string& line) {
             }
             // A handler that answers later (HASH) leaves Answer empty.
             if (!Answer.empty()) SendAnswer(Client, Answer);
-            if (Client.TlsUpgradePending) StartControlTls(Client);
+            if (Client.TlsUpgradePending && !Client.HoldingReplies) StartControlTls(Client);
             return;
         }
         SendAnswer(Client, reply::NotUnderstood(Keyword));

@@ -86,9 +86,20 @@ public:
     // Bytes moved per data block of a transfer. Downloads pace one block at a
     // time, so large blocks are what makes uncapped transfers fast.
     int32_t XferBlockSize = 64 * 1024;
-    // The TLS context of explicit FTPS; nullptr: AUTH is refused and FEAT
-    // does not offer it. Not owned; it outlives every session.
-    net::TTlsContext* TlsContext = nullptr;
+    // The TLS context of FTPS; nullptr: AUTH is refused and FEAT does not
+    // offer it. A session keeps the context its control connection started
+    // with, for its data connections too, so the context may be replaced
+    // while sessions run.
+    std::shared_ptr<net::TTlsContext> TlsContext;
+    // A PROT P data connection must resume its control connection's TLS
+    // session: one that does not is refused with
+    // "425 Data connection refused: it must resume the control connection's TLS session."
+    // and closed, so a stranger who reaches the data port first gets nothing.
+    bool TlsRequireReuse = true;
+    // Implicit FTPS: when not empty, Start listens on this port too, on Addr
+    // and each of ExtraAddrs, and sessions accepted there run TLS from their
+    // first byte (the greeting waits for the handshake) with PROT P.
+    std::string ImplicitTlsPort;
     // Paths are POSIX; tests may run the engine's rules under another style.
     const TPathStyle* PathStyle = &TPathStyle::Posix;
 
@@ -104,6 +115,15 @@ public:
 
     // --- events --------------------------------------------------------------
     TServerEvent OnStart, OnStop;
+    // A TLS handshake of a session ended: its control connection's (Data
+    // null) or a PROT P data connection's. AError 0: established, else the
+    // socket's code with the reason in the socket's TlsError (the connection
+    // closes). Refused: a data connection that did not resume the control
+    // connection's session while TlsRequireReuse holds; the engine refuses
+    // it after the event.
+    using TTlsEvent = std::function<void(TFtpServer& Sender, TClient& Client, net::TWSocket* Data,
+                                         uint16_t AError, bool Refused)>;
+    TTlsEvent OnTlsHandshakeDone;
     // A connection the server had no file handle for was answered with
     // "421 Too many connections, try again later." and closed. Fires on the
     // loop, with no session: none was made.
@@ -142,6 +162,9 @@ public:
     bool Listening() const { return FServerSocket->State() == net::wsListening; }
     // The listeners of ExtraAddrs, in their order.
     const std::vector<std::unique_ptr<net::TWSocket>>& ExtraSockets() const { return FExtraSockets; }
+    // The implicit FTPS listeners (Addr first, then ExtraAddrs); empty when
+    // ImplicitTlsPort is.
+    const std::vector<std::unique_ptr<net::TWSocket>>& ImplicitSockets() const { return FImplicitSockets; }
     net::TWSocket& ServerSocket() { return *FServerSocket; }
     // Ends every session one after the other, each with OnClientDisconnect.
     void DisconnectAll();
@@ -177,8 +200,8 @@ private:
     friend class TFtpCtrlSocket;
 
     // --- server core ---
-    void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err);
-    void ListenOn(net::TWSocket& socket, const std::string& addr);
+    void ServerSessionAvailable(net::TCustomWSocket& sender, uint16_t err, bool implicitTls);
+    void ListenOn(net::TWSocket& socket, const std::string& addr, const std::string& port, bool implicitTls);
     void ServerChangeState(net::TCustomWSocket& sender, net::TSocketState oldState,
                            net::TSocketState newState);
     void ClientDataSent(TClient& Client);
@@ -213,10 +236,16 @@ private:
     void CommandPBSZ(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandPROT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandCCC(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    // After AUTH's reply has gone out in clear text.
+    // After AUTH's reply has gone out in clear text (after the held replies
+    // too), or at once on an implicit FTPS connection.
     void StartControlTls(TClient& Client);
+    void ControlTlsDone(TClient& Client, uint16_t err);
     // A data connection of a PROT P session starts its TLS handshake.
     void SecureDataConnection(TClient& Client);
+    void DataTlsDone(TClient& Client, uint16_t err);
+    // Ends the running transfer of a data connection refused for its TLS
+    // session with the 425 reply in place of the completion reply.
+    void RefuseDataConnection(TClient& Client);
 
     // --- file and directory commands ---
     void CommandCWD(TClient&, TFtpString&, TFtpString&, TFtpString&);
@@ -308,6 +337,7 @@ private:
     net::TLifeToken FLife;
     std::unique_ptr<net::TWSocket> FServerSocket;
     std::vector<std::unique_ptr<net::TWSocket>> FExtraSockets;
+    std::vector<std::unique_ptr<net::TWSocket>> FImplicitSockets;
     std::vector<std::unique_ptr<TClient>> FClientList;
     std::unordered_set<const TClient*> FClientSet;
     std::vector<TFtpSrvCommandTableItem> FCommandTable;

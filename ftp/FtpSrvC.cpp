@@ -57,8 +57,9 @@ void TFtpCtrlSocket::TriggerDataAvailable(uint16_t) {
         // whatever else arrived with it.
         if (State() != net::wsConnected) break;
         // Whatever came in clear text behind AUTH was never protected: it
-        // is dropped, not run as if it had come through TLS.
-        if (plain && TlsState() != net::tlsOff) {
+        // is dropped, not run as if it had come through TLS (also while
+        // AUTH's reply is held and TLS has not started yet).
+        if (plain && (TlsState() != net::tlsOff || TlsUpgradePending)) {
             FLines.Clear();
             break;
         }

@@ -63,6 +63,8 @@ public:
     // client can have received when the connection ends early.
     int64_t HandedCount = 0;
     bool DataSent = false;
+    // The close of the finished download's data connection is posted.
+    bool DataCloseQueued = false;
     uint8_t CurCmdType = ftpcPORT;
     int64_t RestartPos = 0;
     std::string RenameFrom, RenameTo;
@@ -92,11 +94,24 @@ public:
     // Bytes per transfer block; the server's XferBlockSize at accept. The
     // policy lowers it for sessions under a speed cap.
     int32_t XferBlockSize = 64 * 1024;
-    // Explicit FTPS: AUTH's reply is on its way and TLS starts behind it;
-    // PBSZ was given; PROT P asks for encrypted data connections.
+    // FTPS: AUTH's reply is on its way and TLS starts behind it; PBSZ was
+    // given; PROT P asks for encrypted data connections; the session came
+    // through the implicit FTPS port (TLS from the first byte).
     bool TlsUpgradePending = false;
     bool PbszDone = false;
     bool ProtPrivate = false;
+    bool ImplicitTls = false;
+    // The context the control connection's TLS runs on; its data
+    // connections use it too, so they can resume its session.
+    std::shared_ptr<net::TTlsContext> TlsContext;
+    // The current data connection did not resume the control connection's
+    // TLS session (and TlsRequireReuse holds): its transfer is refused.
+    bool DataTlsRefused = false;
+    // A download waits for its data connection's TLS handshake to end (and
+    // for the session check): not one byte goes out before it.
+    bool DataTlsWait = false;
+    // A reply that replaces the running transfer's completion reply.
+    std::string DataRefusal;
     // After "EPSV ALL" the client uses EPSV only: PORT, PASV and EPRT are
     // refused until the session ends.
     bool EpsvAll = false;

@@ -1,5 +1,7 @@
 #include "TlsContext.h"
 
+#include "TlsSession.h"
+
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -8,6 +10,39 @@ namespace vendrix::net {
 
 namespace {
 constexpr unsigned char kSessionContext[] = "vendrix-ftp";
+
+// A session lives as long as an FTP session may: a data connection opened
+// hours after the login must still resume the control connection's session.
+constexpr long kSessionSeconds = 24 * 3600;
+
+// A ticket of a fresh session gets the connection's new tag; one issued on
+// a resumed connection keeps the tag of the session it resumed (OpenSSL's
+// copy of the session for the ticket carries it), so a data connection that
+// resumed its control connection's session hands out tickets of the same
+// owner, and one that did not cannot.
+int StampTicket(SSL* ssl, void*) {
+    auto* tls = static_cast<TTlsSession*>(SSL_get_app_data(ssl));
+    SSL_SESSION* session = SSL_get0_session(ssl);
+    if (tls && SessionTag(session) == 0) SetSessionTag(session, tls->FreshTag());
+    return 1;
+}
+
+// OpenSSL's own choices for a ticket, which the callback pair replaces.
+SSL_TICKET_RETURN UseTicket(SSL*, SSL_SESSION*, const unsigned char*, size_t, SSL_TICKET_STATUS status,
+                            void*) {
+    switch (status) {
+    case SSL_TICKET_SUCCESS:
+        return SSL_TICKET_RETURN_USE;
+    case SSL_TICKET_SUCCESS_RENEW:
+        return SSL_TICKET_RETURN_USE_RENEW;
+    case SSL_TICKET_NONE:
+    case SSL_TICKET_EMPTY:
+    case SSL_TICKET_NO_DECRYPT:
+        return SSL_TICKET_RETURN_IGNORE_RENEW;
+    default:
+        return SSL_TICKET_RETURN_ABORT;
+    }
+}
 
 SSL_CTX* NewContext(const SSL_METHOD* method, int maxVersion) {
     SSL_CTX* ctx = SSL_CTX_new(method);
@@ -19,6 +54,23 @@ SSL_CTX* NewContext(const SSL_METHOD* method, int maxVersion) {
     return ctx;
 }
 } // namespace
+
+void SetSessionTag(SSL_SESSION* session, uint64_t tag) {
+    unsigned char bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<unsigned char>(tag >> (8 * i));
+    if (session) SSL_SESSION_set1_ticket_appdata(session, bytes, sizeof bytes);
+}
+
+uint64_t SessionTag(SSL_SESSION* session) {
+    void* data = nullptr;
+    size_t length = 0;
+    if (!session || SSL_SESSION_get0_ticket_appdata(session, &data, &length) != 1 || length != 8) return 0;
+    uint64_t tag = 0;
+    for (int i = 0; i < 8; ++i)
+        tag |= uint64_t(static_cast<const unsigned char*>(data)[i]) << (8 * i);
+    return tag;
+}
 
 std::string TlsErrorText(const std::string& fallback) {
     unsigned long code = ERR_get_error();
@@ -77,6 +129,8 @@ std::unique_ptr<TTlsContext> TTlsContext::Server(const std::string& certChainPem
     }
     SSL_CTX_set_session_id_context(ctx, kSessionContext, sizeof kSessionContext - 1);
     SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_SERVER);
+    SSL_CTX_set_timeout(ctx, kSessionSeconds);
+    SSL_CTX_set_session_ticket_cb(ctx, StampTicket, UseTicket, nullptr);
     return result;
 }
 

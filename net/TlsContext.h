@@ -7,10 +7,12 @@
 // socket that was started with it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 struct ssl_ctx_st;
+struct ssl_session_st;
 
 namespace vendrix::net {
 
@@ -38,6 +40,11 @@ private:
     ssl_ctx_st* FCtx;
     bool FServer;
 };
+
+// Writes `tag` into a session (it travels inside the session's tickets and
+// stays with it in the server's cache), and reads it back (0: none).
+void SetSessionTag(ssl_session_st* session, uint64_t tag);
+uint64_t SessionTag(ssl_session_st* session);
 
 // The text of OpenSSL's oldest queued error (the queue is emptied), or
 // `fallback` when none is queued.

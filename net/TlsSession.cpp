@@ -1,12 +1,17 @@
 #include "TlsSession.h"
 
 #include <algorithm>
+#include <atomic>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
 namespace vendrix::net {
 
-TTlsSession::TTlsSession(TTlsContext& ctx, TTlsResumption resume) {
+namespace {
+std::atomic<uint64_t> gNextTag{1};
+} // namespace
+
+TTlsSession::TTlsSession(TTlsContext& ctx, TTlsResumption resume) : FFreshTag(gNextTag.fetch_add(1)) {
     ERR_clear_error();
     FSsl = SSL_new(ctx.Raw());
     BIO* in = BIO_new(BIO_s_mem());
@@ -23,6 +28,7 @@ TTlsSession::TTlsSession(TTlsContext& ctx, TTlsResumption resume) {
     BIO_set_mem_eof_return(in, -1);
     BIO_set_mem_eof_return(out, -1);
     SSL_set_bio(FSsl, in, out);
+    SSL_set_app_data(FSsl, this);
     if (ctx.IsServer()) {
         SSL_set_accept_state(FSsl);
     } else {
@@ -37,6 +43,10 @@ TTlsSession::~TTlsSession() {
     // must not stop the next one from resuming the control session.
     if (FSsl && FStatus == tsEstablished) SSL_set_shutdown(FSsl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
     SSL_free(FSsl);
+}
+
+void TTlsSession::NoTickets() {
+    if (FSsl) SSL_set_num_tickets(FSsl, 0);
 }
 
 void TTlsSession::Fail(const std::string& fallback) {
@@ -54,6 +64,11 @@ TTlsSession::TStatus TTlsSession::Advance() {
     int rc = SSL_do_handshake(FSsl);
     if (rc == 1) {
         FStatus = tsEstablished;
+        // A TLS 1.2 session kept in the server's cache (no ticket) gets its
+        // tag here; a ticket got it when it was made.
+        SSL_SESSION* session = SSL_get0_session(FSsl);
+        if (SSL_is_server(FSsl) && !SSL_session_reused(FSsl) && SessionTag(session) == 0)
+            SetSessionTag(session, FFreshTag);
         return FStatus;
     }
     int err = SSL_get_error(FSsl, rc);
@@ -124,6 +139,10 @@ bool TTlsSession::PeerEnded() const {
     return FSsl && (SSL_get_shutdown(FSsl) & SSL_RECEIVED_SHUTDOWN) != 0;
 }
 
+bool TTlsSession::SentShutdown() const {
+    return FSsl && (SSL_get_shutdown(FSsl) & SSL_SENT_SHUTDOWN) != 0;
+}
+
 bool TTlsSession::Reused() const {
     return FSsl && FStatus == tsEstablished && SSL_session_reused(FSsl) == 1;
 }
@@ -133,6 +152,15 @@ TTlsResumption TTlsSession::Session() const {
     SSL_SESSION* s = SSL_get1_session(FSsl);
     if (!s) return {};
     return TTlsResumption(s, SSL_SESSION_free);
+}
+
+uint64_t TTlsSession::Tag() const {
+    uint64_t resumed = ResumedTag();
+    return resumed ? resumed : FFreshTag;
+}
+
+uint64_t TTlsSession::ResumedTag() const {
+    return Reused() ? SessionTag(SSL_get0_session(FSsl)) : 0;
 }
 
 std::string TTlsSession::Version() const {

@@ -8,6 +8,7 @@
 
 #include "TlsContext.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,9 @@ public:
     TTlsSession& operator=(const TTlsSession&) = delete;
 
     bool Valid() const { return FSsl != nullptr; }
+    // Server side, before the handshake: no session tickets after it (TLS
+    // 1.3; a TLS 1.2 ticket is part of the handshake and still goes).
+    void NoTickets();
     TStatus Status() const { return FStatus; }
     const std::string& Error() const { return FError; }
 
@@ -54,12 +58,23 @@ public:
 
     // The peer has sent its close_notify: the session ended in order.
     bool PeerEnded() const;
+    // Our close_notify is queued or sent.
+    bool SentShutdown() const;
 
     // Established sessions only.
     bool Reused() const;
     TTlsResumption Session() const;
     std::string Version() const;
     std::string Cipher() const;
+    // Server side. Every session a server connection makes carries a tag,
+    // new and unique in the process for a fresh session and inherited by
+    // the tickets of a resumed one, so a later connection can tell whose
+    // session it resumed. The tag of this connection's session, the tag of
+    // the session it resumed (0 when it resumed none), and the tag a fresh
+    // session of this connection gets.
+    uint64_t Tag() const;
+    uint64_t ResumedTag() const;
+    uint64_t FreshTag() const { return FFreshTag; }
 
 private:
     void Fail(const std::string& fallback);
@@ -67,6 +82,7 @@ private:
     ssl_st* FSsl = nullptr;
     TStatus FStatus = tsHandshaking;
     std::string FError;
+    uint64_t FFreshTag = 0;
 };
 
 } // namespace vendrix::net

@@ -172,6 +172,9 @@ public:
     // needs it. Raises and fires nothing when it fails.
     void StartTls(TTlsContext& ctx, TTlsResumption resume = {});
     uint32_t TlsHandshakeTimeoutMs = 30000;
+    // A server connection sends TLS 1.3 session tickets after its handshake
+    // (read at StartTls).
+    bool TlsIssueTickets = true;
     TTlsState TlsState() const;
     // After the handshake: whether it resumed an earlier session, the session
     // to resume on a later connection (a TLS 1.3 client has it once the
@@ -180,7 +183,19 @@ public:
     TTlsResumption TlsSession() const { return FTls ? FTls->Session() : TTlsResumption(); }
     std::string TlsVersion() const { return FTls ? FTls->Version() : ""; }
     std::string TlsCipher() const { return FTls ? FTls->Cipher() : ""; }
+    // Server side, after the handshake: the tag of the connection's session
+    // and of the session it resumed (0: none); see TTlsSession::Tag. A data
+    // connection resumed its control connection's session when its
+    // TlsResumedTag is the control connection's TlsSessionTag.
+    uint64_t TlsSessionTag() const { return FTls ? FTls->Tag() : 0; }
+    uint64_t TlsResumedTag() const { return FTls ? FTls->ResumedTag() : 0; }
     const std::string& TlsError() const { return FTlsError; }
+    // Sends the close_notify alert now, ahead of Close (established TLS
+    // only; once). A sender that waits for AllSent afterwards knows the
+    // alert has reached the kernel: Close sends it too, but cannot wait for
+    // room in a full send buffer.
+    void TlsCloseNotify();
+    bool TlsCloseNotified() const { return FTls && FTls->SentShutdown(); }
 
     // --- events --------------------------------------------------------------
     TSessionEvent OnSessionAvailable;

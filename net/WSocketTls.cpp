@@ -17,6 +17,7 @@ void TCustomWSocket::StartTls(TTlsContext& ctx, TTlsResumption resume) {
     if (FTls) return RaiseException("StartTls: TLS already started", WSAEINVAL);
     auto tls = std::make_unique<TTlsSession>(ctx, std::move(resume));
     if (!tls->Valid()) return RaiseException("StartTls: " + tls->Error(), WSAEINVAL);
+    if (!TlsIssueTickets) tls->NoTickets();
     TLifeRef ref = FLife;
     uint64_t gen = FHandle.Generation();
     TEventLoop::TTimerId timer = FLoop.AddTimer(TlsHandshakeTimeoutMs, false, [this, ref, gen] {
@@ -51,6 +52,12 @@ TTlsState TCustomWSocket::TlsState() const {
     default:
         return tlsFailed;
     }
+}
+
+void TCustomWSocket::TlsCloseNotify() {
+    if (!FTls || FTls->Status() != TTlsSession::tsEstablished || FState != wsConnected || FSendFailed) return;
+    FTls->Shutdown();
+    TlsFlush();
 }
 
 void TCustomWSocket::TlsCancelTimer() {

@@ -40,6 +40,8 @@ public:
     // The last download block was released at once (no speed cap): the
     // limiter's timer must not release it a second time.
     bool ReleasePending = false;
+    // The logged-in account's "RequireTLS": its transfers need PROT P.
+    bool AccountRequiresTls = false;
     // The home tree size during an upload of an account with a quota.
     TUploadQuota UploadQuota;
     // The log line of a file action (MKD, DELE, RMD, RNTO) that the policy

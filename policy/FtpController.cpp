@@ -3,6 +3,7 @@
 #include "CaseInsensitive.h"
 
 #include "Account.h"
+#include "AsciiText.h"
 #include "EventSounds.h"
 #include "LogAppearance.h"
 #include "LogFrame.h"
@@ -56,6 +57,9 @@ void TFtpController::WireEvents() {
     FServer.OnClientCommand = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, ftp::TFtpString& k,
                                           ftp::TFtpString& p,
                                           ftp::TFtpString& a) { ClientCommand(app(c), k, p, a); };
+    FServer.OnTlsHandshakeDone = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c, net::TWSocket* data,
+                                             uint16_t err,
+                                             bool refused) { LogTlsHandshake(app(c), data, err, refused); };
     FServer.OnAuthenticate = [this, app](ftp::TFtpServer&, ftp::TFtpCtrlSocket& c,
                                          const ftp::TFtpString& user, const ftp::TFtpString& pass,
                                          bool& ok) { Authenticate(app(c), user, pass, ok); };
@@ -166,14 +170,19 @@ bool TFtpController::StartServer() {
         FServer.SetPasvPortRangeSize(0);
         FServer.SetPasvPortRangeStart(FSettings.PasvPortRangeStart);
         FServer.SetPasvPortRangeSize(FSettings.PasvPortRangeSize);
+        FServer.TlsRequireReuse = FTlsSettings.RequireReuse;
+        FServer.ImplicitTlsPort = FTlsSettings.ImplicitPort ? std::to_string(FTlsSettings.ImplicitPort) : "";
         RefreshStatus();
         FServer.Start();
     } catch (const std::exception&) {
-        LogText(config::FormatText(Translate("sNoPort"), {port}));
+        const std::string implicit = FServer.ImplicitTlsPort;
+        LogText(config::FormatText(Translate("sNoPort"), {implicit.empty() ? port : port + ", " + implicit}));
         LogText(Translate("sNotStart"));
         RefreshStatus();
         return false;
     }
+    if (!FServer.ImplicitSockets().empty())
+        LogText("Implicit FTPS port " + MiscSegment(FServer.ImplicitSockets()[0]->GetLocalPortText()));
     RefreshStatus();
     return true;
 }
@@ -256,19 +265,64 @@ std::string TFtpController::MiscSegment(const std::string& text) const {
 void TFtpController::ClientCommand(TAppClient& client, std::string& keyword, std::string& params,
                                    std::string& answer) {
     if (FSettings.ShowCommand) FLog.Log(log::CommandLine(FLog.Colors(), client.ID, keyword, params));
-    if (answer.empty()) answer = TlsRefusal(FTlsSettings.Mode, client, keyword);
+    if (!answer.empty()) return;
+    // USER is judged by the account it names, as the engine will take the
+    // name; anything later by the account logged in.
+    const bool accountTls = keyword == "USER" ? AccountRequiresTls(std::string(net::TrimControl(params)))
+                                              : client.AccountRequiresTls;
+    answer = TlsRefusal(FTlsSettings.Mode, accountTls, client, keyword);
+}
+
+bool TFtpController::AccountRequiresTls(const std::string& name) {
+    if (name.empty()) return false;
+    return FAccountFile.Account(name).ReadBool(config::TAccountKey::RequireTLS);
+}
+
+TSessionSecurity TFtpController::SessionSecurity(int32_t id) const {
+    const TAppClient* client = FindClient(id);
+    return client ? SecurityOf(*client) : TSessionSecurity();
+}
+
+void TFtpController::LogTlsHandshake(TAppClient& client, net::TWSocket* data, uint16_t err, bool refused) {
+    if (refused) {
+        LogClient(client.ID,
+                  "Data connection refused: it did not resume the control connection's TLS session");
+    } else if (err != 0) {
+        LogClient(client.ID, std::string(data ? "TLS handshake of a data connection failed: "
+                                              : "TLS handshake failed: ") +
+                                 (data ? data->TlsError() : client.TlsError()));
+    } else if (!data) {
+        LogClient(client.ID, std::string(client.ImplicitTls ? "Implicit TLS" : "AUTH TLS") +
+                                 " done: " + MiscSegment(client.TlsVersion() + ", " + client.TlsCipher()));
+    }
 }
 
 bool TFtpController::StartTls() {
     FServer.TlsContext = nullptr;
     config::TTlsMode mode;
-    if (config::ParseTlsMode(FTlsSettings.ModeText, mode) && mode == config::TTlsMode::Off) return true;
+    const bool off = config::ParseTlsMode(FTlsSettings.ModeText, mode) && mode == config::TTlsMode::Off;
+    // An implicit FTPS port without TLS could only serve plain text where
+    // clients expect encryption: that is a start error, never a fallback.
+    std::string error;
+    if (FTlsSettings.ImplicitPort < 0 || FTlsSettings.ImplicitPort > 65535)
+        error = "The implicit FTPS port must be a number from 1 to 65535, or 0 for none: " +
+                std::to_string(FTlsSettings.ImplicitPort);
+    else if (off && FTlsSettings.ImplicitPort != 0)
+        error = "The implicit FTPS port is set but the TLS mode is off: set the mode to allowed or required, "
+                "or the port to 0";
+    if (!error.empty()) {
+        LogText(error);
+        LogText(Translate("sNotStart"));
+        RefreshStatus();
+        return false;
+    }
+    if (off) return true;
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0) host[0] = 0;
     try {
         config::TTlsCertificate cert = config::LoadTlsCertificate(FTlsSettings, FPaths, host);
         FTlsContext = std::move(cert.Context);
-        FServer.TlsContext = FTlsContext.get();
+        FServer.TlsContext = FTlsContext;
         if (cert.Created) LogText("Made a self-signed TLS certificate: " + cert.CertificateFile);
         LogText("TLS certificate SHA-256 fingerprint: " + cert.Fingerprint);
     } catch (const std::exception& e) {

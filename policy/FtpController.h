@@ -18,6 +18,7 @@
 #include "SessionLog.h"
 #include "SettingsFile.h"
 #include "SpeedLimiter.h"
+#include "TlsPolicy.h"
 #include "TlsSettings.h"
 #include "TransferPolicy.h"
 #include "Translate.h"
@@ -116,6 +117,9 @@ public:
     const std::vector<TUserRow>& Users() const { return FUsers; }
     // The session of a user-list row (the ClientIDList lookup); null when gone.
     TAppClient* FindClient(int32_t id) const;
+    // The encryption of a user-list row's session (all off when gone), for
+    // the information panel.
+    TSessionSecurity SessionSecurity(int32_t id) const;
     // Current speed of a logged-in session in kilobytes per second.
     double ClientSpeed(int32_t id) const;
     void SetClientSpeed(int32_t id, double speed);
@@ -167,6 +171,10 @@ private:
     void ClientDisconnect(TAppClient& client);
     void ClientCommand(TAppClient& client, std::string& keyword, std::string& params, std::string& answer);
     void NoteLoginFailure(TAppClient& client);
+    // Whether the account `name` requires TLS (false for no such account).
+    bool AccountRequiresTls(const std::string& name);
+    // The log lines of the TLS handshakes of a session.
+    void LogTlsHandshake(TAppClient& client, net::TWSocket* data, uint16_t err, bool refused);
     // Bookkeeping.
     void AddUserRow(const TUserRow& row);
     void RemoveUserRow(int32_t id);
@@ -183,7 +191,7 @@ private:
     config::TTlsSettings FTlsSettings;
     // The context of the running server's TLS; sessions' TLS connections
     // keep what they use alive on their own, so a restart may replace it.
-    std::unique_ptr<net::TTlsContext> FTlsContext;
+    std::shared_ptr<net::TTlsContext> FTlsContext;
     std::map<TSoundEvent, std::string> FSounds;
     ftp::TFtpServer FServer;
     TPathPolicy FPathPolicy{*this};

@@ -106,8 +106,12 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
         AddUserRow({client.ID, upper, addr});
         FClientIDList[client.ID] = &client;
         FClientSpeed[client.ID] = 0.0;
+        // The login line says whether the session is encrypted.
+        const std::string tls = client.TlsState() == net::tlsEstablished
+                                    ? " " + MiscSegment("[" + client.TlsVersion() + "]")
+                                    : "";
         LogClient(client.ID,
-                  config::FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}));
+                  config::FormatText(Translate("sConnected"), {ClientSegment(upper), IpSegment(addr)}) + tls);
         client.UserListed = true;
         client.CountedName = name;
         ChangeCount(FUserCountList, name, +1);
@@ -115,6 +119,7 @@ void TFtpController::Authenticate(TAppClient& client, const std::string& userNam
     }
 
     client.HomeDir = home;
+    client.AccountRequiresTls = account.ReadBool(config::TAccountKey::RequireTLS);
     LogClient(client.ID, config::FormatText(Translate("sRepNow"), {ClientSegment(upper), FileSegment(home)}));
     RefreshStatus();
     ok = true;

@@ -49,6 +49,29 @@ TEST(SessionPanelTest, IdleSession) {
     EXPECT_EQ(p.SessionDownload, "1 234K");
     EXPECT_EQ(p.TotalUpload, "7K");
     EXPECT_EQ(EmptySessionPanel(Key).Status, "sNoTrans");
+    EXPECT_EQ(p.Encryption, "FTP");
+    EXPECT_EQ(EmptySessionPanel(Key).Encryption, "FTP");
+}
+
+TEST(SessionPanelTest, Encryption) {
+    using vendrix::policy::TSessionSecurity;
+    const struct {
+        TSessionSecurity Security;
+        const char* Text;
+    } cases[] = {
+        {{}, "FTP"},
+        {{false, false, "", "", true}, "FTP"},
+        {{true, false, "TLSv1.3", "TLS_AES_256_GCM_SHA384", true},
+         "FTPS: TLSv1.3, TLS_AES_256_GCM_SHA384, PROT P"},
+        {{true, true, "TLSv1.2", "ECDHE-ECDSA-AES128-GCM-SHA256", false},
+         "FTPS: TLSv1.2, ECDHE-ECDSA-AES128-GCM-SHA256, PROT C"},
+    };
+    for (const auto& c : cases) {
+        TSessionFacts f;
+        f.Security = c.Security;
+        EXPECT_EQ(DescribeSession(f, 0, Key).Encryption, c.Text);
+        EXPECT_EQ(EncryptionText(c.Security), c.Text);
+    }
 }
 
 TEST(SessionPanelTest, Transfers) {

@@ -89,6 +89,13 @@ class UserCommands(unittest.TestCase):
         finally:
             self.assertEqual(daemon.stop(), 0)
 
+    def test_add_an_account_that_logs_in_only_over_tls(self):
+        done = self.user("add", "cat", "--home", self.base.home, "--require-tls", "--password-stdin", stdin="pw\n")
+        self.assertEqual((done.returncode, done.stderr), (0, ""))
+        self.assertEqual(self.user("show", "cat").stdout,
+                         "[cat]\nHomePath=%s\nPassword=(set)\nVirtualDir=0\nRequireTLS=1\nDir0=%s|D_______S__|\n"
+                         % (self.base.home, self.base.home))
+
     def test_list_show_del_and_refusals(self):
         add = ["add", "--home", self.base.home, "--password-stdin"]
         self.assertEqual(self.user(*add, "ann", stdin="pw\n").returncode, 0)
