@@ -140,11 +140,13 @@ void TFtpController::WireEvents() {
 // --- start and stop ---------------------------------------------------------------
 
 void TFtpController::ReloadSettings() {
-    config::TSettings settings = FSettingsFile.Load();
+    ApplySettings(FSettingsFile.Load());
+}
+
+void TFtpController::ApplySettings(const config::TSettings& settings) {
     FSettings = config::ReadServerSettings(settings);
     FLoginGuard.SetLimits({uint32_t(FSettings.LoginTimeOut), FSettings.MaxWaitPerIP, FSettings.MaxWait,
                            FSettings.MaxLoginFail, uint32_t(FSettings.BanMinutes)});
-    FTlsSettings = config::ReadTlsSettings(settings);
     FLog.SetOptions({FSettings.Log, FSettings.AddDate});
     FLog.SetColors(config::ReadLogColors(settings));
     config::TEventSounds sounds = config::ReadEventSounds(settings);
@@ -154,7 +156,11 @@ void TFtpController::ReloadSettings() {
 }
 
 bool TFtpController::StartServer() {
-    ReloadSettings();
+    const config::TSettings settings = FSettingsFile.Load();
+    ApplySettings(settings);
+    // TLS is taken at a start only, with the certificate it needs: a mode
+    // changed while running waits for the next start like the certificate.
+    FTlsSettings = config::ReadTlsSettings(settings);
     // Files that are there but cannot be read run as empty; say so at once.
     for (const std::string& error : {FSettingsFile.ReadError(), FAccountFile.ReadError()})
         if (!error.empty()) LogText(error);

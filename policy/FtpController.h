@@ -110,7 +110,8 @@ public:
     void RestartServer();
     bool Running() const { return FServer.Listening(); }
 
-    // Re-reads the log options, colours and sounds (after a settings dialog).
+    // Re-reads the settings that apply at once (after a settings dialog):
+    // log options, colours, sounds, limits; TLS waits for the next start.
     void ReloadSettings();
 
     // --- the user list and the bookkeeping tables ---------------------------
@@ -163,6 +164,7 @@ public:
     static uint32_t LoginFailureDelayMs(int failures);
 
 private:
+    void ApplySettings(const config::TSettings& settings);
     void WireEvents();
     // Login and admission.
     void Authenticate(TAppClient& client, const std::string& userName, const std::string& password, bool& ok);

@@ -462,6 +462,25 @@ TEST_F(Controller, SessionWithoutLoginLeavesNoTraceAndTotalsAreWrittenBack) {
     EXPECT_EQ(anna.ReadInt64(TAccountKey::TotalUpload), 9);
 }
 
+// TLS settings apply at the next start: the certificate is loaded only then,
+// so a mode switched to "required" in between must not lock out every
+// client of a server that could not answer AUTH TLS.
+TEST_F(Controller, ATlsModeChangeWaitsForTheNextStart) {
+    Base.WriteConfig("[Setup]\nPort=21\n[TLS]\nMode=off\n");
+    Start();
+    Base.WriteConfig("[Setup]\nPort=21\n[TLS]\nMode=required\n");
+    Ctl->ReloadSettings();
+    auto c = Connect();
+    EXPECT_EQ(c->Cmd("USER anna"), "331 Password required for anna.");
+    EXPECT_EQ(c->Cmd("AUTH TLS"), "431 TLS is not available.");
+    c.reset();
+    Ctl->StopServer();
+    ASSERT_TRUE(Ctl->StartServer());
+    Port = std::stoi(Ctl->Server().ServerSocket().GetLocalPortText());
+    c = Connect();
+    EXPECT_EQ(c->Cmd("USER anna"), "530 TLS is required on this server: use AUTH TLS first.");
+}
+
 TEST_F(Controller, StartStopAndAFailedStart) {
     Start();
     EXPECT_TRUE(Ctl->Running());
