@@ -267,6 +267,7 @@ void TfrmMain::ShowPanel(const app::TSessionPanel& p) {
     w.lblSessUpKB->setText(q(p.SessionUpload));
     w.lblTotalDownKB->setText(q(p.TotalDownload));
     w.lblTotalUpKB->setText(q(p.TotalUpload));
+    w.lblEncryption->setText(q(p.Encryption));
 }
 
 void TfrmMain::ShowUserPopup(const QPoint& pos) {

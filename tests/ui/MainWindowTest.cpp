@@ -159,6 +159,7 @@ private slots:
         QCOMPARE(W().txtFile->text(), QString("No file"));        // sNoFile
         QCOMPARE(W().txtHost->text(), QString("127.0.0.1"));
         QCOMPARE(W().lblBytes->text(), QString("0 / 0"));
+        QCOMPARE(W().lblEncryption->text(), QString("FTP"));
 
         // A download as slow as the client reads: the panel follows it.
         QVERIFY(c->Cmd("TYPE I").startsWith("200"));
