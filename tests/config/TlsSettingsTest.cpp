@@ -67,7 +67,9 @@ TEST(TlsSettingsTest, ModeWords) {
     for (const auto& c : cases) {
         TTlsMode mode = TTlsMode::Off;
         EXPECT_EQ(ParseTlsMode(c.Text, mode), c.Known) << c.Text;
-        if (c.Known) EXPECT_EQ(mode, c.Mode) << c.Text;
+        if (c.Known) {
+            EXPECT_EQ(mode, c.Mode) << c.Text;
+        }
     }
 }
 

@@ -209,9 +209,13 @@ TEST_F(Ftps, ProtPDataConnectionsResumeTheControlConnectionsSession) {
         net::TTlsResumption resume = t.Session == Own         ? c->Sock.TlsSession()
                                      : t.Session == Strangers ? stranger->Sock.TlsSession()
                                                               : net::TTlsResumption();
-        if (t.TlsFirst) ASSERT_TRUE(data.StartTls(resume));
+        if (t.TlsFirst) {
+            ASSERT_TRUE(data.StartTls(resume));
+        }
         EXPECT_EQ(c->Cmd(t.Command).substr(0, 4), "150 ");
-        if (!t.TlsFirst) ASSERT_TRUE(data.StartTls(resume));
+        if (!t.TlsFirst) {
+            ASSERT_TRUE(data.StartTls(resume));
+        }
         const bool upload = t.Command[0] == 'S';
         if (upload) {
             data.Sock.SendText(content);
