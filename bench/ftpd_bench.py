@@ -8,7 +8,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 
 from ftpd import BaseFolder as _BaseFolder  # noqa: E402
-from ftpd import Daemon, md5_hex  # noqa: E402,F401
+from ftpd import Daemon, free_port, md5_hex  # noqa: E402,F401
 
 
 def BaseFolder(setup, accounts):

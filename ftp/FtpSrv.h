@@ -84,8 +84,9 @@ public:
     int32_t UserData = 0;
     std::string PasvIpAddr;
     // Bytes moved per data block of a transfer. Downloads pace one block at a
-    // time, so large blocks are what makes uncapped transfers fast.
-    int32_t XferBlockSize = 64 * 1024;
+    // time, so large blocks are what makes uncapped transfers fast: each
+    // block costs a round of the loop.
+    int32_t XferBlockSize = 256 * 1024;
     // The TLS context of explicit FTPS; nullptr: AUTH is refused and FEAT
     // does not offer it. Not owned; it outlives every session.
     net::TTlsContext* TlsContext = nullptr;
@@ -149,7 +150,8 @@ public:
     TClient* GetClient(int index) const;
     bool IsClient(const TClient* client) const { return FClientSet.count(client) != 0; }
     void SendAnswer(TClient& Client, TFtpString Answer);
-    // Lets a download or listing send its next block (posted).
+    // Lets a download or listing send its next block: posted, or, when called
+    // from OnRetrDataSent, right after that handler returns.
     void SendNextDataBlock(TClient& Client, net::TWSocket& Data);
     // Opens the download data connection for a RETR whose OnGetProcessing
     // handler delayed it (posted).
@@ -277,6 +279,7 @@ private:
     void StartUpload(TClient& Client, bool bindDataPort);
     void StartDownload(TClient& Client);
     void SendBlock(TClient& Client);
+    bool SendFileBlock(TClient& Client);
     void UploadConnected(TClient& Client, uint16_t err);
     void UploadDataAvailable(TClient& Client, uint16_t err);
     void UploadClosed(TClient& Client, uint16_t err);

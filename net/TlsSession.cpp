@@ -63,9 +63,24 @@ TTlsSession::TStatus TTlsSession::Advance() {
 
 int TTlsSession::Read(char* buffer, int size) {
     if (!FSsl || FStatus != tsEstablished || size <= 0) return -1;
-    ERR_clear_error();
-    int rc = SSL_read(FSsl, buffer, size);
-    if (rc > 0) return rc;
+    // One SSL_read gives one record (16 KiB at most): a large buffer is
+    // filled from as many records as are there, so an upload moves in
+    // large reads and the ciphertext waiting in memory stays small. What
+    // ends the loop after some bytes (no more records, the peer's
+    // close_notify, a failure) is reported by the next call.
+    int total = 0;
+    int rc = 0;
+    for (;;) {
+        ERR_clear_error();
+        rc = SSL_read(FSsl, buffer + total, size - total);
+        if (rc <= 0) break;
+        total += rc;
+        if (total == size) return total;
+    }
+    if (total > 0) {
+        ERR_clear_error();
+        return total;
+    }
     int err = SSL_get_error(FSsl, rc);
     if (err == SSL_ERROR_ZERO_RETURN) {
         // The peer's close_notify gets ours: a client that waits for it
