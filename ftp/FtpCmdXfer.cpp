@@ -326,7 +326,7 @@ void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
 
 void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
     net::TWSocket& data = *Client.DataSocket;
-    size_t size = size_t(std::max(Client.XferBlockSize, 1));
+    size_t size = size_t(std::max(std::min(Client.XferBlockSize, UploadReadSize), 1));
     if (FBlock.size() < size) FBlock.resize(size);
     int n = data.Receive(FBlock.data(), int(size));
     if (n <= 0 || Client.AbortingTransfer) return;

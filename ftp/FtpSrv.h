@@ -87,6 +87,10 @@ public:
     // time, so large blocks are what makes uncapped transfers fast: each
     // block costs a round of the loop.
     int32_t XferBlockSize = 256 * 1024;
+    // Bytes taken per read of an upload, at most (and at most the session's
+    // XferBlockSize): the disk quota is checked per read, so larger reads
+    // would let an upload pass a small quota by more.
+    int32_t UploadReadSize = 64 * 1024;
     // The TLS context of explicit FTPS; nullptr: AUTH is refused and FEAT
     // does not offer it. Not owned; it outlives every session.
     net::TTlsContext* TlsContext = nullptr;

@@ -126,6 +126,10 @@ std::string TTlsSession::TakeOutput() {
     return out;
 }
 
+size_t TTlsSession::Backlog() const {
+    return FSsl ? BIO_ctrl_pending(SSL_get_rbio(FSsl)) : 0;
+}
+
 bool TTlsSession::HasOutput() const {
     return FSsl && BIO_ctrl_pending(SSL_get_wbio(FSsl)) > 0;
 }

@@ -51,6 +51,8 @@ public:
     bool HasOutput() const;
     // Bytes fed or decrypted that Read has not returned yet.
     bool HasPending() const;
+    // Ciphertext fed and not yet decrypted.
+    size_t Backlog() const;
 
     // The peer has sent its close_notify: the session ended in order.
     bool PeerEnded() const;
