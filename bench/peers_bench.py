@@ -29,9 +29,14 @@ folder.
 
 Equivalent settings everywhere: 127.0.0.1 only, one account with full rights
 confined to its home, the same passive port range (see Setup), no client or
-session limits,
+session limits (for vendrix-ftpd also none on connections waiting to log in),
 no reverse DNS or ident look-ups, no login delays, no transfer logs, idle
 time-outs far beyond a run. Clients use PASV (curl with --disable-epsv).
+
+The "tls" group measures explicit FTPS (AUTH TLS, PROT P; curl with
+--ssl-reqd) on vendrix-ftpd (its own self-signed certificate in conf/) and on
+vsftpd (one made with openssl in the work folder); the other peers are left
+out of it. Below the table each of them gets its TLS rate over its plain one.
 
 Each repetition runs every figure group against all servers, the order of
 the servers rotated from one repetition to the next. Memory groups restart
@@ -66,8 +71,7 @@ REPO = os.path.dirname(HERE)
 # Fetched at bench time, never installed: the three servers and the shared
 # libraries among their dependencies that a minimal Debian 12 lacks.
 # proftpd-basic is only a meta package over proftpd-core (the daemon with
-# the modules the bench uses built in) and optional module packages; TLS
-# figures will also need proftpd-mod-crypto.
+# the modules the bench uses built in) and optional module packages.
 PEER_PACKAGES = ["vsftpd", "libwrap0", "pure-ftpd", "proftpd-core", "libmemcached11", "libmemcachedutil2",
                  "libhashkit2"]
 PEER_PROGRAMS = ["usr/sbin/vsftpd", "usr/sbin/pure-ftpd", "usr/sbin/proftpd"]

@@ -85,8 +85,8 @@ public:
     std::string PasvIpAddr;
     // Bytes moved per data block of a transfer. Downloads pace one block at a
     // time, so large blocks are what makes uncapped transfers fast: each
-    // block costs a round of the loop.
-    int32_t XferBlockSize = 256 * 1024;
+    // block costs a round of the loop (1 MiB: 1,024 rounds per GiB).
+    int32_t XferBlockSize = 1024 * 1024;
     // Bytes taken per read of an upload, at most (and at most the session's
     // XferBlockSize): the disk quota is checked per read, so larger reads
     // would let an upload pass a small quota by more.

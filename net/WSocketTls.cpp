@@ -8,14 +8,7 @@
 namespace vendrix::net {
 
 namespace {
-// Ciphertext is read from the system in pieces this large, and only while
-// less than kMaxBacklog of it waits for decryption. Each piece fed to the
-// session moves the ciphertext still waiting there to the front of its
-// memory buffer (and grows it): an upload read from the system faster than
-// one decrypted block per round piled up megabytes there and spent its time
-// copying them. Left in the system, the bytes hold the peer back instead.
 constexpr int kRawChunk = 64 * 1024;
-constexpr size_t kMaxBacklog = 512 * 1024;
 } // namespace
 
 void TCustomWSocket::StartTls(TTlsContext& ctx, TTlsResumption resume) {
@@ -105,13 +98,11 @@ void TCustomWSocket::TlsPump(bool all) {
     TLifeRef ref = FLife;
     uint64_t gen = FHandle.Generation();
     char chunk[kRawChunk];
-    // At the peer's close (`all`) everything the system holds is taken at
-    // once: each read empties its buffer faster than a peer refills it, so
-    // this ends, and bytes left behind in the system while decrypted ones
-    // wait were seen to be lost at the peer's close (see the test of data
-    // sent before the close). Otherwise up to kMaxBacklog: the readiness
-    // stays, so the rest comes in the next rounds.
-    while (!FTlsPeerEof && (all || FTls->Backlog() < kMaxBacklog)) {
+    // Everything the system holds is taken at once: each read empties its
+    // buffer faster than a peer refills it, so this ends, and bytes left
+    // behind in the system while decrypted ones wait were seen to be lost at
+    // the peer's close (see the test of data sent before the close).
+    while (!FTlsPeerEof) {
         ssize_t n = ::recv(FHandle.Fd(), chunk, sizeof chunk, 0);
         if (n > 0) {
             FTls->Feed(chunk, int(n));

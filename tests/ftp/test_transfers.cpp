@@ -562,9 +562,10 @@ TEST_F(Transfers, DownloadsMoveTheBytesUnchangedInEitherTypeFromAnyOffset) {
     auto c = LoggedIn();
     for (const TCase& t : cases) {
         EXPECT_EQ(c->Cmd(t.type).substr(0, 4), "200 ");
-        if (t.offset)
+        if (t.offset) {
             EXPECT_EQ(c->Cmd("REST " + std::to_string(t.offset)),
                       "350 REST supported. Ready to resume at byte offset " + std::to_string(t.offset) + ".");
+        }
         std::string got;
         auto replies = Download(*c, "RETR text.txt", got);
         EXPECT_EQ(replies.second, "226 Transfer complete.") << t.type << " " << t.offset;
