@@ -29,9 +29,14 @@ folder.
 
 Equivalent settings everywhere: 127.0.0.1 only, one account with full rights
 confined to its home, the same passive port range (see Setup), no client or
-session limits,
+session limits (for vendrix-ftpd also none on connections waiting to log in),
 no reverse DNS or ident look-ups, no login delays, no transfer logs, idle
 time-outs far beyond a run. Clients use PASV (curl with --disable-epsv).
+
+The "tls" group measures explicit FTPS (AUTH TLS, PROT P; curl with
+--ssl-reqd) on vendrix-ftpd (its own self-signed certificate in conf/) and on
+vsftpd (one made with openssl in the work folder); the other peers are left
+out of it. Below the table each of them gets its TLS rate over its plain one.
 
 Each repetition runs every figure group against all servers, the order of
 the servers rotated from one repetition to the next. Memory groups restart
@@ -66,8 +71,7 @@ REPO = os.path.dirname(HERE)
 # Fetched at bench time, never installed: the three servers and the shared
 # libraries among their dependencies that a minimal Debian 12 lacks.
 # proftpd-basic is only a meta package over proftpd-core (the daemon with
-# the modules the bench uses built in) and optional module packages; TLS
-# figures will also need proftpd-mod-crypto.
+# the modules the bench uses built in) and optional module packages.
 PEER_PACKAGES = ["vsftpd", "libwrap0", "pure-ftpd", "proftpd-core", "libmemcached11", "libmemcachedutil2",
                  "libhashkit2"]
 PEER_PROGRAMS = ["usr/sbin/vsftpd", "usr/sbin/pure-ftpd", "usr/sbin/proftpd"]
@@ -311,6 +315,13 @@ class Setup:
             f.truncate(self.sizes["download"])  # sparse: the same cheap reads for every server
         with open(os.path.join(self.files, "parallel.bin"), "wb") as f:
             f.truncate(self.sizes["parallel_size"])
+        # The first read of a fresh sparse file fills the page cache, which
+        # costs seconds of kernel time: read both once here, so that no
+        # server pays for it by being first in the order.
+        for name in ("download.bin", "parallel.bin"):
+            with open(os.path.join(self.files, name), "rb") as f:
+                while f.read(4 * MIB):
+                    pass
         self.upload_source = os.path.join(self.work, "upload.bin")
         with open(self.upload_source, "wb") as f:
             left = self.sizes["upload"]
@@ -334,6 +345,8 @@ class Setup:
         shutil.copytree(os.path.join(REPO, "lng"), os.path.join(base, "lng"), dirs_exist_ok=True)
         low, high = self.pasv
         with open(os.path.join(base, "conf", "config.ini"), "w") as f:
+            # No limits before login either: the parallel and idle figures
+            # open thousands of connections from 127.0.0.1 at once.
             f.write(f"[Setup]\nPort=21\nMaxUser=0\nMaxWaitPerIP=0\nMaxWait=0\nLowPASV={low}\nHighPASV={high}\n"
                     f"Log=0\nShowCommand={int(show_command)}\nDisableExitMessage=1\n")
         home = self.files + "/"
@@ -365,12 +378,28 @@ class Setup:
             "max_per_ip": 0, "delay_failed_login": 0, "delay_successful_login": 0,
             "idle_session_timeout": 3600, "data_connection_timeout": 3600, "use_sendfile": "YES",
             "dirmessage_enable": "NO", "userlist_enable": "NO",
-            # TLS figures: ssl_enable, rsa_cert_file and rsa_private_key_file here.
+            # Explicit FTPS for the TLS figures, plain FTP still allowed; the
+            # data connection resumes the control connection's session, as
+            # Vendrix requires by default too.
+            "ssl_enable": "YES", "rsa_cert_file": self.tls_cert(), "rsa_private_key_file": self.tls_key,
+            "force_local_logins_ssl": "NO", "force_local_data_ssl": "NO", "require_ssl_reuse": "YES",
+            "ssl_tlsv1": "NO", "ssl_sslv2": "NO", "ssl_sslv3": "NO", "ssl_ciphers": "HIGH",
         }
         with open(conf, "w") as f:
             f.write("".join(f"{k}={v}\n" for k, v in settings.items()))
         cmd = [os.path.join(self.root, "usr/sbin/vsftpd"), conf]
         return Server("vsftpd", cmd, port, self.work, env=self.peer_env)
+
+    def tls_cert(self):
+        """A self-signed EC P-256 certificate for the peer's FTPS, made once
+        in the work folder (Vendrix makes its own in conf/)."""
+        self.tls_key = os.path.join(self.work, "peer-tls.key")
+        cert = os.path.join(self.work, "peer-tls.pem")
+        if not os.path.exists(cert):
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256",
+                            "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-keyout", self.tls_key, "-out",
+                            cert], check=True, capture_output=True, timeout=60)
+        return cert
 
     def pure_ftpd_users(self):
         """A PureDB file with the account: the system user's uid, home and
@@ -451,8 +480,10 @@ def url(setup, server, name):
 CLIENTS = set()
 
 
-def curl(args, timeout):
-    proc = subprocess.Popen(["curl", "-s", "-S", "--disable-epsv", "--max-time", str(timeout), "-w",
+def curl(args, timeout, tls=False):
+    """curl on the bench's figures; `tls`: explicit FTPS (AUTH TLS, PROT P),
+    the servers' self-signed certificates accepted."""
+    proc = subprocess.Popen(["curl", "-s", "-S", "--disable-epsv", *(["--ssl-reqd", "-k"] if tls else []), "--max-time", str(timeout), "-w",
                              "%{size_download} %{size_upload}", *args], stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, text=True)
     CLIENTS.add(proc)
@@ -603,18 +634,19 @@ class Sessions:
 # ------------------------------------------------------------------ figures
 
 
-def run_download(setup, server, sizes):
+def run_download(setup, server, sizes, tls=False):
     size = sizes["download"]
+    rate, cpu_key = ("tls_dl_rate", "tls_dl_cpu") if tls else ("dl_rate", "dl_cpu")
     server.wait_idle()
     cpu = cpu_seconds(server.pid)
     start = time.monotonic()
-    got, _, err = finish(curl(["-o", "/dev/null", url(setup, server, "download.bin")], 600), 600)
+    got, _, err = finish(curl(["-o", "/dev/null", url(setup, server, "download.bin")], 600, tls), 600)
     seconds = time.monotonic() - start
     server.wait_idle()
     cpu = cpu_seconds(server.pid) - cpu
     if got != size:
-        return {"dl_rate": f"failed ({err[:30]})", "dl_cpu": "-"}
-    return {"dl_rate": size / seconds / 1e6, "dl_cpu": cpu}
+        return {rate: f"failed ({err[:30]})", cpu_key: "-"}
+    return {rate: size / seconds / 1e6, cpu_key: cpu}
 
 
 def run_parallel(setup, server, sizes):
@@ -635,17 +667,30 @@ def run_parallel(setup, server, sizes):
     return {"par_rate": total / seconds / 1e6, "par_cpu": cpu / (total / GIB)}
 
 
-def run_upload(setup, server, sizes):
+def run_upload(setup, server, sizes, tls=False):
     size = sizes["upload"]
+    key = "tls_up_rate" if tls else "up_rate"
     name = f"upload-{server.name}.bin"
     start = time.monotonic()
-    _, sent, err = finish(curl(["-T", setup.upload_source, url(setup, server, name)], 600), 600)
+    _, sent, err = finish(curl(["-T", setup.upload_source, url(setup, server, name)], 600, tls), 600)
     seconds = time.monotonic() - start
     stored = os.path.join(setup.files, name)
     ok = sent == size and os.path.exists(stored) and os.path.getsize(stored) == size
     if os.path.exists(stored):
         os.unlink(stored)
-    return {"up_rate": size / seconds / 1e6 if ok else f"failed ({err[:30]})"}
+    return {key: size / seconds / 1e6 if ok else f"failed ({err[:30]})"}
+
+
+# The peers whose FTPS the bench sets up (one is enough for the ratio).
+TLS_SERVERS = {"vendrix", "vsftpd"}
+
+
+def run_tls(setup, server, sizes):
+    if server.name not in TLS_SERVERS:
+        return {}
+    figures = run_download(setup, server, sizes, tls=True)
+    figures.update(run_upload(setup, server, sizes, tls=True))
+    return figures
 
 
 def ftp_login(server, password, timeout=30):
@@ -762,16 +807,15 @@ ROWS = [
     ("idle", "idle_small", "{idle_small} idle sessions, MiB PSS (vendrix: RSS / PSS)", False),
     ("manyidle", "idle_large_mem", "{idle_large} idle sessions, MiB PSS (vendrix: RSS / PSS)", False),
     ("manyidle", "idle_large_s", "{idle_large} idle sessions, s to open", False),
-    # TLS rows go here (explicit TLS download and upload rates, TLS login),
-    # with a "tls" group and the peers' TLS settings where marked above.
-    # The window rows compare vendrix-ftp with vendrix-ftpd: their ratio
-    # column is "with / without".
+    ("tls", "tls_dl_rate", "{download} download over TLS, MB/s", True),
+    ("tls", "tls_dl_cpu", "server CPU for that TLS download, s", False),
+    ("tls", "tls_up_rate", "{upload} upload over TLS, MB/s", True),
     ("commands", "cmd_rate", "commands/s with the window open / without ({cmd_clients} x {cmd_per_client} PWD)",
      True),
     ("commands", "cmd_noop", "NOOP ms under that load with the window open / without", False),
 ]
 PEER_GROUPS = {"download": run_download, "parallel": run_parallel, "upload": run_upload, "list": run_list,
-               "login": run_login, "idle": run_idle_small, "manyidle": run_idle_large}
+               "login": run_login, "idle": run_idle_small, "manyidle": run_idle_large, "tls": run_tls}
 # Memory figures start from a freshly started server.
 FRESH = {"idle", "manyidle"}
 SERVERS = ["vendrix", "vsftpd", "pure-ftpd", "proftpd"]
@@ -842,8 +886,28 @@ def print_table(results, sizes, reps, notes):
     print("  ".join(h.ljust(widths[0]) if i == 0 else h.rjust(widths[i]) for i, h in enumerate(header)))
     for row in table:
         print("  ".join(c.ljust(widths[0]) if i == 0 else str(c).rjust(widths[i]) for i, c in enumerate(row)))
+    for note in tls_notes(results):
+        print(note)
     for note in notes:
         print(note)
+
+
+def tls_notes(results):
+    """Each server's TLS rate beside its own plain rate, where both ran."""
+    lines = []
+    for tls_key, plain_key, what in (("tls_dl_rate", "dl_rate", "download"), ("tls_up_rate", "up_rate", "upload")):
+        cells = []
+        for name in SERVERS:
+            tls = results.get(tls_key, {}).get(name)
+            plain = results.get(plain_key, {}).get(name)
+            if not tls or not plain:
+                continue
+            t, p = median_cell(tls)[1], median_cell(plain)[1]
+            if t and p:
+                cells.append(f"{name} {t / p:.2f}")
+        if cells:
+            lines.append(f"TLS / plain {what} rate: " + ", ".join(cells))
+    return lines
 
 
 def record(results, name, figures):

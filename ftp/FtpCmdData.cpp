@@ -233,7 +233,12 @@ void TFtpServer::InstallHandlers(TClient& Client, THandlerSet set) {
         };
         data.OnSessionClosed = [this, c](TCustomWSocket&, uint16_t err) { DownloadClosed(*c, err); };
         data.OnDataSent = [this, c](TCustomWSocket&, uint16_t err) { DownloadDataSent(*c, err); };
-        data.OnSendData = [c](TCustomWSocket&, int sent) { c->HandedCount += sent; };
+        data.OnSendData = [this, c](TCustomWSocket&, int sent) {
+            c->HandedCount += sent;
+            if (!c->SendingFile) return;
+            c->ByteCount += sent;
+            BytesSentTotal += sent;
+        };
     }
 }
 

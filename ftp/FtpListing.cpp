@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
 
 namespace vendrix::ftp {
@@ -29,6 +30,66 @@ bool StatEntry(const std::string& path, struct stat& st) {
     return ::stat(path.c_str(), &st) == 0 || ::lstat(path.c_str(), &st) == 0;
 }
 
+// StatEntry for a name in an open directory: relative to the directory's
+// handle, so the kernel does not walk the directory's path again for every
+// entry, and with the directory's own note of the entry's type, so only
+// links need a second look.
+bool StatDirEntry(int dirFd, const dirent& de, struct stat& st, bool& link) {
+    link = de.d_type == DT_LNK;
+    if (de.d_type == DT_UNKNOWN) {
+        if (::fstatat(dirFd, de.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        link = S_ISLNK(st.st_mode);
+    }
+    if (!link) return de.d_type == DT_UNKNOWN || ::fstatat(dirFd, de.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(dirFd, de.d_name, &st, 0) == 0 ||
+           ::fstatat(dirFd, de.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// localtime_r for a listing: entries of one folder mostly share their
+// minute, and a minute has one local date and time (time zone offsets are
+// whole minutes), so the last conversion serves again.
+bool LocalMinute(time_t t, std::tm& tm) {
+    static time_t lastMinute = -1;
+    static std::tm last{};
+    const time_t minute = t >= 0 ? t / 60 : -1;
+    if (minute >= 0 && minute == lastMinute) {
+        tm = last;
+        return true;
+    }
+    if (!localtime_r(&t, &tm)) return false;
+    if (minute >= 0) {
+        lastMinute = minute;
+        last = tm;
+    }
+    return true;
+}
+
+// Decimal digits of v right-aligned in `width` places (more when needed),
+// blank-padded: printf's "%*lld" without its cost.
+void AppendNumber(std::string& out, long long v, int width, char pad) {
+    char digits[24];
+    int n = 0;
+    const bool negative = v < 0;
+    unsigned long long u =
+        negative ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+    do {
+        digits[n++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (negative) {
+        if (pad == '0') {
+            out += '-';
+            --width;
+        } else {
+            digits[n++] = '-';
+        }
+    }
+    for (int i = n; i < width; ++i)
+        out += pad;
+    while (n)
+        out += digits[--n];
+}
+
 bool ListOrder(const TListEntry& a, const TListEntry& b) {
     auto rank = [](const std::string& n) { return n == "." ? 0 : n == ".." ? 1 : 2; };
     int ra = rank(a.Name), rb = rank(b.Name);
@@ -45,8 +106,7 @@ TListEntry ListEntryFromStat(const std::string& name, const struct stat& st) {
     e.Hidden = !name.empty() && name[0] == '.' && !IsDotEntry(name);
     e.Size = int64_t(st.st_size);
     std::tm tm{};
-    time_t t = st.st_mtime;
-    if (localtime_r(&t, &tm)) {
+    if (LocalMinute(st.st_mtime, tm)) {
         e.Year = tm.tm_year + 1900;
         e.Month = tm.tm_mon + 1;
         e.Day = tm.tm_mday;
@@ -57,28 +117,46 @@ TListEntry ListEntryFromStat(const std::string& name, const struct stat& st) {
 }
 
 std::string DetailedLine(const TListEntry& entry, int currentYear) {
-    if (entry.Hidden) return {};
-    if (entry.Month < 1 || entry.Month > 12) throw EFtpError("Range check error");
-    char buf[96];
-    std::string line = ModeText(entry.Directory, entry.Permissions) + "   1 ftp      ftp  ";
-    std::snprintf(buf, sizeof buf, "%11lld %s %2.2d ", static_cast<long long>(entry.Size),
-                  kMonths[entry.Month - 1], entry.Day);
-    line += buf;
-    if (entry.Year == currentYear)
-        std::snprintf(buf, sizeof buf, "%2.2d:%2.2d ", entry.Hour, entry.Minute);
-    else
-        std::snprintf(buf, sizeof buf, "%5d ", entry.Year);
-    line += buf;
-    line += entry.Name;
-    line += "\r\n";
+    std::string line;
+    AppendDetailedLine(line, entry, currentYear);
     return line;
 }
 
+void AppendDetailedLine(std::string& out, const TListEntry& entry, int currentYear) {
+    if (entry.Hidden) return;
+    if (entry.Month < 1 || entry.Month > 12) throw EFtpError("Range check error");
+    AppendModeText(out, entry.Directory, entry.Permissions);
+    out += "   1 ftp      ftp  ";
+    AppendNumber(out, static_cast<long long>(entry.Size), 11, ' ');
+    out += ' ';
+    out += kMonths[entry.Month - 1];
+    out += ' ';
+    AppendNumber(out, entry.Day, 2, '0');
+    out += ' ';
+    if (entry.Year == currentYear) {
+        AppendNumber(out, entry.Hour, 2, '0');
+        out += ':';
+        AppendNumber(out, entry.Minute, 2, '0');
+    } else {
+        AppendNumber(out, entry.Year, 5, ' ');
+    }
+    out += ' ';
+    out += entry.Name;
+    out += "\r\n";
+}
+
 std::string ModeText(bool directory, uint32_t permissions) {
-    std::string mode = directory ? "d" : "-";
+    std::string mode;
+    AppendModeText(mode, directory, permissions);
+    return mode;
+}
+
+void AppendModeText(std::string& out, bool directory, uint32_t permissions) {
+    char mode[10];
+    mode[0] = directory ? 'd' : '-';
     static const char kLetters[] = "rwx";
     for (int bit = 8; bit >= 0; --bit)
-        mode += (permissions >> bit) & 1 ? kLetters[(8 - bit) % 3] : '-';
+        mode[9 - bit] = (permissions >> bit) & 1 ? kLetters[(8 - bit) % 3] : '-';
     // The special bits show in the execute places, in upper case where the
     // execute bit itself is off.
     auto special = [&](size_t at, uint32_t flag, char letter) {
@@ -88,7 +166,7 @@ std::string ModeText(bool directory, uint32_t permissions) {
     special(3, S_ISUID, 's');
     special(6, S_ISGID, 's');
     special(9, S_ISVTX, 't');
-    return mode;
+    out.append(mode, sizeof mode);
 }
 
 std::string NameLine(const TListEntry& entry) {
@@ -130,19 +208,28 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
 
     if (!HasWildcard(mask)) {
         if (::stat(pattern.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FindEntries(pattern + "/*.*");
-        if (StatEntry(pattern, st)) entries.push_back(ListEntryFromStat(mask, st));
+        if (StatEntry(pattern, st)) {
+            entries.push_back(ListEntryFromStat(mask, st));
+            struct stat own {};
+            entries.back().Link = ::lstat(pattern.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+        }
         return entries;
     }
 
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.empty() ? "." : dir.c_str()), &::closedir);
     if (!d) return entries;
+    const int dirFd = ::dirfd(d.get());
+    std::string name;
     while (const dirent* de = ::readdir(d.get())) {
-        std::string name = de->d_name;
+        name = de->d_name;
         // A name with a line break, made on the machine itself, would split
         // its listing line in two: it is not listed (no client can name it).
         if (name.find_first_of("\r\n") != std::string::npos) continue;
         if (!MatchesMask(mask, name)) continue;
-        if (StatEntry(dir + name, st)) entries.push_back(ListEntryFromStat(name, st));
+        bool link = false;
+        if (!StatDirEntry(dirFd, *de, st, link)) continue;
+        entries.push_back(ListEntryFromStat(name, st));
+        entries.back().Link = link;
     }
     std::sort(entries.begin(), entries.end(), ListOrder);
     return entries;
@@ -151,8 +238,13 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
 std::string FormatListing(const std::vector<TListEntry>& entries, const std::string& pattern, bool detailed,
                           int currentYear) {
     std::string text;
-    for (const TListEntry& e : entries)
-        text += detailed ? DetailedLine(e, currentYear) : NameLine(e);
+    text.reserve(entries.size() * (detailed ? 64 : 16));
+    for (const TListEntry& e : entries) {
+        if (detailed)
+            AppendDetailedLine(text, e, currentYear);
+        else
+            text.append(e.Name).append("\r\n");
+    }
     if (text.empty()) text = pattern + " not found\r\n";
     return text;
 }

@@ -19,6 +19,7 @@ struct TListEntry {
     // mirroring clients copy modes that work.
     uint32_t Permissions = 0644;
     bool Hidden = false; // the name begins with "." (but is not "." or "..")
+    bool Link = false;   // a symbolic link (the other fields describe its target)
     int64_t Size = 0;
     int Year = 1970;
     int Month = 1; // 1..12
@@ -35,9 +36,12 @@ TListEntry ListEntryFromStat(const std::string& name, const struct stat& st);
 // empty for a hidden entry. The time shows when the entry's year is
 // currentYear, the year otherwise. Raises EFtpError for a month outside 1..12.
 std::string DetailedLine(const TListEntry& entry, int currentYear);
+// DetailedLine appended to `out`, without a string of its own per line.
+void AppendDetailedLine(std::string& out, const TListEntry& entry, int currentYear);
 // The mode column of a LIST line: "d" or "-", then the permission bits as
 // "rwxr-xr-x", with s/S and t/T for setuid, setgid and sticky.
 std::string ModeText(bool directory, uint32_t permissions);
+void AppendModeText(std::string& out, bool directory, uint32_t permissions);
 // The NLST line of an entry: the name and CR LF, hidden entries included.
 std::string NameLine(const TListEntry& entry);
 

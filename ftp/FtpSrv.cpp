@@ -303,6 +303,10 @@ void TFtpServer::NextBlockNotification(TClient& Client) {
 }
 
 void TFtpServer::SendNextDataBlock(TClient& Client, net::TWSocket&) {
+    if (Client.InDataSentHandler) {
+        Client.NextBlockAsked = true;
+        return;
+    }
     Post(Client, &TFtpServer::NextBlockNotification);
 }
 

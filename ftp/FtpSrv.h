@@ -84,8 +84,13 @@ public:
     int32_t UserData = 0;
     std::string PasvIpAddr;
     // Bytes moved per data block of a transfer. Downloads pace one block at a
-    // time, so large blocks are what makes uncapped transfers fast.
-    int32_t XferBlockSize = 64 * 1024;
+    // time, so large blocks are what makes uncapped transfers fast: each
+    // block costs a round of the loop (1 MiB: 1,024 rounds per GiB).
+    int32_t XferBlockSize = 1024 * 1024;
+    // Bytes taken per read of an upload, at most (and at most the session's
+    // XferBlockSize): the disk quota is checked per read, so larger reads
+    // would let an upload pass a small quota by more.
+    int32_t UploadReadSize = 64 * 1024;
     // The TLS context of FTPS; nullptr: AUTH is refused and FEAT does not
     // offer it. A session keeps the context its control connection started
     // with, for its data connections too, so the context may be replaced
@@ -172,7 +177,8 @@ public:
     TClient* GetClient(int index) const;
     bool IsClient(const TClient* client) const { return FClientSet.count(client) != 0; }
     void SendAnswer(TClient& Client, TFtpString Answer);
-    // Lets a download or listing send its next block (posted).
+    // Lets a download or listing send its next block: posted, or, when called
+    // from OnRetrDataSent, right after that handler returns.
     void SendNextDataBlock(TClient& Client, net::TWSocket& Data);
     // Opens the download data connection for a RETR whose OnGetProcessing
     // handler delayed it (posted).
@@ -306,6 +312,7 @@ private:
     void StartUpload(TClient& Client, bool bindDataPort);
     void StartDownload(TClient& Client);
     void SendBlock(TClient& Client);
+    bool SendFileBlock(TClient& Client);
     void UploadConnected(TClient& Client, uint16_t err);
     void UploadDataAvailable(TClient& Client, uint16_t err);
     void UploadClosed(TClient& Client, uint16_t err);

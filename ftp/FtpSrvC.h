@@ -71,6 +71,17 @@ public:
     bool PassiveMode = false, PassiveStart = false, PassiveConnected = false;
     bool AllowUnc = false;
     bool ReadyForNextBlock = false;
+    // The block in flight goes from the file by the socket (SendFile): its
+    // bytes count as the kernel takes them, from ByteCount's value at
+    // FileBlockStart on. FileEnded: a file block came out short, so the
+    // stream is at its end as far as the open file goes.
+    bool SendingFile = false;
+    bool FileEnded = false;
+    int64_t FileBlockStart = 0;
+    // The policy asked for the next block from inside the block-sent
+    // handler: it goes as soon as that handler returns, without a loop round.
+    bool InDataSentHandler = false;
+    bool NextBlockAsked = false;
     // A download's data connection is up and its blocks are flowing; the
     // block-sent handler acts only then (an idle data connection must not
     // start "sending" before its command arrives).

@@ -20,6 +20,11 @@ namespace {
 }
 } // namespace
 
+void RaiseReadError(const std::string& path, int err) {
+    errno = err;
+    Fail("Read error on", path);
+}
+
 TFileStream::TFileStream(const std::string& path, TMode mode) : FPath(path) {
     int flags = O_CLOEXEC;
     switch (mode) {

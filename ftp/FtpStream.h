@@ -15,7 +15,13 @@ public:
     virtual void Write(const char* data, int64_t count) = 0;
     virtual void Seek(int64_t position) = 0;
     virtual int64_t Size() const = 0;
+    // The open file behind the stream, for sending it without a copy; -1
+    // when the stream is not a file.
+    virtual int Handle() const { return -1; }
 };
+
+// Raises the EFtpFileError a failed read of `path` with errno `err` gives.
+[[noreturn]] void RaiseReadError(const std::string& path, int err);
 
 class TFileStream : public TFtpStream {
 public:
@@ -30,6 +36,7 @@ public:
     void Write(const char* data, int64_t count) override;
     void Seek(int64_t position) override;
     int64_t Size() const override;
+    int Handle() const override { return FFd; }
 
 private:
     int FFd = -1;

@@ -11,8 +11,13 @@ void TLineBuffer::SetSize(int size) {
     if (FCount != 0) throw EFtpError("Data in buffer, can't change size");
     if (size < 0) size = 0;
     if (size == FSize) return;
-    FData.reset(size > 0 ? new char[size_t(size)] : nullptr);
+    FData.reset();
     FSize = size;
+}
+
+char* TLineBuffer::WritePtr() {
+    if (!FData && FSize > 0) FData.reset(new char[size_t(FSize)]);
+    return FData.get() + FCount;
 }
 
 void TLineBuffer::Commit(int n) {
@@ -33,7 +38,7 @@ bool TLineBuffer::NextLine(std::string& line) {
     const char* lf = static_cast<const char*>(std::memchr(begin, '\n', size_t(FCount)));
     if (!lf) {
         if (FCount < FSize - 1) return false;
-        FCount = 0; // an overlong line: its bytes are dropped
+        Clear(); // an overlong line: its bytes are dropped
         line = "OVER";
         return true;
     }
@@ -43,6 +48,7 @@ bool TLineBuffer::NextLine(std::string& line) {
     int rest = FCount - len - 1;
     if (rest > 0) std::memmove(FData.get(), lf + 1, size_t(rest));
     FCount = rest;
+    if (FCount == 0) FData.reset();
     return true;
 }
 

@@ -18,11 +18,17 @@ public:
     int Count() const { return FCount; }
 
     // Where the next received bytes go, and how many may (Size - Count - 1).
-    char* WritePtr() { return FData.get() + FCount; }
+    // The memory is there only while bytes are held or about to come: an
+    // idle session, with every line taken, holds none (thousands of idle
+    // sessions would otherwise keep a buffer each).
+    char* WritePtr();
     int WriteSpace() const { return FSize > FCount + 1 ? FSize - FCount - 1 : 0; }
     void Commit(int n);
     // Forgets every byte held, complete lines and the partial one.
-    void Clear() { FCount = 0; }
+    void Clear() {
+        FCount = 0;
+        FData.reset();
+    }
     // Copies bytes in (up to WriteSpace); returns how many were taken.
     int Append(const char* data, int n);
 

@@ -54,14 +54,45 @@ void TTlsSession::Fail(const std::string& fallback) {
     FError = TlsErrorText(fallback);
 }
 
+namespace {
+// The session's memory buffer gets ciphertext in pieces of this size, when
+// it holds less than one.
+constexpr size_t kFeedPiece = 64 * 1024;
+} // namespace
+
 void TTlsSession::Feed(const char* data, int length) {
-    if (FSsl && length > 0) BIO_write(SSL_get_rbio(FSsl), data, length);
+    if (!FSsl || length <= 0) return;
+    FIn.emplace_back(data, size_t(length));
+    Refill();
+}
+
+bool TTlsSession::MoreFed() {
+    const size_t pieces = FIn.size(), before = FInPos;
+    Refill();
+    return FIn.size() != pieces || FInPos != before;
+}
+
+void TTlsSession::Refill() {
+    BIO* bio = SSL_get_rbio(FSsl);
+    while (!FIn.empty() && BIO_ctrl_pending(bio) < kFeedPiece) {
+        const std::string& piece = FIn.front();
+        const size_t n = std::min(kFeedPiece, piece.size() - FInPos);
+        BIO_write(bio, piece.data() + FInPos, int(n));
+        FInPos += n;
+        if (FInPos == piece.size()) {
+            FIn.pop_front();
+            FInPos = 0;
+        }
+    }
 }
 
 TTlsSession::TStatus TTlsSession::Advance() {
     if (!FSsl || FStatus != tsHandshaking) return FStatus;
-    ERR_clear_error();
-    int rc = SSL_do_handshake(FSsl);
+    int rc = 0;
+    do {
+        ERR_clear_error();
+        rc = SSL_do_handshake(FSsl);
+    } while (rc != 1 && SSL_get_error(FSsl, rc) == SSL_ERROR_WANT_READ && MoreFed());
     if (rc == 1) {
         FStatus = tsEstablished;
         // A TLS 1.2 session kept in the server's cache (no ticket) gets its
@@ -78,9 +109,28 @@ TTlsSession::TStatus TTlsSession::Advance() {
 
 int TTlsSession::Read(char* buffer, int size) {
     if (!FSsl || FStatus != tsEstablished || size <= 0) return -1;
-    ERR_clear_error();
-    int rc = SSL_read(FSsl, buffer, size);
-    if (rc > 0) return rc;
+    // One SSL_read gives one record (16 KiB at most): a large buffer is
+    // filled from as many records as are there, so an upload moves in
+    // large reads and the ciphertext waiting in memory stays small. What
+    // ends the loop after some bytes (no more records, the peer's
+    // close_notify, a failure) is reported by the next call.
+    int total = 0;
+    int rc = 0;
+    for (;;) {
+        Refill();
+        ERR_clear_error();
+        rc = SSL_read(FSsl, buffer + total, size - total);
+        if (rc <= 0) {
+            if (SSL_get_error(FSsl, rc) == SSL_ERROR_WANT_READ && MoreFed()) continue;
+            break;
+        }
+        total += rc;
+        if (total == size) return total;
+    }
+    if (total > 0) {
+        ERR_clear_error();
+        return total;
+    }
     int err = SSL_get_error(FSsl, rc);
     if (err == SSL_ERROR_ZERO_RETURN) {
         // The peer's close_notify gets ours: a client that waits for it
@@ -132,7 +182,8 @@ bool TTlsSession::HasOutput() const {
 
 bool TTlsSession::HasPending() const {
     return FSsl && FStatus == tsEstablished &&
-           (SSL_pending(FSsl) > 0 || SSL_has_pending(FSsl) == 1 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0);
+           (SSL_pending(FSsl) > 0 || SSL_has_pending(FSsl) == 1 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0 ||
+            !FIn.empty());
 }
 
 bool TTlsSession::PeerEnded() const {

@@ -9,6 +9,7 @@
 #include "TlsContext.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -78,6 +79,18 @@ public:
 
 private:
     void Fail(const std::string& fallback);
+    // Moves ciphertext from FIn to the session's memory buffer while that
+    // holds little. Every write to that buffer moves what it still holds to
+    // its front, so it is kept small: an upload fed there as fast as it came
+    // piled up megabytes and spent its time copying them.
+    void Refill();
+    // Refill; true when it moved any bytes.
+    bool MoreFed();
+
+    // Ciphertext fed and not handed to the session yet: the pieces as they
+    // came, the first from FInPos on (no piece is moved once stored).
+    std::deque<std::string> FIn;
+    size_t FInPos = 0;
 
     ssl_st* FSsl = nullptr;
     TStatus FStatus = tsHandshaking;

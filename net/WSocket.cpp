@@ -348,7 +348,7 @@ void TCustomWSocket::Listen() {
     } catch (const ESocketException& e) {
         return RaiseException(std::string("listen: ") + e.what());
     }
-    FQueue.clear();
+    DropQueued();
     // Everything that can fail happens on a handle of our own first, so a
     // failed Listen fires no event and leaves nothing open.
     TSocketHandle fresh(FLoop);
@@ -553,7 +553,7 @@ void TCustomWSocket::Connect() {
     } catch (const ESocketException& e) {
         return RaiseException(std::string("connect: ") + e.what());
     }
-    FQueue.clear();
+    DropQueued();
     // As in Listen: a Connect that fails before the connection is under way
     // fires nothing and leaves nothing open.
     TSocketHandle fresh(FLoop);
@@ -666,7 +666,7 @@ bool TCustomWSocket::FatalSendError(int err) {
     if (code != 10022 && code != 10038 && code != 10053 && code != 10054 && code != 10057) return false;
     // The peer is gone: drop what is queued and end the connection from the
     // loop, so OnSessionClosed never fires inside the caller's Send.
-    FQueue.clear();
+    DropQueued();
     if (FSendFailed) return true;
     FSendFailed = true;
     TLifeRef ref = FLife;
@@ -684,7 +684,12 @@ int TCustomWSocket::SendText(const std::string& text) {
 }
 
 void TCustomWSocket::TryToSend() {
-    if (!FHandle.Valid() || FQueue.empty()) return;
+    if (!FHandle.Valid()) return;
+    if (FFileLeft > 0) {
+        if (SendFileRange()) FAllSent = true;
+        return;
+    }
+    if (FQueue.empty()) return;
     int flags = MSG_NOSIGNAL | (FSendFlags == wsSendUrgent ? MSG_OOB : 0);
     for (;;) {
         int count = 0;
@@ -799,7 +804,7 @@ void TCustomWSocket::Resume() {
 }
 
 void TCustomWSocket::Abort() {
-    FQueue.clear();
+    DropQueued();
     if (FState == wsConnected && FHandle.Valid()) {
         LingerOnOff = wsLingerOff;
         ApplyLinger();

@@ -133,6 +133,20 @@ public:
     // loop once the queue has drained.
     int Send(const void* data, int length);
     int SendText(const std::string& text);
+    // Sends up to `count` bytes of the open file `fd`, from the file's
+    // position on (which advances as the bytes go), straight from the file to
+    // the connection with sendfile(2): no copy through the process. Plain
+    // connections with nothing queued only; false otherwise, and then nothing
+    // is sent and nothing fires. The file must stay open until OnDataSent.
+    // OnSendData fires for every part the system takes; OnDataSent fires from
+    // the loop once the range has gone, or once the file ended before its end
+    // (FileShortfall says how many bytes did not come) or could not be read
+    // (FileError gives the errno). Data connections of downloads use it.
+    bool SendFile(int fd, int64_t count);
+    // Whether SendFile can be used now.
+    bool CanSendFile() const;
+    int64_t FileShortfall() const { return FFileShort; }
+    int FileError() const { return FFileError; }
     // Bytes read (0 at end of stream, -1 on error with LastError set).
     int Receive(void* buffer, int size);
     void Shutdown(int how);
@@ -253,6 +267,10 @@ private:
     void HandleClose(uint16_t err);
     void ReceiveLoop(bool noReceiveLoop);
     void TryToSend();
+    // The sendfile part of TryToSend: false while the range still waits for
+    // the system to take more.
+    bool SendFileRange();
+    void DropQueued();
     bool FatalSendError(int err);
     void PostWriteNotification();
     void BgException(const std::exception& e);
@@ -303,6 +321,11 @@ private:
     bool FSendFailed = false;
     bool FPaused = false;
     std::deque<std::unique_ptr<TBuffer>> FQueue;
+    // The file range of SendFile still to go, and how the last one ended.
+    int FFileFd = -1;
+    int64_t FFileLeft = 0;
+    int64_t FFileShort = 0;
+    int FFileError = 0;
     std::unique_ptr<TTlsSession> FTls;
     std::string FTlsPlain; // sent before the handshake ended
     std::string FTlsError;

@@ -8,7 +8,7 @@
 namespace vendrix::net {
 
 namespace {
-constexpr int kRawChunk = 16384;
+constexpr int kRawChunk = 64 * 1024;
 } // namespace
 
 void TCustomWSocket::StartTls(TTlsContext& ctx, TTlsResumption resume) {

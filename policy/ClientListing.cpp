@@ -17,11 +17,6 @@ std::string LinkLine(const std::string& name, const std::string& target, bool de
     const uint32_t permissions = ::stat(target.c_str(), &st) == 0 ? uint32_t(st.st_mode & 07777) : 0755;
     return ftp::ModeText(true, permissions) + "   1 ftp      ftp            0 Apr 30 19:00 " + name + "\r\n";
 }
-
-bool IsSymlink(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
 } // namespace
 
 std::string BuildClientListing(const TPathStyle& style, const std::vector<config::TAccessEntry>& entries,
@@ -35,12 +30,14 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
     }
     if (!covered || IsAccessForbidden(style, entries, dir) || !reachable(dir)) return {};
 
+    const std::vector<ftp::TListEntry> found = ftp::FindEntries(request.Pattern);
     std::string text;
-    for (const ftp::TListEntry& entry : ftp::FindEntries(request.Pattern)) {
+    text.reserve(found.size() * (request.Detailed ? 64 : 16));
+    std::string path;
+    for (const ftp::TListEntry& entry : found) {
         const bool dots = entry.Name == "." || entry.Name == "..";
-        const std::string path = dir + entry.Name;
-        if (!dots && (IsAccessForbidden(style, entries, path) || (IsSymlink(path) && !reachable(path))))
-            continue;
+        path.assign(dir).append(entry.Name);
+        if (!dots && (IsAccessForbidden(style, entries, path) || (entry.Link && !reachable(path)))) continue;
         if (entry.Directory && !showDirs) continue;
         if (request.Machine) {
             if (entry.Hidden) continue;
@@ -50,7 +47,10 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
             if (!line.empty()) text += line + "\r\n";
             continue;
         }
-        text += request.Detailed ? ftp::DetailedLine(entry, request.CurrentYear) : ftp::NameLine(entry);
+        if (request.Detailed)
+            ftp::AppendDetailedLine(text, entry, request.CurrentYear);
+        else
+            text.append(entry.Name).append("\r\n");
     }
     if (request.AtHome) {
         for (const config::TAccessEntry& e : entries) {

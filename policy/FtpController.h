@@ -123,6 +123,8 @@ public:
     TSessionSecurity SessionSecurity(int32_t id) const;
     // Current speed of a logged-in session in kilobytes per second.
     double ClientSpeed(int32_t id) const;
+    // Whether the session has a row (a speed) in the list.
+    bool HasSpeed(int32_t id) const { return FClientSpeed.count(id) != 0; }
     void SetClientSpeed(int32_t id, double speed);
     int UserCount(const std::string& account) const;
     int UserIPCount(const std::string& account, const std::string& address) const;

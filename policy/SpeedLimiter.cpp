@@ -73,30 +73,39 @@ void TSpeedLimiter::SecondTick() {
 }
 
 void TSpeedLimiter::FastTick() {
-    const std::vector<int32_t> ids = RowIds(FOwner);
-    // With nobody logged in nothing moves: the status shows no speed.
+    // Sessions outside FMoving show 0, so the total is theirs alone. With
+    // nobody logged in nothing moves: the status shows no speed.
     double total = 0;
-    for (int32_t id : ids)
+    for (int32_t id : FMoving)
         total += FOwner.ClientSpeed(id);
     FTotalSpeed = total;
-    if (ids.empty()) return;
+    if (FOwner.Users().empty()) return;
     const int32_t globalCap = FOwner.Settings().GlobalMaxKS;
-    for (int32_t id : ids) {
+    for (auto it = FMoving.begin(); it != FMoving.end();) {
+        const int32_t id = *it;
         TAppClient* client = FOwner.FindClient(id);
-        if (!client) continue;
-        // A download that reached its end moves nothing more; a running
-        // upload is measured even when an earlier download left the mark.
-        if (client->DataSent && !client->UploadFlag) {
-            FOwner.SetClientSpeed(id, 0);
+        if (!client || !FOwner.HasSpeed(id)) {
+            it = FMoving.erase(it);
             continue;
         }
-        const double speed = float(SessionSpeed(*client));
-        FOwner.SetClientSpeed(id, std::round(speed * 1000.0) / 1000.0);
-        if (!client->ReadyForNextBlock || client->ReleasePending) continue;
-        const int32_t cap =
-            FOwner.AccountFile().Account(client->UserName).ReadInteger(config::TAccountKey::MaxSpeed);
-        if ((cap == 0 || speed < cap) && (globalCap == 0 || globalCap > total))
-            FOwner.Server().SendNextDataBlock(*client, *client->DataSocket);
+        // A download that reached its end moves nothing more; a running
+        // upload is measured even when an earlier download left the mark.
+        double shown = 0;
+        if (client->DataSent && !client->UploadFlag) {
+            FOwner.SetClientSpeed(id, 0);
+        } else {
+            const double speed = float(SessionSpeed(*client));
+            shown = std::round(speed * 1000.0) / 1000.0;
+            FOwner.SetClientSpeed(id, shown);
+            if (client->ReadyForNextBlock && !client->ReleasePending) {
+                const int32_t cap =
+                    FOwner.AccountFile().Account(client->UserName).ReadInteger(config::TAccountKey::MaxSpeed);
+                if ((cap == 0 || speed < cap) && (globalCap == 0 || globalCap > total))
+                    FOwner.Server().SendNextDataBlock(*client, *client->DataSocket);
+            }
+        }
+        const bool settled = shown == 0 && !client->DataSessionActive && !client->ReadyForNextBlock;
+        it = settled ? FMoving.erase(it) : std::next(it);
     }
 }
 

@@ -69,6 +69,7 @@ bool TTransferPolicy::ChooseBlockSize(TAppClient& client, net::TWSocket& data) {
 // --- downloads ---------------------------------------------------------------------
 
 void TTransferPolicy::RetrSessionConnected(TAppClient& client, net::TWSocket& data, uint16_t) {
+    FOwner.SpeedLimiter().Track(client.ID);
     // Listings too: their blocks are paced like a file's.
     ChooseBlockSize(client, data);
     client.ReleasePending = false;
@@ -133,6 +134,7 @@ void TTransferPolicy::ValidatePut(TAppClient& client, const std::string& filePat
 }
 
 void TTransferPolicy::StorSessionConnected(TAppClient& client, net::TWSocket&, uint16_t) {
+    FOwner.SpeedLimiter().Track(client.ID);
     if (!client.UploadFlag) return;
     const bool resumed = client.RestartPos != 0 || client.XferCmdType == ftp::ftpcAPPE;
     const int64_t size = SizeOrZero(client.FilePath);

@@ -3,6 +3,7 @@
 #include "FtpTestKit.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vendrix;
 using namespace vendrix::ftp;
@@ -504,3 +505,94 @@ TEST_F(Transfers, UniqueNamesAreCreatedExclusively) {
 }
 
 } // namespace
+
+// Downloads of files go from the file to the connection without a copy; a
+// file that shrinks under a running download is sent as far as it reaches,
+// and the engine's counts and the reply say what really left.
+TEST_F(Transfers, AFileThatShrinksWhileSentEndsWhereTheFileEnds) {
+    struct TCase {
+        size_t shrinkTo; // after the first block of 4096 bytes went
+        size_t sent;
+    } cases[] = {{6000, 6000}, {4096, 4096}, {1000, 4096}};
+    for (const TCase& t : cases) {
+        Server->OnRetrDataSent = nullptr; // held after each block until released below
+        int64_t reported = -1;
+        Server->OnRetrSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& cl, net::TWSocket&, uint16_t) {
+            reported = cl.ByteCount;
+        };
+        Server->BytesSentTotal = 0;
+        auto c = LoggedIn();
+        TFtpCtrlSocket& session = *Server->GetClient(Server->ClientCount() - 1);
+        session.XferBlockSize = 4096;
+        std::string content;
+        for (int i = 0; i < 20000; ++i)
+            content += char('A' + i % 26);
+        WriteFile("shrink.bin", content);
+        auto data = c->Pasv();
+        EXPECT_EQ(c->Cmd("RETR shrink.bin"), "150 Opening data connection for shrink.bin.");
+        ASSERT_TRUE(PumpUntil([&] { return session.ReadyForNextBlock; }));
+        ASSERT_EQ(::truncate((Root + "shrink.bin").c_str(), off_t(t.shrinkTo)), 0);
+        Server->OnRetrDataSent = [](TFtpServer& s, TFtpCtrlSocket& cl, net::TWSocket& d, uint16_t) {
+            s.SendNextDataBlock(cl, d);
+        };
+        Server->SendNextDataBlock(session, *session.DataSocket);
+        // Bytes cut off after the kernel took them leave as the file holds
+        // them when they go (the kernel sends from the file's pages), so
+        // only the part the file still has is compared; the count is exact.
+        const std::string got = data->ReadAll();
+        const size_t kept = std::min(t.shrinkTo, t.sent);
+        EXPECT_EQ(got.size(), t.sent) << t.shrinkTo;
+        EXPECT_EQ(got.substr(0, kept), content.substr(0, kept)) << t.shrinkTo;
+        EXPECT_EQ(c->Reply(), "226 Transfer complete.") << t.shrinkTo;
+        EXPECT_EQ(reported, int64_t(t.sent)) << t.shrinkTo;
+        EXPECT_EQ(Server->BytesSentTotal, int64_t(t.sent)) << t.shrinkTo;
+        c->Cmd("QUIT");
+    }
+}
+
+TEST_F(Transfers, DownloadsMoveTheBytesUnchangedInEitherTypeFromAnyOffset) {
+    std::string content = "line one\nline two\r\nbare\rend\n";
+    while (content.size() < 300000)
+        content += content;
+    WriteFile("text.txt", content);
+    struct TCase {
+        const char* type;
+        int64_t offset;
+    } cases[] = {{"TYPE A", 0}, {"TYPE I", 0}, {"TYPE A", 5}, {"TYPE I", 262144 + 7}};
+    auto c = LoggedIn();
+    for (const TCase& t : cases) {
+        EXPECT_EQ(c->Cmd(t.type).substr(0, 4), "200 ");
+        if (t.offset) {
+            EXPECT_EQ(c->Cmd("REST " + std::to_string(t.offset)),
+                      "350 REST supported. Ready to resume at byte offset " + std::to_string(t.offset) + ".");
+        }
+        std::string got;
+        auto replies = Download(*c, "RETR text.txt", got);
+        EXPECT_EQ(replies.second, "226 Transfer complete.") << t.type << " " << t.offset;
+        EXPECT_TRUE(got == content.substr(size_t(t.offset))) << t.type << " " << t.offset;
+        EXPECT_EQ(Server->GetClient(0)->ByteCount, int64_t(content.size()) - t.offset);
+    }
+}
+
+// ABOR in the middle of a file download: the data connection ends, the
+// transfer's 426 comes before ABOR's 226, and the counts hold what left.
+TEST_F(Transfers, AbortMidFileReportsWhatLeft) {
+    Server->OnRetrDataSent = nullptr;
+    int64_t reported = -1;
+    Server->OnRetrSessionClosed = [&](TFtpServer&, TFtpCtrlSocket& cl, net::TWSocket&, uint16_t) {
+        reported = cl.ByteCount;
+    };
+    auto c = LoggedIn();
+    Server->GetClient(0)->XferBlockSize = 8192;
+    WriteFile("big.bin", std::string(1 << 20, 'z'));
+    EXPECT_EQ(c->Cmd("REST 100"), "350 REST supported. Ready to resume at byte offset 100.");
+    auto data = c->Pasv();
+    EXPECT_EQ(c->Cmd("RETR big.bin"), "150 Opening data connection for big.bin.");
+    EXPECT_TRUE(data->ReadUntil([](std::string& s) { return s.size() >= 8192; }));
+    EXPECT_EQ(c->Cmd("ABOR"), "426 Connection closed; transfer aborted.");
+    EXPECT_EQ(c->Reply(), "226 ABOR command successful.");
+    EXPECT_TRUE(data->PeerClosed());
+    EXPECT_EQ(reported, 8192);
+    EXPECT_EQ(Server->BytesSentTotal, 8192);
+    EXPECT_EQ(c->Cmd("NOOP"), "200 NOOP Command okay.");
+}

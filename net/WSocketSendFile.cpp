@@ -1,0 +1,77 @@
+// Downloads straight from the file: sendfile(2) on the loop's writability,
+// beside the copying send queue.
+#include "WSocket.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/sendfile.h>
+
+namespace vendrix::net {
+
+namespace {
+// One call hands the system at most this much; it takes what fits in the
+// socket's buffer anyway, and OnSendData counts in int.
+constexpr int64_t kSendFileChunk = int64_t(1) << 30;
+} // namespace
+
+void TCustomWSocket::DropQueued() {
+    FQueue.clear();
+    FFileLeft = 0;
+    FFileFd = -1;
+}
+
+bool TCustomWSocket::CanSendFile() const {
+    return FState == wsConnected && FHandle.Valid() && !FTls && FFileLeft == 0 && BufferedBytes() == 0;
+}
+
+bool TCustomWSocket::SendFile(int fd, int64_t count) {
+    if (fd < 0 || count <= 0 || !CanSendFile()) return false;
+    FFileShort = 0;
+    FFileError = 0;
+    if (FSendFailed) return true; // the connection is ending; its close is on the way
+    FQueue.clear();
+    FAllSent = false;
+    FFileFd = fd;
+    FFileLeft = count;
+    TLifeRef ref = FLife;
+    TryToSend();
+    if (ref.expired() || !FHandle.Valid() || FSendFailed) return true;
+    if (FAllSent) {
+        PostWriteNotification();
+    } else if (!FWantWrite) {
+        FWantWrite = true;
+        UpdateMask();
+    }
+    return true;
+}
+
+bool TCustomWSocket::SendFileRange() {
+    TLifeRef ref = FLife;
+    while (FFileLeft > 0) {
+        ssize_t n = ::sendfile(FHandle.Fd(), FFileFd, nullptr, size_t(std::min(FFileLeft, kSendFileChunk)));
+        if (n > 0) {
+            FFileLeft -= n;
+            if (OnSendData) OnSendData(*this, int(n));
+            if (ref.expired() || !FHandle.Valid()) return false;
+            continue;
+        }
+        if (n == 0) {
+            // The file is shorter than it was when the range was asked for.
+            FFileShort = FFileLeft;
+            break;
+        }
+        const int err = errno;
+        if (err == EINTR) continue;
+        if (err == EAGAIN) return false;
+        if (FatalSendError(err)) return false; // the peer is gone: closes from the loop
+        // Neither end of the connection failed: the file could not be read.
+        FFileError = err;
+        FFileShort = FFileLeft;
+        break;
+    }
+    FFileLeft = 0;
+    FFileFd = -1;
+    return true;
+}
+
+} // namespace vendrix::net
