@@ -114,6 +114,10 @@ int TTlsSession::Read(char* buffer, int size) {
     // large reads and the ciphertext waiting in memory stays small. What
     // ends the loop after some bytes (no more records, the peer's
     // close_notify, a failure) is reported by the next call.
+    if (FEndToReport) {
+        FEndToReport = false;
+        return 0;
+    }
     int total = 0;
     int rc = 0;
     for (;;) {
@@ -128,6 +132,9 @@ int TTlsSession::Read(char* buffer, int size) {
         if (total == size) return total;
     }
     if (total > 0) {
+        // The close_notify behind these bytes is read already: the caller
+        // hears of it at its next call, which HasPending asks for.
+        FEndToReport = SSL_get_error(FSsl, rc) == SSL_ERROR_ZERO_RETURN;
         ERR_clear_error();
         return total;
     }
@@ -183,7 +190,7 @@ bool TTlsSession::HasOutput() const {
 bool TTlsSession::HasPending() const {
     return FSsl && FStatus == tsEstablished &&
            (SSL_pending(FSsl) > 0 || SSL_has_pending(FSsl) == 1 || BIO_ctrl_pending(SSL_get_rbio(FSsl)) > 0 ||
-            !FIn.empty());
+            !FIn.empty() || FEndToReport);
 }
 
 bool TTlsSession::PeerEnded() const {

@@ -91,6 +91,9 @@ private:
     // came, the first from FInPos on (no piece is moved once stored).
     std::deque<std::string> FIn;
     size_t FInPos = 0;
+    // Read took bytes and then the peer's close_notify: its next call
+    // reports the end.
+    bool FEndToReport = false;
 
     ssl_st* FSsl = nullptr;
     TStatus FStatus = tsHandshaking;
