@@ -1,6 +1,8 @@
 // The IP deny and allow patterns, against a plain reference matcher. Both
 // sides count their first 255 characters, an empty pattern matches nothing,
-// and a run of two or more stars at the end wants at least one character.
+// a run of two or more stars at the end wants at least one character, and
+// letters match in either case.
+#include "AsciiText.h"
 #include "FuzzInput.h"
 #include "IpPattern.h"
 
@@ -17,6 +19,9 @@ bool Expected(std::string pattern, std::string address) {
     size_t run = pattern.size() - pattern.find_last_not_of('*') - 1;
     if (pattern.find_last_not_of('*') == std::string::npos) run = pattern.size();
     if (run >= 2) pattern = pattern.substr(0, pattern.size() - run) + "?*";
+    for (std::string* s : {&pattern, &address})
+        for (char& c : *s)
+            c = net::AsciiLower(c);
     return fuzz::WildcardReference(pattern, address);
 }
 } // namespace
