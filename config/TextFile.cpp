@@ -1,6 +1,7 @@
 #include "TextFile.h"
 
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace vendrix::config {
@@ -17,6 +18,15 @@ std::vector<std::string> ReadTextLines(const std::string& path) {
         lines.push_back(line);
     }
     return lines;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    text = all.str();
+    return !in.bad();
 }
 
 } // namespace vendrix::config

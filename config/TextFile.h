@@ -1,4 +1,4 @@
-// Welcome and goodbye texts: a text file read as lines.
+// Text files read whole or as lines: welcome and goodbye texts, PEM files.
 #pragma once
 
 #include <string>
@@ -10,5 +10,8 @@ namespace vendrix::config {
 // last line without a line end counts. Empty when the path is empty, the
 // file is missing or unreadable, or it holds nothing.
 std::vector<std::string> ReadTextLines(const std::string& path);
+
+// The whole file at path into text; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& text);
 
 } // namespace vendrix::config

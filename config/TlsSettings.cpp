@@ -2,6 +2,7 @@
 
 #include "AsciiText.h"
 #include "AtomicFile.h"
+#include "TextFile.h"
 #include "TlsCertificate.h"
 
 #include <cerrno>
@@ -19,15 +20,6 @@ namespace {
 // Ten years: a self-signed certificate is trusted by its fingerprint, and a
 // new one would make every client ask again.
 constexpr int kSelfSignedDays = 3650;
-
-bool ReadWhole(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return !in.bad();
-}
 
 bool Exists(const std::string& path) {
     struct stat st {};
@@ -115,10 +107,10 @@ TTlsCertificate LoadTlsCertificate(const TTlsSettings& settings, const TPaths& p
     if (!ownPair && !(Exists(result.CertificateFile) && Exists(keyFile))) {
         cert = MakeSelfSigned(paths, hostName);
         result.Created = true;
-    } else if (!ReadWhole(result.CertificateFile, cert)) {
+    } else if (!ReadWholeFile(result.CertificateFile, cert)) {
         throw std::runtime_error("Cannot read the TLS certificate file \"" + result.CertificateFile + "\"");
     }
-    if (!ReadWhole(keyFile, key))
+    if (!ReadWholeFile(keyFile, key))
         throw std::runtime_error("Cannot read the TLS key file \"" + keyFile + "\"");
     std::string error;
     result.Context = net::TTlsContext::Server(cert, key, error);

@@ -1,27 +1,13 @@
 #include "TlsCertificateNote.h"
 
+#include "TextFile.h"
 #include "TlsCertificate.h"
 #include "TlsSettings.h"
 #include "Translate.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace vendrix::ui {
-
-namespace {
-
-bool ReadWhole(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = all.str();
-    return !in.bad();
-}
-
-} // namespace
 
 QString TlsCertificateNote(const config::TLanguage& language, const std::string& certificateFile,
                            const std::string& keyFile, const config::TPaths& paths) {
@@ -37,7 +23,7 @@ QString TlsCertificateNote(const config::TLanguage& language, const std::string&
                         std::filesystem::exists(config::SelfSignedKeyFile(paths), error)))
         return say("sTlsNoCertYet");
     std::string pem;
-    if (!ReadWhole(file, pem)) return say("sTlsCertUnreadable", file);
+    if (!config::ReadWholeFile(file, pem)) return say("sTlsCertUnreadable", file);
     const std::string fingerprint = net::CertificateFingerprint(pem);
     if (fingerprint.empty()) return say("sTlsCertBad", file);
     // Two lines of 16 pairs, so the dialog stays narrow; joined again they
