@@ -324,26 +324,42 @@ void TFtpServer::UploadConnected(TClient& Client, uint16_t err) {
         Client.TransferError = "Client data socket connection error: " + Num(err);
         return;
     }
-    if (Client.DataTlsRefused) RefuseDataConnection(Client);
+    if (Client.DataTlsRefused) return RefuseDataConnection(Client);
+    // A fast upload is read in large pieces rather than one per segment.
+    Client.DataSocket->SetReceiveBatching(true);
 }
 
 void TFtpServer::UploadDataAvailable(TClient& Client, uint16_t err) {
     net::TWSocket& data = *Client.DataSocket;
-    size_t size = size_t(std::max(std::min(Client.XferBlockSize, UploadReadSize), 1));
-    if (FBlock.size() < size) FBlock.resize(size);
-    int n = data.Receive(FBlock.data(), int(size));
+    // One read takes what the connection holds, up to a block; the policy
+    // sees it in pieces of UploadReadSize as if each had been read alone, and
+    // what it accepted is written at once. A refused piece is not written,
+    // the pieces before it are.
+    const size_t block = size_t(std::max(Client.XferBlockSize, 1));
+    const size_t piece = std::min(size_t(std::max(UploadReadSize, 1)), block);
+    if (FBlock.size() < block) FBlock.resize(block);
+    const int n = data.Receive(FBlock.data(), int(block));
     if (n <= 0 || Client.AbortingTransfer) return;
+    size_t accepted = 0;
     try {
-        if (OnStorDataAvailable) OnStorDataAvailable(*this, Client, data, FBlock.data(), n, err);
-        if (Client.DataStream) {
-            Client.ByteCount += n;
-            Client.DataStream->Write(FBlock.data(), n);
+        while (accepted < size_t(n)) {
+            const size_t len = std::min(piece, size_t(n) - accepted);
+            if (OnStorDataAvailable)
+                OnStorDataAvailable(*this, Client, data, FBlock.data() + accepted, int(len), err);
+            if (Client.DataStream) Client.ByteCount += int64_t(len);
+            accepted += len;
         }
     } catch (const std::exception& e) {
         Client.TransferError = ClientReason(e);
         Client.AbortingTransfer = true;
-        Post(Client, &TFtpServer::AbortTransferNotification);
     }
+    try {
+        if (Client.DataStream && accepted > 0) Client.DataStream->Write(FBlock.data(), int64_t(accepted));
+    } catch (const std::exception& e) {
+        if (!Client.AbortingTransfer) Client.TransferError = ClientReason(e);
+        Client.AbortingTransfer = true;
+    }
+    if (Client.AbortingTransfer) Post(Client, &TFtpServer::AbortTransferNotification);
 }
 
 void TFtpServer::UploadClosed(TClient& Client, uint16_t err) {

@@ -87,9 +87,10 @@ public:
     // time, so large blocks are what makes uncapped transfers fast: each
     // block costs a round of the loop (1 MiB: 1,024 rounds per GiB).
     int32_t XferBlockSize = 1024 * 1024;
-    // Bytes taken per read of an upload, at most (and at most the session's
-    // XferBlockSize): the disk quota is checked per read, so larger reads
-    // would let an upload pass a small quota by more.
+    // The piece of an upload the policy checks at a time (the disk quota:
+    // a piece that would pass it is refused whole), at most the session's
+    // XferBlockSize. A read takes up to a whole block and hands it over in
+    // such pieces, so the read size does not change what is accepted.
     int32_t UploadReadSize = 64 * 1024;
     // The TLS context of FTPS; nullptr: AUTH is refused and FEAT does not
     // offer it. A session keeps the context its control connection started
@@ -272,9 +273,12 @@ private:
     // --- data connections ---
     void CommandPORT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandPASV(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    // Takes the first free port of the range at or after index `from` ("0"
-    // without a range, for the first try only); empty when none is left.
-    std::string NextPasvPort(size_t from = 0);
+    // Takes the next free port of the range, searching on from the one
+    // handed out last and around ("0" without a range); empty when none is
+    // left. Handing out the port just released again would make the
+    // client's next data connection meet the last one's TIME_WAIT on the
+    // server side: its SYN is then answered late or not at all.
+    std::string NextPasvPort();
     // Makes the data socket listen on the control connection's local
     // address and a port of the range; raises EPasvRangeBusy when every port
     // is taken, the socket layer's exception on any other failure.
@@ -351,6 +355,7 @@ private:
     int32_t FPasvPortRangeStart = 0;
     int32_t FPasvPortRangeSize = 0;
     std::vector<uint8_t> FPasvPortTable;
+    size_t FPasvNext = 0;     // where the search for the next passive port starts
     std::vector<char> FBlock; // the transfer block buffer, shared: one block is in flight at a time
     bool FDestroying = false;
 };

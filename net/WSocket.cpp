@@ -29,6 +29,7 @@ TCustomWSocket::~TCustomWSocket() {
     FDestroying = true;
     FLife.reset(); // posted work for this socket is void from now on
     TlsCancelTimer();
+    StopBatching();
     FHandle.Close();
     ReleaseSpare();
 }
@@ -95,6 +96,7 @@ void TCustomWSocket::RaiseException(const std::string& msg, int code) {
 void TCustomWSocket::SocketError(const std::string& func, int errnoValue) {
     int code = WSocketErrorFromErrno(errnoValue);
     if (code == WSAECONNRESET || code == WSAENOTCONN) {
+        StopBatching();
         FHandle.Close();
         ReleaseSpare();
         if (FState != wsClosed) {
@@ -513,6 +515,7 @@ void TCustomWSocket::Dup(int handle) {
         // The old handle is gone even when its close reports an error; the
         // socket says so before reporting, and the new handle stays with the
         // caller.
+        StopBatching();
         int err = FHandle.Close();
         ReleaseSpare();
         ChangeState(wsClosed);
@@ -728,6 +731,7 @@ int TCustomWSocket::Receive(void* buffer, int size) {
         return -1;
     }
     FReadCount += n;
+    if (FBatching && n > 0) NoteBatchRead(int(n));
     return int(n);
 }
 
@@ -750,6 +754,7 @@ void TCustomWSocket::InternalClose(bool shutdownSend, uint16_t err) {
     }
     if (FState == wsClosed) return;
     TlsCancelTimer();
+    StopBatching();
     if (shutdownSend) ::shutdown(FHandle.Fd(), SHUT_WR);
     int closeErr = FHandle.Close();
     ReleaseSpare();
