@@ -29,7 +29,7 @@ struct TListEntry {
 };
 
 // The entry that a stat of the file called name describes.
-TListEntry ListEntryFromStat(const std::string& name, const struct stat& st);
+TListEntry ListEntryFromStat(std::string name, const struct stat& st);
 
 // The LIST line of an entry with CR LF, for example
 // "-rw-r--r--   1 ftp      ftp         1234 Mar 05 14:07 readme.txt";

@@ -5,13 +5,20 @@
 
 #include "FtpListing.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vendrix::ftp;
 using namespace vendrix::ftp::testkit;
 
 namespace {
+
+bool IsDotName(const std::string& name) {
+    return name == "." || name == "..";
+}
 
 TListEntry Entry(const std::string& name, int64_t size, int y, int mo, int d, int h = 0, int mi = 0) {
     TListEntry e;
@@ -170,6 +177,49 @@ TEST(ListingFormat, EntryFromStat) {
         EXPECT_EQ(e.Permissions, 02750u) << name;
         EXPECT_TRUE(e.Directory) << name;
     }
+}
+
+// A folder large enough to be looked at by two threads lists every entry
+// once, in order, each with its own size and type (a link and a directory
+// among plain files, in both halves).
+TEST(ListingFormat, LargeFolderListsEveryEntryOnce) {
+    char tmpl[] = "/tmp/vendrix-biglist-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const std::string dir = std::string(tmpl) + "/";
+    constexpr int kFiles = 6000;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%05d", i);
+        int fd = ::open((dir + name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, i), 0);
+        ::close(fd);
+    }
+    ASSERT_EQ(::mkdir((dir + "f00100-dir").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("f05999", (dir + "f05998-link").c_str()), 0);
+
+    std::vector<TListEntry> entries = FindEntries(dir + "*.*");
+    ASSERT_EQ(entries.size(), size_t(kFiles + 4)); // "." and ".." lead
+    EXPECT_EQ(entries[0].Name, ".");
+    EXPECT_EQ(entries[1].Name, "..");
+    EXPECT_TRUE(std::is_sorted(entries.begin() + 2, entries.end(),
+                               [](const TListEntry& a, const TListEntry& b) { return a.Name < b.Name; }));
+    int files = 0;
+    for (const TListEntry& e : entries) {
+        if (e.Name == "f00100-dir") {
+            EXPECT_TRUE(e.Directory);
+        } else if (e.Name == "f05998-link") {
+            EXPECT_TRUE(e.Link);
+            EXPECT_EQ(e.Size, 5999);
+        } else if (e.Name[0] == 'f') {
+            EXPECT_EQ(e.Size, std::stoll(e.Name.substr(1))) << e.Name;
+            ++files;
+        }
+    }
+    EXPECT_EQ(files, kFiles);
+    for (const TListEntry& e : entries)
+        if (!IsDotName(e.Name)) ::remove((dir + e.Name).c_str());
+    ::rmdir(tmpl);
 }
 
 // A home folder with fixed times:
