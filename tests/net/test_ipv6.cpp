@@ -5,6 +5,8 @@
 #include "Resolve.h"
 #include "WSocket.h"
 
+#include "PumpUntil.h"
+
 #include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 using namespace vendrix::net;
+using vendrix::testing::PumpUntil;
 
 namespace {
 
@@ -24,15 +27,6 @@ bool HostHasIpv6Loopback() {
     bool ok = bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
     close(fd);
     return ok;
-}
-
-bool PumpUntil(const std::function<bool()>& pred) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        TEventLoop::Instance().RunOnce(5);
-    }
-    return true;
 }
 
 // A listener on `addr` that adopts one connection, and a client.

@@ -3,23 +3,17 @@
 #include "EventLoop.h"
 #include "WSocket.h"
 
+#include "PumpUntil.h"
+
 #include <chrono>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/socket.h>
 
 using namespace vendrix::net;
+using vendrix::testing::PumpUntil;
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        TEventLoop::Instance().RunOnce(5);
-    }
-    return true;
-}
 
 int LowWater(const TCustomWSocket& s) {
     int value = 0;

@@ -2,6 +2,8 @@
 #include "EventLoop.h"
 #include "WSocket.h"
 
+#include "PumpUntil.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -10,17 +12,9 @@
 #include <unistd.h>
 
 using namespace vendrix::net;
+using vendrix::testing::PumpUntil;
 
 namespace {
-
-bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 5000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        TEventLoop::Instance().RunOnce(5);
-    }
-    return true;
-}
 
 // A connected pair on 127.0.0.1 and a scratch file of `content`, open for
 // reading; everything is closed and removed at the end.
