@@ -4,7 +4,6 @@
 
 #include "Resolve.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
 #include <climits>
 #include <fstream>
@@ -101,14 +100,11 @@ void TFtpServer::CommandPORT(TClient& Client, TFtpString&, TFtpString& Params, T
     }
 }
 
-std::string TFtpServer::NextPasvPort() {
-    if (FPasvPortRangeStart == 0 || FPasvPortRangeSize == 0) return "0";
-    const size_t size = FPasvPortTable.size();
-    for (size_t n = 0; n < size; ++n) {
-        const size_t i = (FPasvNext + n) % size;
+std::string TFtpServer::NextPasvPort(size_t from) {
+    if (FPasvPortRangeStart == 0 || FPasvPortRangeSize == 0) return from == 0 ? "0" : "";
+    for (size_t i = from; i < FPasvPortTable.size(); ++i) {
         if (FPasvPortTable[i] == 0) {
             FPasvPortTable[i] = 1;
-            FPasvNext = (i + 1) % size;
             return std::to_string(FPasvPortRangeStart + int32_t(i));
         }
     }
@@ -130,7 +126,6 @@ void TFtpServer::SetPasvPortRangeSize(int32_t value) {
         if (FPasvPortTable[size_t(i)] == 1)
             throw EFtpError("Unable to change PasvPortRangeSize when port is in use.");
     FPasvPortTable.resize(size_t(value), 0);
-    FPasvNext = 0;
     FPasvPortRangeSize = value;
 }
 
@@ -141,16 +136,14 @@ void TFtpServer::SetPasvPortRangeStart(int32_t value) {
     for (uint8_t used : FPasvPortTable)
         if (used == 1) throw EFtpError("Unable to change PasvPortRangeStart when port is in use.");
     FPasvPortRangeStart = value;
-    FPasvNext = 0;
 }
 
 void TFtpServer::ListenPassive(TClient& Client, const std::string& local) {
     net::TWSocket& data = *Client.DataSocket;
     // A port of the range may be held by another program: the next free one
     // is tried, and only a range with no port left is busy.
-    const size_t tries = std::max<size_t>(FPasvPortTable.size(), 1);
-    for (size_t tried = 0;; ++tried) {
-        std::string port = tried < tries ? NextPasvPort() : std::string();
+    for (size_t from = 0;;) {
+        std::string port = NextPasvPort(from);
         if (port.empty()) throw EPasvRangeBusy();
         Client.PasvPort = std::stoi(port);
         // Only the control connection's own interface listens: the client
@@ -170,6 +163,7 @@ void TFtpServer::ListenPassive(TClient& Client, const std::string& local) {
             bool taken = data.LastError() == net::WSAEADDRINUSE && port != "0";
             ReleasePasvPort(Client);
             if (!taken) throw;
+            from = size_t(std::stoi(port) - FPasvPortRangeStart) + 1;
         }
     }
 }

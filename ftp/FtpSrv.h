@@ -273,12 +273,9 @@ private:
     // --- data connections ---
     void CommandPORT(TClient&, TFtpString&, TFtpString&, TFtpString&);
     void CommandPASV(TClient&, TFtpString&, TFtpString&, TFtpString&);
-    // Takes the next free port of the range, searching on from the one
-    // handed out last and around ("0" without a range); empty when none is
-    // left. Handing out the port just released again would make the
-    // client's next data connection meet the last one's TIME_WAIT on the
-    // server side: its SYN is then answered late or not at all.
-    std::string NextPasvPort();
+    // Takes the first free port of the range at or after index `from` ("0"
+    // without a range, for the first try only); empty when none is left.
+    std::string NextPasvPort(size_t from = 0);
     // Makes the data socket listen on the control connection's local
     // address and a port of the range; raises EPasvRangeBusy when every port
     // is taken, the socket layer's exception on any other failure.
@@ -355,7 +352,6 @@ private:
     int32_t FPasvPortRangeStart = 0;
     int32_t FPasvPortRangeSize = 0;
     std::vector<uint8_t> FPasvPortTable;
-    size_t FPasvNext = 0;     // where the search for the next passive port starts
     std::vector<char> FBlock; // the transfer block buffer, shared: one block is in flight at a time
     bool FDestroying = false;
 };

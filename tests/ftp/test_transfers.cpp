@@ -382,9 +382,9 @@ TEST_F(Transfers, ControlConnectionLostDuringUploadFinishesIt) {
     EXPECT_EQ(ReadFile("part.bin"), "partial");
 }
 
-// `count` free neighbouring ports on 127.0.0.1, for a passive range; 0 when
-// none were found (other tests take ports at the same time).
-int FreePorts(int count) {
+// Two free neighbouring ports on 127.0.0.1, for a passive range; 0 when none
+// were found (other tests take ports at the same time).
+int FreePortPair() {
     auto bindable = [](int port) {
         net::TWSocket probe;
         probe.SetAddr("127.0.0.1");
@@ -398,44 +398,13 @@ int FreePorts(int count) {
     };
     for (int attempt = 0; attempt < 50; ++attempt) {
         int p = bindable(0);
-        if (p <= 0 || p > 65535 - count) continue;
-        int n = 1;
-        while (n < count && bindable(p + n))
-            ++n;
-        if (n == count) return p;
+        if (p > 0 && p < 65535 && bindable(p + 1)) return p;
     }
     return 0;
 }
 
-// Each PASV takes the port after the one handed out last, so a client's next
-// data connection never meets the server-side TIME_WAIT of the one before
-// (its SYN would be answered late: curl waited 200 ms for such connects).
-TEST_F(Transfers, PassivePortsRotateThroughTheRange) {
-    int start = FreePorts(3);
-    ASSERT_NE(start, 0);
-    Server->SetPasvPortRangeStart(start);
-    Server->SetPasvPortRangeSize(3);
-    WriteFile("f.txt", "data");
-    auto c = LoggedIn();
-    std::vector<int> ports;
-    for (int i = 0; i < 4; ++i) {
-        std::string r = c->Cmd("PASV");
-        int n[6] = {};
-        ASSERT_EQ(std::sscanf(r.c_str(), "227 Entering Passive Mode (%d,%d,%d,%d,%d,%d)", &n[0], &n[1], &n[2],
-                              &n[3], &n[4], &n[5]),
-                  6)
-            << r;
-        ports.push_back(n[4] * 256 + n[5]);
-        TRawConn data(ports.back());
-        EXPECT_EQ(c->Cmd("RETR f.txt"), "150 Opening data connection for f.txt.");
-        EXPECT_EQ(data.ReadAll(), "data");
-        EXPECT_EQ(c->Reply(), "226 Transfer complete.");
-    }
-    EXPECT_EQ(ports, (std::vector<int>{start, start + 1, start + 2, start}));
-}
-
 TEST_F(Transfers, PassiveSkipsPortsOtherProgramsHold) {
-    int start = FreePorts(2);
+    int start = FreePortPair();
     ASSERT_NE(start, 0);
     Server->SetPasvPortRangeStart(start);
     Server->SetPasvPortRangeSize(2);
