@@ -100,9 +100,13 @@ int Run(const app::TCommandLine& cl, const std::string& base, const std::string&
     controller.ListenAddr = cl.Listen.empty() ? "::" : cl.Listen;
     controller.ExtraListenAddrs = cl.MoreListen;
     controller.PortOverride = cl.Port;
-    controller.SessionLog().AddSink(log::MakeStdoutLogSink([&controller] {
-        return config::ParseColorText(controller.SessionLog().Colors().Text).value_or(config::TColor{});
-    }));
+    // Lines go out once per loop round; the sink's end (with the
+    // controller's) writes the last ones.
+    controller.SessionLog().AddSink(log::MakeStdoutLogSink(
+        [&controller] {
+            return config::ParseColorText(controller.SessionLog().Colors().Text).value_or(config::TColor{});
+        },
+        [&loop](std::function<void()> flush) { loop.PostRoundEnd(std::move(flush)); }));
 
     bool stopping = false;
     auto stop = [&] {

@@ -92,7 +92,15 @@ void TEventLoop::SignalTasks() {
 
 void TEventLoop::Post(TTask task) {
     FTasks.push_back(std::move(task));
-    SignalTasks();
+    // Inside a round the round itself runs it (or signals what it leaves
+    // behind): one eventfd write and read per command cost more than the
+    // command.
+    if (!FInRound) SignalTasks();
+}
+
+void TEventLoop::PostRoundEnd(TTask task) {
+    FRoundEnd.push_back(std::move(task));
+    if (!FInRound) SignalTasks();
 }
 
 TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTask callback) {
@@ -170,21 +178,16 @@ int TEventLoop::RunTasks() {
         Guarded(task);
         ++ran;
     }
-    if (FTasks.empty() && FWakeSignalled) {
-        uint64_t value;
-        while (read(FWakeFd, &value, sizeof value) == sizeof value) {
-        }
-        FWakeSignalled = false;
-    }
     return ran;
 }
 
 int TEventLoop::RunOnce(int timeoutMs) {
     constexpr int kMaxEvents = 256;
     epoll_event events[kMaxEvents];
-    if (!FTasks.empty()) timeoutMs = 0;
+    if (!FTasks.empty() || !FRoundEnd.empty()) timeoutMs = 0;
     int n = epoll_wait(FEpollFd, events, kMaxEvents, timeoutMs);
     if (n < 0 && errno != EINTR) throw std::runtime_error("event loop: epoll_wait failed");
+    FInRound = true;
     int ran = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t key = events[i].data.u64;
@@ -200,7 +203,28 @@ int TEventLoop::RunOnce(int timeoutMs) {
         if (!FTasks.empty()) ran += RunTasks();
     }
     ran += RunTasks();
+    ran += RunRoundEnd();
+    FInRound = false;
+    // Work left for the next round keeps the poll fd readable, so a GUI
+    // that waits on it comes back.
+    if (!FTasks.empty() || !FRoundEnd.empty()) {
+        SignalTasks();
+    } else if (FWakeSignalled) {
+        uint64_t value;
+        while (read(FWakeFd, &value, sizeof value) == sizeof value) {
+        }
+        FWakeSignalled = false;
+    }
     return ran;
+}
+
+int TEventLoop::RunRoundEnd() {
+    // Only those queued now; one queued by a round-end task waits a round.
+    std::vector<TTask> due;
+    due.swap(FRoundEnd);
+    for (TTask& task : due)
+        Guarded(task);
+    return int(due.size());
 }
 
 void TEventLoop::Guarded(const std::function<void()>& run) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace vendrix::net {
 
@@ -58,6 +59,12 @@ public:
     // that is running now has returned, in posting order. Callable from any
     // handler of this loop's thread.
     void Post(TTask task);
+    // Queues a task for the end of the current round, after every ready fd
+    // and posted task of the round: for work that is cheaper once per round
+    // than once per event (writing out buffered log lines). Called between
+    // rounds, it runs at the end of the next one, which comes at once. Tasks
+    // queued by a round-end task run at the end of the round after.
+    void PostRoundEnd(TTask task);
 
     // A timer that fires every `intervalMs` (or once, when !repeat) from the
     // loop. Returns 0, and never fires, when the system refuses a timer.
@@ -106,14 +113,17 @@ private:
     void SignalTasks();
     void Guarded(const std::function<void()>& run);
     int RunTasks();
+    int RunRoundEnd();
 
     int FEpollFd = -1;
     int FWakeFd = -1;
     bool FWakeSignalled = false;
+    bool FInRound = false;
     bool FQuit = false;
     uint64_t FGeneration = 0;
     std::unordered_map<int, TWatch> FWatches;
     std::deque<TTask> FTasks;
+    std::vector<TTask> FRoundEnd;
     TTimerId FNextTimer = 1;
     std::unordered_map<TTimerId, TTimer> FTimers;
 };

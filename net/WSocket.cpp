@@ -266,6 +266,7 @@ void TCustomWSocket::ReceiveLoop(bool noReceiveLoop) {
     uint64_t gen = FHandle.Generation();
     for (;;) {
         FLastError = 0;
+        FReadDrained = false;
         try {
             TriggerDataAvailable(0);
         } catch (...) {
@@ -273,6 +274,9 @@ void TCustomWSocket::ReceiveLoop(bool noReceiveLoop) {
         }
         if (ref.expired() || gen != FHandle.Generation() || !FHandle.Valid()) return;
         if (noReceiveLoop || FLastError != 0) return;
+        // A short read emptied the queue; bytes that came after it make the
+        // level-triggered poll report the socket again next round.
+        if (FReadDrained) return;
         int waiting = BytesWaiting();
         if (waiting <= 0) return;
     }
@@ -731,6 +735,7 @@ int TCustomWSocket::Receive(void* buffer, int size) {
         return -1;
     }
     FReadCount += n;
+    FReadDrained = n < size;
     if (FBatching && n > 0) NoteBatchRead(int(n));
     return int(n);
 }

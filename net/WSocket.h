@@ -323,6 +323,9 @@ private:
     TSocketState FState = wsClosed;
     int FLastError = 0;
     int64_t FReadCount = 0;
+    // The last Receive took less than it asked for: the system held no more
+    // at that moment, so the receive loop need not ask how much is waiting.
+    bool FReadDrained = false;
     TSocketHandle FHandle;
     // A listener's spare handle, the connection being shed with it, and the
     // timer that ends a pause for lack of handles.

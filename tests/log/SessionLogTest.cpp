@@ -1,6 +1,10 @@
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <unistd.h>
+#include <vector>
 
 #include "LogFrame.h"
 #include "SessionLog.h"
@@ -119,6 +123,53 @@ TEST(SessionLogTest, StreamSinkPlainAndColoured) {
     ssize_t n = read(fds[0], buffer, sizeof buffer - 1);
     close(fds[0]);
     EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0), "[12:00:00] - BOB inx\n");
+}
+
+std::string ReadAvailable(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    return text;
+}
+
+TEST(SessionLogTest, ScheduledStreamSinkWritesAtTheFlushAtSizeAndAtItsEnd) {
+    TColor text = *ParseColorText("#000000");
+    auto framed = [](const std::string& message) {
+        return FrameLine(TestColors(), {2024, 1, 1, 12, 0, 0}, false, message);
+    };
+    auto shown = [&](const std::string& message) { return FormatForStream(framed(message), text, false); };
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_NONBLOCK), 0);
+    ASSERT_GE(fcntl(fds[1], F_SETPIPE_SZ, 1 << 20), 1 << 17); // room for the 64 KiB write
+    std::vector<std::function<void()>> flushes;
+    auto sink = std::make_unique<TLogSink>(MakeStreamLogSink(
+        fds[1], false, [text] { return text; },
+        [&](std::function<void()> f) { flushes.push_back(std::move(f)); }));
+    (*sink)(framed("a"));
+    (*sink)(framed("b"));
+    EXPECT_EQ(ReadAvailable(fds[0]), ""); // held until the burst is over
+    ASSERT_EQ(flushes.size(), 1u);        // one flush asked for the burst
+    flushes[0]();
+    EXPECT_EQ(ReadAvailable(fds[0]), shown("a") + shown("b"));
+
+    // 64 KiB of waiting text goes out without waiting for the flush.
+    const std::string longLine(40 * 1024, 'x');
+    (*sink)(framed(longLine));
+    EXPECT_EQ(ReadAvailable(fds[0]), "");
+    (*sink)(framed(longLine));
+    EXPECT_EQ(ReadAvailable(fds[0]), shown(longLine) + shown(longLine));
+
+    // The sink's end writes what waits; a flush scheduled before then finds
+    // nothing left.
+    (*sink)(framed("last"));
+    sink.reset();
+    EXPECT_EQ(ReadAvailable(fds[0]), shown("last"));
+    for (auto& flush : flushes)
+        flush();
+    EXPECT_EQ(ReadAvailable(fds[0]), "");
+    close(fds[0]);
+    close(fds[1]);
 }
 
 } // namespace

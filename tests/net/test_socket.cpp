@@ -6,6 +6,8 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -252,6 +254,49 @@ TEST(EventLoop, PostedTasksRunAfterTheHandlerInOrder) {
     Loop().RunOnce(0);
     Loop().RunOnce(0);
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+bool PollFdReadable() {
+    pollfd p{Loop().PollFd(), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1;
+}
+
+TEST(EventLoop, RoundEndTasksRunLastAndLeftWorkKeepsThePollFdReadable) {
+    std::vector<std::string> order;
+    Loop().Post([&] {
+        order.push_back("task");
+        Loop().PostRoundEnd([&] {
+            order.push_back("round end");
+            Loop().PostRoundEnd([&] { order.push_back("next round end"); });
+        });
+        Loop().Post([&] { order.push_back("posted by the task"); });
+    });
+    EXPECT_TRUE(PollFdReadable()); // posted between rounds: the loop must wake
+    Loop().RunOnce(0);
+    EXPECT_EQ(order, (std::vector<std::string>{"task", "round end"}));
+    // What the round left behind keeps a GUI's notifier firing.
+    EXPECT_TRUE(PollFdReadable());
+    Loop().RunOnce(0);
+    EXPECT_EQ(order, (std::vector<std::string>{"task", "round end", "posted by the task", "next round end"}));
+    EXPECT_FALSE(PollFdReadable());
+
+    // A handler's posts run within its round and leave nothing to wake for.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    int ran = 0;
+    ASSERT_TRUE(Loop().Watch(fds[0], EPOLLIN, [&](uint32_t) {
+        char c;
+        EXPECT_EQ(read(fds[0], &c, 1), 1);
+        Loop().Post([&] { ++ran; });
+        Loop().PostRoundEnd([&] { ++ran; });
+    }));
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    Loop().RunOnce(1000);
+    EXPECT_EQ(ran, 2);
+    EXPECT_FALSE(PollFdReadable());
+    Loop().Unwatch(fds[0]);
+    close(fds[0]);
+    close(fds[1]);
 }
 
 TEST(EventLoop, TimersFireAndCanCancelThemselves) {
