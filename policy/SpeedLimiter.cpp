@@ -29,14 +29,26 @@ TSpeedLimiter::~TSpeedLimiter() {
 }
 
 void TSpeedLimiter::Start() {
+    FRunning = true;
     if (!FSecondTimer) FSecondTimer = FLoop.AddTimer(kSecondIntervalMs, true, [this] { SecondTick(); });
-    if (!FFastTimer) FFastTimer = FLoop.AddTimer(kFastIntervalMs, true, [this] { FastTick(); });
+    ArmFastTick();
 }
 
 void TSpeedLimiter::Stop() {
+    FRunning = false;
     if (FSecondTimer) FLoop.CancelTimer(FSecondTimer);
     if (FFastTimer) FLoop.CancelTimer(FFastTimer);
     FSecondTimer = FFastTimer = 0;
+}
+
+void TSpeedLimiter::Track(int32_t id) {
+    FMoving.insert(id);
+    ArmFastTick();
+}
+
+void TSpeedLimiter::ArmFastTick() {
+    if (FRunning && !FFastTimer && !FMoving.empty())
+        FFastTimer = FLoop.AddTimer(kFastIntervalMs, true, [this] { FastTick(); });
 }
 
 std::string TSpeedLimiter::TotalSpeedText() const {
@@ -79,7 +91,7 @@ void TSpeedLimiter::FastTick() {
     for (int32_t id : FMoving)
         total += FOwner.ClientSpeed(id);
     FTotalSpeed = total;
-    if (FOwner.Users().empty()) return;
+    if (FOwner.Users().empty()) FMoving.clear(); // nobody there, nothing moves
     const int32_t globalCap = FOwner.Settings().GlobalMaxKS;
     for (auto it = FMoving.begin(); it != FMoving.end();) {
         const int32_t id = *it;
@@ -106,6 +118,12 @@ void TSpeedLimiter::FastTick() {
         }
         const bool settled = shown == 0 && !client->DataSessionActive && !client->ReadyForNextBlock;
         it = settled ? FMoving.erase(it) : std::next(it);
+    }
+    if (FMoving.empty() && FFastTimer) {
+        // Every session shows 0 now; the next transfer arms the tick again.
+        FLoop.CancelTimer(FFastTimer);
+        FFastTimer = 0;
+        FTotalSpeed = 0;
     }
 }
 

@@ -144,6 +144,25 @@ TEST_F(SpeedLimit, IdleTimeOutClosesAfterTheLimitNotAtIt) {
     }
 }
 
+TEST_F(SpeedLimit, TheFastTickRunsOnlyWhileADataConnectionMovesBytes) {
+    WriteUsers("");
+    Start();
+    auto control = LoggedIn();
+    PumpFor(20);
+    EXPECT_FALSE(Ctl->SpeedLimiter().FastTickArmed()); // logged in, nothing moving
+    WriteFile("f.bin", 256 * 1024);
+    TResult r = Retr(*control, "f.bin");
+    EXPECT_EQ(r.Final, "226 Transfer complete.");
+    EXPECT_TRUE(PumpUntil([&] { return !Ctl->SpeedLimiter().FastTickArmed(); }));
+    EXPECT_EQ(Ctl->ClientSpeed(Session().ID), 0);
+    EXPECT_EQ(Ctl->SpeedLimiter().TotalSpeed(), 0);
+    // The next transfer arms it again, and a capped one needs it to go on.
+    control.reset();
+    WriteUsers("MaxSpeed=100");
+    TDownload capped = StartRetr("f.bin");
+    EXPECT_TRUE(PumpUntil([&] { return Ctl->SpeedLimiter().FastTickArmed() && capped.Poll() > 4096; }));
+}
+
 TEST_F(SpeedLimit, ObserversHearEverySecondAndTheTotalSpeedIsPublished) {
     struct TCounter : TControllerObserver {
         int Seconds = 0;
