@@ -533,6 +533,7 @@ void TCustomWSocket::Dup(int handle) {
     FListening = false;
     FRecvShut = false;
     FCloseNotified = false;
+    FFileCorked = FFileLowWater = false; // options of the old handle
     // A freshly connected socket is writable: with an empty queue OnDataSent
     // fires once right after the connection is established.
     FWantWrite = true;

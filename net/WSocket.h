@@ -142,6 +142,11 @@ public:
     // the loop once the range has gone, or once the file ended before its end
     // (FileShortfall says how many bytes did not come) or could not be read
     // (FileError gives the errno). Data connections of downloads use it.
+    // While a range goes, the connection sends only full segments (TCP_CORK,
+    // lifted once the range has been handed over, so no byte waits) and keeps
+    // little unsent data queued (TCP_NOTSENT_LOWAT): the process then hands
+    // the system each part itself when the peer has taken the last one,
+    // instead of the peer's acknowledgements sending it on the reader's time.
     bool SendFile(int fd, int64_t count);
     // Whether SendFile can be used now.
     bool CanSendFile() const;
@@ -284,6 +289,7 @@ private:
     // The sendfile part of TryToSend: false while the range still waits for
     // the system to take more.
     bool SendFileRange();
+    void CorkFileRange(bool on);
     void DropQueued();
     bool FatalSendError(int err);
     void PostWriteNotification();
@@ -346,6 +352,8 @@ private:
     int FFileFd = -1;
     int64_t FFileLeft = 0;
     int64_t FFileShort = 0;
+    bool FFileCorked = false;
+    bool FFileLowWater = false; // TCP_NOTSENT_LOWAT set (once per connection)
     int FFileError = 0;
     std::unique_ptr<TTlsSession> FTls;
     std::string FTlsPlain; // sent before the handshake ended

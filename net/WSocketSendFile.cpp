@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 
 namespace vendrix::net {
 
@@ -12,12 +15,29 @@ namespace {
 // One call hands the system at most this much; it takes what fits in the
 // socket's buffer anyway, and OnSendData counts in int.
 constexpr int64_t kSendFileChunk = int64_t(1) << 30;
+
+// Unsent bytes the connection keeps queued during a file range. Measured
+// on loopback, 1 GiB read by a client that takes 1 MiB per call: 16 KiB sent
+// the file at 3.7-4.2 GB/s against 3.0-3.1 GB/s with the system's unlimited
+// default, with less processor time on both ends; 64 and 128 KiB fell
+// between.
+constexpr int kUnsentLowWater = 16 * 1024;
 } // namespace
 
 void TCustomWSocket::DropQueued() {
     FQueue.clear();
     FFileLeft = 0;
     FFileFd = -1;
+    FFileCorked = false;
+    FFileLowWater = false;
+}
+
+void TCustomWSocket::CorkFileRange(bool on) {
+    if (FFileCorked == on || !FHandle.Valid()) return;
+    int value = on ? 1 : 0;
+    // A refusal only costs speed: the bytes go either way.
+    ::setsockopt(FHandle.Fd(), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+    FFileCorked = on;
 }
 
 bool TCustomWSocket::CanSendFile() const {
@@ -33,6 +53,11 @@ bool TCustomWSocket::SendFile(int fd, int64_t count) {
     FAllSent = false;
     FFileFd = fd;
     FFileLeft = count;
+    if (!FFileLowWater) {
+        FFileLowWater = true;
+        ::setsockopt(FHandle.Fd(), IPPROTO_TCP, TCP_NOTSENT_LOWAT, &kUnsentLowWater, sizeof kUnsentLowWater);
+    }
+    CorkFileRange(true);
     TLifeRef ref = FLife;
     TryToSend();
     if (ref.expired() || !FHandle.Valid() || FSendFailed) return true;
@@ -71,6 +96,7 @@ bool TCustomWSocket::SendFileRange() {
     }
     FFileLeft = 0;
     FFileFd = -1;
+    CorkFileRange(false); // the range's last segment goes now
     return true;
 }
 

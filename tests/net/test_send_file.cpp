@@ -8,8 +8,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace vendrix::net;
 using vendrix::testing::PumpUntil;
@@ -84,6 +88,33 @@ TEST(SendFile, SendsTheRangeFromTheFilePositionAndReportsOnceFromTheLoop) {
     EXPECT_EQ(t.server->FileShortfall(), 0);
     EXPECT_EQ(t.server->FileError(), 0);
     EXPECT_EQ(::lseek(t.fd, 0, SEEK_CUR), 2'001'000); // the position moved with the bytes
+}
+
+int CorkOf(const TWSocket& s) {
+    int value = -1;
+    socklen_t len = sizeof value;
+    EXPECT_EQ(::getsockopt(s.HSocket(), IPPROTO_TCP, TCP_CORK, &value, &len), 0);
+    return value;
+}
+
+// A paced download sends small ranges one after the other: a range's last
+// segment must never wait behind the cork for the next one.
+TEST(SendFile, EveryRangeEndsWithTheConnectionUncorked) {
+    const std::string content(20 * 1000, 'x');
+    TFileSend t(content);
+    int ranges = 0;
+    std::vector<int> corkAtEnd;
+    t.server->OnDataSent = [&](TCustomWSocket&, uint16_t) {
+        corkAtEnd.push_back(CorkOf(*t.server));
+        if (++ranges < 20) {
+            EXPECT_TRUE(t.server->SendFile(t.fd, 1000));
+        }
+    };
+    ASSERT_TRUE(t.server->SendFile(t.fd, 1000));
+    EXPECT_EQ(CorkOf(*t.server), 0); // a range that went at once is uncorked already
+    ASSERT_TRUE(PumpUntil([&] { return t.got.size() == content.size(); }));
+    EXPECT_EQ(ranges, 20);
+    EXPECT_EQ(corkAtEnd, std::vector<int>(20, 0));
 }
 
 TEST(SendFile, AFileShorterThanTheRangeEndsItWithTheShortfall) {
