@@ -12,6 +12,10 @@ namespace vendrix::net {
 int WSocketResolveProto(const std::string& proto) {
     if (proto.empty() || proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
     if (std::isdigit(static_cast<unsigned char>(proto[0]))) return std::atoi(proto.c_str());
+    // The two every socket names, without the protocols file: each passive
+    // connection would read it again, and a minimal system may not have it.
+    if (proto == "tcp" || proto == "TCP") return IPPROTO_TCP;
+    if (proto == "udp" || proto == "UDP") return IPPROTO_UDP;
     protoent* pe = getprotobyname(proto.c_str());
     if (!pe)
         throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "', Error #11001");

@@ -1,6 +1,7 @@
 // The asynchronous socket and the event loop, over real sockets on 127.0.0.1.
 #include "Buffer.h"
 #include "EventLoop.h"
+#include "Resolve.h"
 #include "WSocket.h"
 
 #include <arpa/inet.h>
@@ -75,6 +76,20 @@ TEST(Buffer, WritePeekRemoveAndReuse) {
     EXPECT_EQ(b.Peek(n), nullptr);
     EXPECT_EQ(b.Write("xyz", 3), 3);
     EXPECT_EQ(TBuffer(0).Capacity(), 1514);
+}
+
+TEST(Resolve, ProtocolNamesAndNumbers) {
+    const std::pair<std::string, int> known[] = {{"tcp", IPPROTO_TCP},
+                                                 {"TCP", IPPROTO_TCP},
+                                                 {"udp", IPPROTO_UDP},
+                                                 {"UDP", IPPROTO_UDP},
+                                                 {"6", 6},
+                                                 {"17", 17}};
+    for (const auto& [name, number] : known)
+        EXPECT_EQ(WSocketResolveProto(name), number) << name;
+    EXPECT_EQ(ErrorText([] { WSocketResolveProto("nosuchproto"); }),
+              "WSocketResolveProto: Cannot convert protocol 'nosuchproto', Error #11001");
+    EXPECT_EQ(ErrorText([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
 }
 
 TEST(Socket, ErrorTextsOfRefusedOperations) {
