@@ -3,6 +3,7 @@
 #include "FtpTypes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -208,47 +209,52 @@ struct TDirName {
     unsigned char Type;
 };
 
-void StatRange(int dirFd, std::vector<TDirName>& names, size_t from, size_t to,
-               std::vector<TListEntry>& out) {
+// One stat per entry is most of a listing's cost, and it waits on the
+// kernel: a large folder is looked at by two threads, joined before the
+// listing goes on. They take the names in runs from one counter rather than
+// a half each, so a helper that is slow to start (its processor asleep)
+// leaves the caller the larger share instead of a wait. Nothing else is
+// shared between them but the open folder.
+constexpr size_t kParallelStatFrom = 4096;
+constexpr size_t kStatRun = 256;
+
+void StatRuns(int dirFd, std::vector<TDirName>& names, std::atomic<size_t>& next,
+              std::vector<TListEntry>& out) {
     struct stat st {};
-    for (size_t i = from; i < to; ++i) {
-        bool link = false;
-        if (!StatDirEntry(dirFd, names[i].Name.c_str(), names[i].Type, st, link)) continue;
-        out.push_back(ListEntryFromStat(std::move(names[i].Name), st));
-        out.back().Link = link;
+    for (size_t from; (from = next.fetch_add(kStatRun, std::memory_order_relaxed)) < names.size();) {
+        const size_t to = std::min(names.size(), from + kStatRun);
+        for (size_t i = from; i < to; ++i) {
+            bool link = false;
+            if (!StatDirEntry(dirFd, names[i].Name.c_str(), names[i].Type, st, link)) continue;
+            out.push_back(ListEntryFromStat(std::move(names[i].Name), st));
+            out.back().Link = link;
+        }
     }
 }
-
-// One stat per entry is most of a listing's cost, and it waits on the
-// kernel: a large folder is looked at by two threads, each over its half,
-// joined before the listing goes on. Nothing is shared between them but the
-// open folder.
-constexpr size_t kParallelStatFrom = 4096;
 
 std::vector<TListEntry> StatNames(int dirFd, std::vector<TDirName>& names) {
     std::vector<TListEntry> entries;
     entries.reserve(names.size());
-    const size_t half = names.size() >= kParallelStatFrom ? names.size() / 2 : names.size();
-    std::vector<TListEntry> second;
+    std::atomic<size_t> next{0};
+    std::vector<TListEntry> helped;
     std::thread helper;
-    if (half < names.size()) {
-        second.reserve(names.size() - half);
+    int own = -1;
+    if (names.size() >= kParallelStatFrom) {
         // The helper opens the folder anew: two threads sharing one open
         // file would contend for its reference count on every look-up.
-        const int own = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        own = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        helped.reserve(names.size());
         try {
-            helper = std::thread([&names, &second, half, own, dirFd] {
-                StatRange(own >= 0 ? own : dirFd, names, half, names.size(), second);
-                if (own >= 0) ::close(own);
-            });
+            helper = std::thread(
+                [&names, &next, &helped, fd = own >= 0 ? own : dirFd] { StatRuns(fd, names, next, helped); });
         } catch (const std::system_error&) {
-            StatRange(dirFd, names, half, names.size(), second); // no thread to be had: one does it all
-            if (own >= 0) ::close(own);
+            // No thread to be had: the caller does it all.
         }
     }
-    StatRange(dirFd, names, 0, half, entries);
+    StatRuns(dirFd, names, next, entries);
     if (helper.joinable()) helper.join();
-    for (TListEntry& e : second)
+    if (own >= 0) ::close(own);
+    for (TListEntry& e : helped)
         entries.push_back(std::move(e));
     return entries;
 }
