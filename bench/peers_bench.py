@@ -35,7 +35,14 @@ time-outs far beyond a run. Clients use PASV (curl with --disable-epsv).
 
 Transfer rates count from the moment the transfer starts (curl's
 time_pretransfer: logged in, data connection open, command sent) to its
-end, for every server alike; logins have a row of their own. curl 7.88
+end, for every server alike; logins have a row of their own. The 1 GiB
+download is read by the bench itself, raw off the data connection 1 MiB per
+call: curl writes what it receives in 8 KiB pieces and saturates its own
+core before the faster servers do, so its rate (the row "with curl")
+measures curl. The 50 parallel downloads also show the processor time of
+server and clients together: on loopback the sender's data is often sent
+by the receiver's acknowledgements, on the receiver's processor, so the
+server's own share alone says little about the work a transfer costs. curl 7.88
 has a race that only a server answering within microseconds meets: when
 the PASV reply arrives inside the call that sent PASV, curl connects the
 data connection only at its next 200 ms timer. Counting that wait would
@@ -634,35 +641,81 @@ class Sessions:
 # ------------------------------------------------------------------ figures
 
 
-def run_download(setup, server, sizes, tls=False):
+def raw_retr(setup, server, name):
+    """(bytes, seconds) of one RETR read raw off the data connection, 1 MiB
+    per call, timed from the moment the command goes."""
+    ftp = ftp_login(server, setup.password, timeout=600)
+    try:
+        ftp.voidcmd("TYPE I")
+        host, port = ftp.makepasv()
+        with socket.create_connection((host, port), timeout=600) as data:
+            buf, got = memoryview(bytearray(MIB)), 0
+            start = time.monotonic()
+            ftp.putcmd(f"RETR {name}")
+            while n := data.recv_into(buf):
+                got += n
+            seconds = time.monotonic() - start
+        if not ftp.getresp().startswith("1"):
+            raise RuntimeError("RETR refused")
+        ftp.voidresp()
+        ftp.quit()
+    finally:
+        ftp.close()
+    return got, seconds
+
+
+def run_download(setup, server, sizes):
+    """The server's figure with a reader that costs little (curl writes its
+    output in 8 KiB pieces, 135,000 system calls per GiB, and saturates its
+    core before the faster servers do); curl's own rate beside it."""
     size = sizes["download"]
-    rate, cpu_key = ("tls_dl_rate", "tls_dl_cpu") if tls else ("dl_rate", "dl_cpu")
+    server.wait_idle()
+    cpu = cpu_seconds(server.pid)
+    got, seconds = raw_retr(setup, server, "download.bin")
+    server.wait_idle()
+    cpu = cpu_seconds(server.pid) - cpu
+    figures = {"dl_rate": size / seconds / 1e6 if got == size else f"failed ({got} bytes)", "dl_cpu": cpu}
+    if got != size:
+        figures["dl_cpu"] = "-"
+    figures.update(run_curl_download(setup, server, sizes))
+    return figures
+
+
+def run_curl_download(setup, server, sizes, tls=False):
+    size = sizes["download"]
+    rate, cpu_key = ("tls_dl_rate", "tls_dl_cpu") if tls else ("dl_curl_rate", None)
     server.wait_idle()
     cpu = cpu_seconds(server.pid)
     got, _, err, seconds = finish(curl(["-o", "/dev/null", url(setup, server, "download.bin")], 600, tls), 600)
     server.wait_idle()
     cpu = cpu_seconds(server.pid) - cpu
-    if got != size:
-        return {rate: f"failed ({err[:30]})", cpu_key: "-"}
-    return {rate: size / seconds / 1e6, cpu_key: cpu}
+    figures = {rate: size / seconds / 1e6 if got == size else f"failed ({err[:30]})"}
+    if cpu_key:
+        figures[cpu_key] = cpu if got == size else "-"
+    return figures
 
 
 def run_parallel(setup, server, sizes):
     clients, size = sizes["parallel_clients"], sizes["parallel_size"]
     server.wait_idle()
     cpu = cpu_seconds(server.pid)
+    # The curl processes are the bench's children, reaped in finish().
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.monotonic()
     procs = [curl(["-o", "/dev/null", url(setup, server, "parallel.bin")], 900)
              for _ in range(clients)]
     results = [finish(p, 900) for p in procs]
     seconds = time.monotonic() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
     server.wait_idle()
     cpu = cpu_seconds(server.pid) - cpu
+    client_cpu = after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
     short = [r for r in results if r[0] != size]
     if short:
-        return {"par_rate": f"{len(short)} failed ({short[0][2][:30]})", "par_cpu": "-"}
+        return {"par_rate": f"{len(short)} failed ({short[0][2][:30]})", "par_cpu": "-", "par_all_cpu": "-"}
     total = clients * size
-    return {"par_rate": total / seconds / 1e6, "par_cpu": cpu / (total / GIB)}
+    return {"par_rate": total / seconds / 1e6, "par_cpu": cpu / (total / GIB),
+            "par_all_cpu": (cpu + client_cpu) / (total / GIB)}
 
 
 def run_upload(setup, server, sizes, tls=False):
@@ -684,7 +737,7 @@ TLS_SERVERS = {"vendrix", "vsftpd"}
 def run_tls(setup, server, sizes):
     if server.name not in TLS_SERVERS:
         return {}
-    figures = run_download(setup, server, sizes, tls=True)
+    figures = run_curl_download(setup, server, sizes, tls=True)
     figures.update(run_upload(setup, server, sizes, tls=True))
     return figures
 
@@ -850,7 +903,9 @@ class Pair:
 ROWS = [
     ("download", "dl_rate", "{download} download, MB/s", True),
     ("download", "dl_cpu", "server CPU for that download, s", False),
+    ("download", "dl_curl_rate", "{download} download with curl, MB/s", True),
     ("parallel", "par_cpu", "server CPU per GiB ({parallel_clients} parallel downloads), s", False),
+    ("parallel", "par_all_cpu", "server + curl CPU per GiB (the same downloads), s", False),
     ("upload", "up_rate", "{upload} upload, MB/s", True),
     ("parallel", "par_rate", "{parallel_clients} parallel {parallel_size} downloads, MB/s", True),
     ("list", "list_ms", "LIST of {list_files} files, ms", False),
@@ -946,7 +1001,7 @@ def print_table(results, sizes, reps, notes):
 def tls_notes(results):
     """Each server's TLS rate beside its own plain rate, where both ran."""
     lines = []
-    for tls_key, plain_key, what in (("tls_dl_rate", "dl_rate", "download"), ("tls_up_rate", "up_rate", "upload")):
+    for tls_key, plain_key, what in (("tls_dl_rate", "dl_curl_rate", "download"), ("tls_up_rate", "up_rate", "upload")):
         cells = []
         for name in SERVERS:
             tls = results.get(tls_key, {}).get(name)
@@ -976,6 +1031,9 @@ def main():
     parser.add_argument("--quick", action="store_true", help="small sizes and one repetition: a smoke run")
     groups = sorted(set(g for g, *_ in ROWS))
     parser.add_argument("--only", help="comma-separated groups to run: " + ",".join(groups))
+    parser.add_argument("--vendrix-only", default="",
+                        help="comma-separated groups run on vendrix alone, the peers' cells left empty (the forking "
+                             "peers take many minutes to open the manyidle group's sessions)")
     parser.add_argument("--vendrix", default=os.path.join(REPO, "build", "release", "app", "vendrix-ftpd"),
                         help="the vendrix-ftpd to measure (default: build/release/app/vendrix-ftpd)")
     parser.add_argument("--vendrix-gui", help="the vendrix-ftp for the window row (default: beside --vendrix)")
@@ -987,8 +1045,9 @@ def main():
     args.vendrix = os.path.abspath(args.vendrix)
     gui = args.vendrix_gui or os.path.join(os.path.dirname(os.path.dirname(args.vendrix)), "ui", "vendrix-ftp")
     only = set(args.only.split(",")) if args.only else set(groups)
-    if only - set(groups):
-        parser.error("unknown group: " + ",".join(sorted(only - set(groups))))
+    alone = set(filter(None, args.vendrix_only.split(",")))
+    if (only | alone) - set(groups):
+        parser.error("unknown group: " + ",".join(sorted((only | alone) - set(groups))))
     reps = 1 if args.quick else args.reps
     sizes = {k: v[1 if args.quick else 0] for k, v in SIZES.items()}
     raise_open_files()
@@ -1011,7 +1070,7 @@ def main():
         for rep in range(reps):
             order = SERVERS[rep % len(SERVERS):] + SERVERS[:rep % len(SERVERS)]
             for group in [g for g in PEER_GROUPS if g in only]:
-                for name in order:
+                for name in [n for n in order if n == "vendrix" or group not in alone]:
                     print(f"rep {rep + 1}/{reps}: {group} on {name}", file=sys.stderr)
                     try:
                         server = setup.server(name, fresh=group in FRESH)
