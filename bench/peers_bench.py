@@ -1016,6 +1016,23 @@ def tls_notes(results):
     return lines
 
 
+def print_samples(results):
+    """Every repetition's figure, in the order they ran: the medians hide
+    how far apart they lie on a shared machine."""
+    def text(v):
+        if isinstance(v, Pair):
+            return f"{text(v.a)}/{text(v.b)}"
+        if isinstance(v, Both):
+            return f"{text(v.rss)}/{text(v.pss)}"
+        return fmt(v) if isinstance(v, (int, float)) else str(v)
+
+    for _, key, *_ in ROWS:
+        for name in SERVERS:
+            values = results.get(key, {}).get(name)
+            if values:
+                print(f"{key} {name}: " + " ".join(text(v) for v in values))
+
+
 def record(results, name, figures):
     for key, value in figures.items():
         results.setdefault(key, {}).setdefault(name, []).append(value)
@@ -1031,6 +1048,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="small sizes and one repetition: a smoke run")
     groups = sorted(set(g for g, *_ in ROWS))
     parser.add_argument("--only", help="comma-separated groups to run: " + ",".join(groups))
+    parser.add_argument("--samples", action="store_true", help="also print every repetition's figures")
     parser.add_argument("--vendrix-only", default="",
                         help="comma-separated groups run on vendrix alone, the peers' cells left empty (the forking "
                              "peers take many minutes to open the manyidle group's sessions)")
@@ -1099,6 +1117,8 @@ def main():
         setup.remove()
     if results:
         print_table(results, sizes, reps, notes)
+        if args.samples:
+            print_samples(results)
     return 0
 
 
