@@ -55,7 +55,9 @@ out of it. Below the table each of them gets its TLS rate over its plain one.
 
 Each repetition runs every figure group against all servers, the order of
 the servers rotated from one repetition to the next. Memory groups restart
-the servers first so that earlier load does not count. Every wait is
+the servers first so that earlier load does not count; before every figure
+the page cache is written out and the server left to finish earlier work
+(see settle). Every wait is
 bounded; every process started is stopped, the system user deleted and the
 work folder removed at the end, also on Ctrl-C or SIGTERM.
 
@@ -162,6 +164,23 @@ def cpu_seconds(pid):
         if st:
             total += st[1]
     return total / ticks
+
+
+def settle(server, seconds=15):
+    """Before a figure: the page cache's writes from earlier figures on
+    disk, and the server done with earlier work (a daemon closing 10,000
+    sessions, a forking server reaping them), so that neither lands on the
+    figure of whichever server comes next."""
+    os.sync()
+    server.wait_idle()
+    deadline = time.monotonic() + seconds
+    last = cpu_seconds(server.pid)
+    while time.monotonic() < deadline:
+        time.sleep(0.2)
+        now = cpu_seconds(server.pid)
+        if now == last:
+            return
+        last = now
 
 
 def memory_kib(pid, key):
@@ -1092,6 +1111,7 @@ def main():
                     print(f"rep {rep + 1}/{reps}: {group} on {name}", file=sys.stderr)
                     try:
                         server = setup.server(name, fresh=group in FRESH)
+                        settle(server)
                         record(results, name, PEER_GROUPS[group](setup, server, sizes))
                     except (OSError, RuntimeError, EOFError, ftplib.Error, subprocess.SubprocessError) as e:
                         print(f"  {name}: {e}", file=sys.stderr)
