@@ -188,6 +188,11 @@ int TEventLoop::RunOnce(int timeoutMs) {
     int n = epoll_wait(FEpollFd, events, kMaxEvents, timeoutMs);
     if (n < 0 && errno != EINTR) throw std::runtime_error("event loop: epoll_wait failed");
     FInRound = true;
+    // Cleared however the round ends, so posts made after it wake the loop.
+    struct TRoundEnd {
+        bool& InRound;
+        ~TRoundEnd() { InRound = false; }
+    } roundEnd{FInRound};
     int ran = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t key = events[i].data.u64;
