@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <netinet/in.h>
 #include <string>
 #include <sys/socket.h>
@@ -67,6 +68,15 @@ public:
             std::abort();
         FAddr = sa;
     }
+    // The targets hold it in a static: this runs as the fuzzer exits.
+    ~TFuzzSession() {
+        Close();
+        ::close(FListener);
+        std::error_code ignored;
+        std::filesystem::remove_all(Home, ignored);
+    }
+    TFuzzSession(const TFuzzSession&) = delete;
+    TFuzzSession& operator=(const TFuzzSession&) = delete;
 
     // A fresh session on a new connection, waiting for USER (or logged in).
     std::unique_ptr<ftp::TFtpCtrlSocket> NewSession(bool loggedIn) {
