@@ -92,15 +92,17 @@ void TEventLoop::SignalTasks() {
 
 void TEventLoop::Post(TTask task) {
     FTasks.push_back(std::move(task));
-    // Inside a round the round itself runs it (or signals what it leaves
-    // behind): one eventfd write and read per command cost more than the
-    // command.
-    if (!FInRound) SignalTasks();
+    // The eventfd stays signalled until the round's end, so a round writes
+    // and reads it once however many tasks its handlers post (draining it
+    // after every handler had cost two system calls per command). It is
+    // signalled all the same: a handler that runs a nested event loop (a
+    // modal dialog) must still find the loop's fd readable.
+    SignalTasks();
 }
 
 void TEventLoop::PostRoundEnd(TTask task) {
     FRoundEnd.push_back(std::move(task));
-    if (!FInRound) SignalTasks();
+    SignalTasks();
 }
 
 TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTask callback) {
@@ -187,12 +189,6 @@ int TEventLoop::RunOnce(int timeoutMs) {
     if (!FTasks.empty() || !FRoundEnd.empty()) timeoutMs = 0;
     int n = epoll_wait(FEpollFd, events, kMaxEvents, timeoutMs);
     if (n < 0 && errno != EINTR) throw std::runtime_error("event loop: epoll_wait failed");
-    FInRound = true;
-    // Cleared however the round ends, so posts made after it wake the loop.
-    struct TRoundEnd {
-        bool& InRound;
-        ~TRoundEnd() { InRound = false; }
-    } roundEnd{FInRound};
     int ran = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t key = events[i].data.u64;
@@ -209,7 +205,6 @@ int TEventLoop::RunOnce(int timeoutMs) {
     }
     ran += RunTasks();
     ran += RunRoundEnd();
-    FInRound = false;
     // Work left for the next round keeps the poll fd readable, so a GUI
     // that waits on it comes back.
     if (!FTasks.empty() || !FRoundEnd.empty()) {

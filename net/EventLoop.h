@@ -118,7 +118,6 @@ private:
     int FEpollFd = -1;
     int FWakeFd = -1;
     bool FWakeSignalled = false;
-    bool FInRound = false;
     bool FQuit = false;
     uint64_t FGeneration = 0;
     std::unordered_map<int, TWatch> FWatches;
