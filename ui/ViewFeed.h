@@ -3,7 +3,7 @@
 // thread, and a widget updated for every logged command would cost the
 // server more than the command itself; so the feed only queues what it is
 // told and hands it all over in one batch: on the next pass of Qt's loop
-// when the last batch is a while back, otherwise once kMinGapMs (or nine
+// when the last batch is a while back, otherwise once kMinGapMs (or 19
 // times what the last batch took to show, whichever is longer) has passed.
 // Nothing is left out and the order is kept; of the log lines only the
 // newest kMaxLogLines are kept, as the view would drop the others anyway.
