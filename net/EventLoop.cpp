@@ -92,17 +92,18 @@ void TEventLoop::SignalTasks() {
 
 void TEventLoop::Post(TTask task) {
     FTasks.push_back(std::move(task));
-    // The eventfd stays signalled until the round's end, so a round writes
-    // and reads it once however many tasks its handlers post (draining it
-    // after every handler had cost two system calls per command). It is
-    // signalled all the same: a handler that runs a nested event loop (a
-    // modal dialog) must still find the loop's fd readable.
-    SignalTasks();
+    // Posted from a handler, the task runs in this round, which signals the
+    // eventfd at its end if work is left over: nothing waits on the loop's
+    // fd meanwhile (a toolkit's notifier does not run the loop inside one
+    // of its handlers). Every reply posts its "sent" notification, so this
+    // spares a write and a read of the eventfd per command. Posted between
+    // rounds, the loop may be asleep in a toolkit's poll and must wake.
+    if (FRoundDepth == 0) SignalTasks();
 }
 
 void TEventLoop::PostRoundEnd(TTask task) {
     FRoundEnd.push_back(std::move(task));
-    SignalTasks();
+    if (FRoundDepth == 0) SignalTasks();
 }
 
 TEventLoop::TTimerId TEventLoop::AddTimer(uint32_t intervalMs, bool repeat, TTask callback) {
@@ -189,6 +190,11 @@ int TEventLoop::RunOnce(int timeoutMs) {
     if (!FTasks.empty() || !FRoundEnd.empty()) timeoutMs = 0;
     int n = epoll_wait(FEpollFd, events, kMaxEvents, timeoutMs);
     if (n < 0 && errno != EINTR) throw std::runtime_error("event loop: epoll_wait failed");
+    struct TRound {
+        int& Depth;
+        explicit TRound(int& depth) : Depth(++depth) {}
+        ~TRound() { --Depth; }
+    } round(FRoundDepth);
     int ran = 0;
     for (int i = 0; i < n; ++i) {
         uint64_t key = events[i].data.u64;
@@ -210,10 +216,9 @@ int TEventLoop::RunOnce(int timeoutMs) {
     if (!FTasks.empty() || !FRoundEnd.empty()) {
         SignalTasks();
     } else if (FWakeSignalled) {
+        // One read takes an eventfd's whole count.
         uint64_t value;
-        while (read(FWakeFd, &value, sizeof value) == sizeof value) {
-        }
-        FWakeSignalled = false;
+        if (read(FWakeFd, &value, sizeof value) == sizeof value || errno == EAGAIN) FWakeSignalled = false;
     }
     return ran;
 }

@@ -118,6 +118,7 @@ private:
     int FEpollFd = -1;
     int FWakeFd = -1;
     bool FWakeSignalled = false;
+    int FRoundDepth = 0; // RunOnce calls in progress
     bool FQuit = false;
     uint64_t FGeneration = 0;
     std::unordered_map<int, TWatch> FWatches;
