@@ -290,6 +290,8 @@ private:
     // the system to take more.
     bool SendFileRange();
     void CorkFileRange(bool on);
+    void UncorkAtRoundEnd();
+    void QueueUncorkCheck();
     void DropQueued();
     bool FatalSendError(int err);
     void PostWriteNotification();
@@ -353,6 +355,8 @@ private:
     int64_t FFileLeft = 0;
     int64_t FFileShort = 0;
     bool FFileCorked = false;
+    bool FUncorkQueued = false; // an uncork waits for the round's end
+    int FUncorkRounds = 0;      // round ends it may still wait for the next range
     bool FFileLowWater = false; // TCP_NOTSENT_LOWAT set (once per connection)
     int FFileError = 0;
     std::unique_ptr<TTlsSession> FTls;

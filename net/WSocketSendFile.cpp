@@ -96,8 +96,42 @@ bool TCustomWSocket::SendFileRange() {
     }
     FFileLeft = 0;
     FFileFd = -1;
-    CorkFileRange(false); // the range's last segment goes now
+    UncorkAtRoundEnd();
     return true;
+}
+
+// The range's last, partial segment waits for the end of the loop round: a
+// range handed over next (an uncapped download's next block) fills it out,
+// so that a download in blocks of 1 MiB does not send a segment of a few
+// hundred bytes after each of them. The next range comes through a chain
+// of posted notifications that may run into the following round, so while
+// tasks are still queued the decision waits a round more, twice at most: a
+// download that pauses (a capped one, or one at its end) gets its last
+// segment within a round or three.
+void TCustomWSocket::UncorkAtRoundEnd() {
+    FUncorkRounds = 3; // counted afresh from every range's end
+    if (!FFileCorked || FUncorkQueued) return;
+    FUncorkQueued = true;
+    QueueUncorkCheck();
+}
+
+void TCustomWSocket::QueueUncorkCheck() {
+    TLifeRef ref = FLife;
+    uint64_t gen = FHandle.Generation();
+    FLoop.PostRoundEnd([this, ref, gen] {
+        if (ref.expired()) return;
+        if (gen != FHandle.Generation() || !FFileCorked) {
+            FUncorkQueued = false;
+            return;
+        }
+        if (FFileLeft > 0) {
+            FUncorkQueued = false; // the next range is on its way and checks again at its end
+            return;
+        }
+        if (--FUncorkRounds > 0 && FLoop.PendingTasks() > 0) return QueueUncorkCheck();
+        FUncorkQueued = false;
+        CorkFileRange(false);
+    });
 }
 
 } // namespace vendrix::net
