@@ -3,13 +3,16 @@
 #include "FtpTypes.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -210,54 +213,104 @@ struct TDirName {
 };
 
 // One stat per entry is most of a listing's cost, and it waits on the
-// kernel: a large folder is looked at by two threads, joined before the
-// listing goes on. They take the names in runs from one counter rather than
-// a half each, so a helper that is slow to start (its processor asleep)
-// leaves the caller the larger share instead of a wait. Nothing else is
-// shared between them but the open folder.
-constexpr size_t kParallelStatFrom = 4096;
+// kernel: a large folder is looked at by two threads. The names go to them
+// in runs as the folder is read, so the look-ups start while the reading
+// goes on; a thread that is slow to start (its processor asleep) leaves
+// the other the larger share instead of a wait. A run carries room for its
+// entries, made by the reader, so the helper allocates nothing: memory
+// taken in its own allocator arena and handed back to the caller cost more
+// than the look-ups it shared.
 constexpr size_t kStatRun = 256;
+// A folder file this large holds some thousands of names (an ext4 entry
+// of a short name takes 16-24 bytes); a smaller one is read and looked at
+// by the caller alone, as a thread would cost more than it saves.
+constexpr off_t kParallelFolderBytes = 64 * 1024;
 
-void StatRuns(int dirFd, std::vector<TDirName>& names, std::atomic<size_t>& next,
-              std::vector<TListEntry>& out) {
+struct TNameRun {
+    std::vector<TDirName> Names;
+    std::vector<TListEntry> Entries; // room for every name
+};
+
+class TRunQueue {
+public:
+    void Push(TNameRun& run) {
+        {
+            std::lock_guard lock(FMutex);
+            FRuns.push_back(&run);
+        }
+        FReady.notify_one();
+    }
+    void Finish() {
+        {
+            std::lock_guard lock(FMutex);
+            FDone = true;
+        }
+        FReady.notify_all();
+    }
+    // The next run not taken yet; null once the reader has finished and
+    // every run is taken.
+    TNameRun* Take() {
+        std::unique_lock lock(FMutex);
+        FReady.wait(lock, [this] { return !FRuns.empty() || FDone; });
+        if (FRuns.empty()) return nullptr;
+        TNameRun* run = FRuns.front();
+        FRuns.pop_front();
+        return run;
+    }
+
+private:
+    std::mutex FMutex;
+    std::condition_variable FReady;
+    std::deque<TNameRun*> FRuns;
+    bool FDone = false;
+};
+
+void StatRuns(int dirFd, TRunQueue& queue) {
     struct stat st {};
-    for (size_t from; (from = next.fetch_add(kStatRun, std::memory_order_relaxed)) < names.size();) {
-        const size_t to = std::min(names.size(), from + kStatRun);
-        for (size_t i = from; i < to; ++i) {
+    while (TNameRun* run = queue.Take()) {
+        for (TDirName& name : run->Names) {
             bool link = false;
-            if (!StatDirEntry(dirFd, names[i].Name.c_str(), names[i].Type, st, link)) continue;
-            out.push_back(ListEntryFromStat(std::move(names[i].Name), st));
-            out.back().Link = link;
+            if (!StatDirEntry(dirFd, name.Name.c_str(), name.Type, st, link)) continue;
+            run->Entries.push_back(ListEntryFromStat(std::move(name.Name), st));
+            run->Entries.back().Link = link;
         }
     }
 }
 
-std::vector<TListEntry> StatNames(int dirFd, std::vector<TDirName>& names) {
-    std::vector<TListEntry> entries;
-    entries.reserve(names.size());
-    std::atomic<size_t> next{0};
-    std::vector<TListEntry> helped;
-    std::thread helper;
-    int own = -1;
-    if (names.size() >= kParallelStatFrom) {
-        // The helper opens the folder anew: two threads sharing one open
-        // file would contend for its reference count on every look-up.
-        own = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        helped.reserve(names.size());
+// The second look-up thread, when the folder is large and a thread is to
+// be had. It opens the folder anew: two threads sharing one open file
+// would contend for its reference count on every look-up.
+class THelper {
+public:
+    THelper(int dirFd, TRunQueue& queue) : FQueue(queue) {
+        struct stat st {};
+        if (::fstat(dirFd, &st) != 0 || st.st_size < kParallelFolderBytes) return;
+        FOwnFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         try {
-            helper = std::thread(
-                [&names, &next, &helped, fd = own >= 0 ? own : dirFd] { StatRuns(fd, names, next, helped); });
+            FThread = std::thread([&queue, fd = FOwnFd >= 0 ? FOwnFd : dirFd] { StatRuns(fd, queue); });
         } catch (const std::system_error&) {
             // No thread to be had: the caller does it all.
         }
     }
-    StatRuns(dirFd, names, next, entries);
-    if (helper.joinable()) helper.join();
-    if (own >= 0) ::close(own);
-    for (TListEntry& e : helped)
-        entries.push_back(std::move(e));
-    return entries;
-}
+    // However the reading ended, the thread stops waiting for runs.
+    ~THelper() {
+        FQueue.Finish();
+        Join();
+    }
+    THelper(const THelper&) = delete;
+    THelper& operator=(const THelper&) = delete;
+
+    void Join() {
+        if (FThread.joinable()) FThread.join();
+        if (FOwnFd >= 0) ::close(FOwnFd);
+        FOwnFd = -1;
+    }
+
+private:
+    TRunQueue& FQueue;
+    int FOwnFd = -1;
+    std::thread FThread;
+};
 } // namespace
 
 std::vector<TListEntry> FindEntries(const std::string& pattern) {
@@ -281,16 +334,40 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.empty() ? "." : dir.c_str()), &::closedir);
     if (!d) return entries;
     const int dirFd = ::dirfd(d.get());
-    std::vector<TDirName> names;
+    // The runs stay where they are while the helper works on them (a deque
+    // grows without moving its elements); the queue outlives the helper.
+    std::deque<TNameRun> runs;
+    TRunQueue queue;
+    THelper helper(dirFd, queue);
+    auto startRun = [&runs] {
+        TNameRun& run = runs.emplace_back();
+        run.Names.reserve(kStatRun);
+        run.Entries.reserve(kStatRun);
+        return &run;
+    };
+    TNameRun* run = startRun();
+    size_t count = 0;
     while (const dirent* de = ::readdir(d.get())) {
         std::string name = de->d_name;
         // A name with a line break, made on the machine itself, would split
         // its listing line in two: it is not listed (no client can name it).
         if (name.find_first_of("\r\n") != std::string::npos) continue;
         if (!MatchesMask(mask, name)) continue;
-        names.push_back({std::move(name), de->d_type});
+        run->Names.push_back({std::move(name), de->d_type});
+        ++count;
+        if (run->Names.size() == kStatRun) {
+            queue.Push(*run);
+            run = startRun();
+        }
     }
-    entries = StatNames(dirFd, names);
+    if (!run->Names.empty()) queue.Push(*run);
+    queue.Finish();
+    StatRuns(dirFd, queue);
+    helper.Join();
+    entries.reserve(count);
+    for (TNameRun& done : runs)
+        for (TListEntry& e : done.Entries)
+            entries.push_back(std::move(e));
     std::sort(entries.begin(), entries.end(), ListOrder);
     return entries;
 }
