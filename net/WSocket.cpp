@@ -534,6 +534,7 @@ void TCustomWSocket::Dup(int handle) {
     FRecvShut = false;
     FCloseNotified = false;
     FFileCorked = FFileLowWater = false; // options of the old handle
+    FUncorkQueued = false;               // a check still queued was for it
     // A freshly connected socket is writable: with an empty queue OnDataSent
     // fires once right after the connection is established.
     FWantWrite = true;

@@ -142,8 +142,9 @@ public:
     // the loop once the range has gone, or once the file ended before its end
     // (FileShortfall says how many bytes did not come) or could not be read
     // (FileError gives the errno). Data connections of downloads use it.
-    // While a range goes, the connection sends only full segments (TCP_CORK,
-    // lifted once the range has been handed over, so no byte waits) and keeps
+    // While ranges go, the connection sends only full segments (TCP_CORK,
+    // lifted at the end of the loop round in which the last range was handed
+    // over, unless the next one follows, so no byte waits on it) and keeps
     // little unsent data queued (TCP_NOTSENT_LOWAT): the process then hands
     // the system each part itself when the peer has taken the last one,
     // instead of the peer's acknowledgements sending it on the reader's time.

@@ -29,6 +29,7 @@ void TCustomWSocket::DropQueued() {
     FFileLeft = 0;
     FFileFd = -1;
     FFileCorked = false;
+    FUncorkQueued = false;
     FFileLowWater = false;
 }
 
@@ -119,8 +120,10 @@ void TCustomWSocket::QueueUncorkCheck() {
     TLifeRef ref = FLife;
     uint64_t gen = FHandle.Generation();
     FLoop.PostRoundEnd([this, ref, gen] {
-        if (ref.expired()) return;
-        if (gen != FHandle.Generation() || !FFileCorked) {
+        // A check made for an earlier connection of this socket leaves the
+        // flag to the current one.
+        if (ref.expired() || gen != FHandle.Generation()) return;
+        if (!FFileCorked) {
             FUncorkQueued = false;
             return;
         }

@@ -181,7 +181,7 @@ TEST(ListingFormat, EntryFromStat) {
 
 // A folder large enough to be looked at by two threads lists every entry
 // once, in order, each with its own size and type (a link and a directory
-// among plain files, in both halves).
+// among plain files, in different runs of names).
 TEST(ListingFormat, LargeFolderListsEveryEntryOnce) {
     char tmpl[] = "/tmp/vendrix-biglist-XXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);
