@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <unistd.h>
+#include <utility>
 
 namespace vendrix::policy {
 
@@ -29,6 +30,7 @@ TFtpController::TFtpController(const std::string& base, config::TTranslate trans
 }
 
 TFtpController::~TFtpController() {
+    SaveDueTotals();
     // Sessions end without events: the bookkeeping goes with the controller.
     FServer.OnClientDisconnect = nullptr;
     FServer.OnStop = nullptr;
@@ -403,6 +405,18 @@ void TFtpController::AddToTotals(TAppClient& client) {
         // Kept as unsaved: the next write tries again. The reason is logged.
         LogText(e.what());
     }
+}
+
+void TFtpController::AddToTotalsAfterReply(TAppClient& client) {
+    if (!FTotalsDue.insert(client.ID).second || FTotalsDue.size() > 1) return;
+    FLoop.PostRoundEnd([this, life = std::weak_ptr<int>(FLife)] {
+        if (!life.expired()) SaveDueTotals();
+    });
+}
+
+void TFtpController::SaveDueTotals() {
+    for (int32_t id : std::exchange(FTotalsDue, {}))
+        if (TAppClient* client = FindClient(id)) AddToTotals(*client);
 }
 
 // --- operations on a session ------------------------------------------------------------------

@@ -26,7 +26,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,10 @@ public:
     void NotifySecondTick();
     // Adds the session's unsaved kilobytes to the account's totals in the file.
     void AddToTotals(TAppClient& client);
+    // The same at the end of this loop round, once the reply that ends the
+    // transfer has gone out: the file is flushed to disk, and the client need
+    // not wait for that. A session that ends first saves its totals as it ends.
+    void AddToTotalsAfterReply(TAppClient& client);
 
     // Writes one message (tagged text) for a client, prefixed with its number.
     void LogClient(int32_t id, const std::string& message) override;
@@ -184,6 +190,7 @@ private:
     void RemoveUserRow(int32_t id);
     void ChangeCount(std::map<std::string, int>& table, const std::string& key, int delta);
     void NotifyStatus();
+    void SaveDueTotals();
 
     net::TEventLoop& FLoop;
     config::TPaths FPaths;
@@ -213,6 +220,10 @@ private:
 
     TServerStatus FStatus;
     std::vector<TControllerObserver*> FObservers;
+    // Sessions whose totals AddToTotalsAfterReply queued for the round's end.
+    std::set<int32_t> FTotalsDue;
+    // Expires with the controller, so a queued save cannot outlive it.
+    std::shared_ptr<int> FLife = std::make_shared<int>(0);
 };
 
 } // namespace vendrix::policy

@@ -113,7 +113,7 @@ void TTransferPolicy::RetrSessionClosed(TAppClient& client, net::TWSocket&, uint
     const int64_t kilobytes = std::max<int64_t>(client.ByteCount, 0) / 1024;
     client.SessionDownloadKB += kilobytes;
     client.UnsavedDownloadKB += kilobytes;
-    FOwner.AddToTotals(client);
+    FOwner.AddToTotalsAfterReply(client);
     client.DownloadFlag = false;
     client.ResetIdle();
     FOwner.PlayEventSound(TSoundEvent::DownEnd);
@@ -189,7 +189,7 @@ void TTransferPolicy::StorSessionClosed(TAppClient& client, net::TWSocket& data,
     const int64_t kilobytes = data.ReadCount() / 1024;
     client.SessionUploadKB += kilobytes;
     client.UnsavedUploadKB += kilobytes;
-    FOwner.AddToTotals(client);
+    FOwner.AddToTotalsAfterReply(client);
     client.ResetIdle();
     client.UploadFlag = false;
     client.UploadQuota.Reset();

@@ -75,6 +75,35 @@ TEST_F(Transfer, TwoSessionsOfOneAccountBothAddToTheTotal) {
     EXPECT_EQ(FileTotal(TAccountKey::TotalDownload), 109);
 }
 
+// The totals file is flushed to disk, so it is written once the transfer's
+// reply has gone out; a controller that goes first still writes it.
+TEST_F(Transfer, TheTotalsReachTheFileJustAfterTheReplyThatEndsTheTransfer) {
+    WriteUsers("TotalDownload=100\nTotalUpload=1");
+    Start();
+    WriteFile("f.bin", 2048);
+    std::vector<int64_t> atReply; // both totals in the file as each 226 left
+    auto inner = Ctl->Server().OnAnswerToClient;
+    Ctl->Server().OnAnswerToClient = [&](vendrix::ftp::TFtpServer& s, vendrix::ftp::TFtpCtrlSocket& c,
+                                         std::string& answer) {
+        if (answer.rfind("226", 0) == 0)
+            atReply.push_back(FileTotal(TAccountKey::TotalDownload) + FileTotal(TAccountKey::TotalUpload));
+        inner(s, c, answer);
+    };
+    auto c = LoggedIn();
+    EXPECT_EQ(Retr(*c, "f.bin").Final, "226 Transfer complete.");
+    EXPECT_EQ(Stor(*c, "STOR up.bin", std::string(3072, 'u')).Final, "226 File received complete");
+    EXPECT_EQ(atReply, (std::vector<int64_t>{101, 103}));
+    EXPECT_EQ(FileTotal(TAccountKey::TotalDownload), 102);
+    EXPECT_EQ(FileTotal(TAccountKey::TotalUpload), 4);
+
+    Session().UnsavedUploadKB = 5;
+    Ctl->AddToTotalsAfterReply(Session());
+    Ctl.reset();
+    vendrix::ftp::testkit::Pump(5); // the queued save finds no controller
+    EXPECT_EQ(
+        TAccountFile(TPaths(Base.Path()).UsersFile()).Account("anna").ReadInt64(TAccountKey::TotalUpload), 9);
+}
+
 TEST_F(Transfer, UploadLogsStartResumeAndEndAndAddsTheReceivedKilobytes) {
     Start();
     auto c = LoggedIn();
