@@ -36,12 +36,9 @@ void TFtpServer::ListCommand(TClient& Client, TFtpString& Params, TFtpString& An
             std::string pattern = directory.empty() ? Client.Directory + "*.*"
                                                     : BuildFilePath(Client, Client.Directory, directory);
             if (!pattern.empty() && pattern.back() == PathStyle->Sep) pattern += "*.*";
-            auto stream = std::make_unique<TMemoryStream>();
-            if (Client.MachineListing)
-                stream->Write(MachineListing(Client, pattern));
-            else
-                stream->Write(FormatListing(FindEntries(pattern), pattern, detailed, currentYear));
-            Client.DataStream = std::move(stream);
+            Client.DataStream = std::make_unique<TMemoryStream>(
+                Client.MachineListing ? MachineListing(Client, pattern)
+                                      : FormatListing(FindEntries(pattern), pattern, detailed, currentYear));
             Client.HasOpenedFile = true;
             if (OnAlterDirectory) OnAlterDirectory(*this, Client, directory, detailed);
             if (Client.DataStream) Client.DataStream->Seek(0);

@@ -6,12 +6,14 @@
 #include <cctype>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -71,8 +73,9 @@ bool LocalMinute(time_t t, std::tm& tm) {
 }
 
 // Decimal digits of v right-aligned in `width` places (more when needed),
-// blank-padded: printf's "%*lld" without its cost.
-void AppendNumber(std::string& out, long long v, int width, char pad) {
+// padded with `pad`, written at `p`: printf's "%*lld" without its cost.
+// Returns the end. At most max(width, 20) characters.
+char* PutNumber(char* p, long long v, int width, char pad) {
     char digits[24];
     int n = 0;
     const bool negative = v < 0;
@@ -84,17 +87,46 @@ void AppendNumber(std::string& out, long long v, int width, char pad) {
     } while (u);
     if (negative) {
         if (pad == '0') {
-            out += '-';
+            *p++ = '-';
             --width;
         } else {
             digits[n++] = '-';
         }
     }
     for (int i = n; i < width; ++i)
-        out += pad;
+        *p++ = pad;
     while (n)
-        out += digits[--n];
+        *p++ = digits[--n];
+    return p;
 }
+
+char* PutText(char* p, std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+}
+
+// The mode column: ten characters at `p`.
+char* PutModeText(char* p, bool directory, uint32_t permissions) {
+    p[0] = directory ? 'd' : '-';
+    static const char kLetters[] = "rwx";
+    for (int bit = 8; bit >= 0; --bit)
+        p[9 - bit] = (permissions >> bit) & 1 ? kLetters[(8 - bit) % 3] : '-';
+    // The special bits show in the execute places, in upper case where the
+    // execute bit itself is off.
+    auto special = [&](size_t at, uint32_t flag, char letter) {
+        if (!(permissions & flag)) return;
+        p[at] = p[at] == 'x' ? letter : char(letter - 'a' + 'A');
+    };
+    special(3, S_ISUID, 's');
+    special(6, S_ISGID, 's');
+    special(9, S_ISVTX, 't');
+    return p + 10;
+}
+
+// The fixed columns of a detailed line when every number fits its width:
+// mode, links and owners, size, month, day, time or year, the blanks
+// between them, and CR LF.
+constexpr size_t kDetailedColumns = 10 + 19 + 11 + 1 + 3 + 1 + 2 + 1 + 5 + 1 + 2;
 
 bool ListOrder(const TListEntry& a, const TListEntry& b) {
     auto rank = [](const std::string& n) {
@@ -133,24 +165,35 @@ std::string DetailedLine(const TListEntry& entry, int currentYear) {
 void AppendDetailedLine(std::string& out, const TListEntry& entry, int currentYear) {
     if (entry.Hidden) return;
     if (entry.Month < 1 || entry.Month > 12) throw EFtpError("Range check error");
-    AppendModeText(out, entry.Directory, entry.Permissions);
-    out += "   1 ftp      ftp  ";
-    AppendNumber(out, static_cast<long long>(entry.Size), 11, ' ');
-    out += ' ';
-    out += kMonths[entry.Month - 1];
-    out += ' ';
-    AppendNumber(out, entry.Day, 2, '0');
-    out += ' ';
+    // The columns before the name go through a buffer of their own, so the
+    // line costs three appends rather than one per character.
+    char columns[128];
+    char* p = PutModeText(columns, entry.Directory, entry.Permissions);
+    p = PutText(p, "   1 ftp      ftp  ");
+    p = PutNumber(p, static_cast<long long>(entry.Size), 11, ' ');
+    *p++ = ' ';
+    p = PutText(p, kMonths[entry.Month - 1]);
+    *p++ = ' ';
+    p = PutNumber(p, entry.Day, 2, '0');
+    *p++ = ' ';
     if (entry.Year == currentYear) {
-        AppendNumber(out, entry.Hour, 2, '0');
-        out += ':';
-        AppendNumber(out, entry.Minute, 2, '0');
+        p = PutNumber(p, entry.Hour, 2, '0');
+        *p++ = ':';
+        p = PutNumber(p, entry.Minute, 2, '0');
     } else {
-        AppendNumber(out, entry.Year, 5, ' ');
+        p = PutNumber(p, entry.Year, 5, ' ');
     }
-    out += ' ';
+    *p++ = ' ';
+    out.append(columns, size_t(p - columns));
     out += entry.Name;
     out += "\r\n";
+}
+
+size_t ListingBytes(const std::vector<TListEntry>& entries, bool detailed) {
+    size_t bytes = 0;
+    for (const TListEntry& e : entries)
+        bytes += e.Name.size() + (detailed ? kDetailedColumns : 2);
+    return bytes;
 }
 
 std::string ModeText(bool directory, uint32_t permissions) {
@@ -161,20 +204,7 @@ std::string ModeText(bool directory, uint32_t permissions) {
 
 void AppendModeText(std::string& out, bool directory, uint32_t permissions) {
     char mode[10];
-    mode[0] = directory ? 'd' : '-';
-    static const char kLetters[] = "rwx";
-    for (int bit = 8; bit >= 0; --bit)
-        mode[9 - bit] = (permissions >> bit) & 1 ? kLetters[(8 - bit) % 3] : '-';
-    // The special bits show in the execute places, in upper case where the
-    // execute bit itself is off.
-    auto special = [&](size_t at, uint32_t flag, char letter) {
-        if (!(permissions & flag)) return;
-        mode[at] = mode[at] == 'x' ? letter : char(letter - 'a' + 'A');
-    };
-    special(3, S_ISUID, 's');
-    special(6, S_ISGID, 's');
-    special(9, S_ISVTX, 't');
-    out.append(mode, sizeof mode);
+    out.append(mode, size_t(PutModeText(mode, directory, permissions) - mode));
 }
 
 std::string NameLine(const TListEntry& entry) {
@@ -274,7 +304,37 @@ void StatRuns(int dirFd, TRunQueue& queue) {
             run->Entries.push_back(ListEntryFromStat(std::move(name.Name), st));
             run->Entries.back().Link = link;
         }
+        // Sorted by the thread that looked it up: the caller then only merges.
+        std::sort(run->Entries.begin(), run->Entries.end(), ListOrder);
     }
+}
+
+// The sorted runs' entries in one sorted list: a merge through a heap of
+// the runs' next entries, which moves every entry once.
+std::vector<TListEntry> MergeRuns(std::deque<TNameRun>& runs, size_t count) {
+    std::vector<TListEntry> entries;
+    entries.reserve(count);
+    struct THead {
+        TListEntry* Next;
+        TListEntry* End;
+    };
+    std::vector<THead> heads;
+    for (TNameRun& run : runs)
+        if (!run.Entries.empty())
+            heads.push_back({run.Entries.data(), run.Entries.data() + run.Entries.size()});
+    // std::push_heap keeps the greatest first: the order is reversed.
+    auto later = [](const THead& a, const THead& b) { return ListOrder(*b.Next, *a.Next); };
+    std::make_heap(heads.begin(), heads.end(), later);
+    while (!heads.empty()) {
+        std::pop_heap(heads.begin(), heads.end(), later);
+        THead& head = heads.back();
+        entries.push_back(std::move(*head.Next++));
+        if (head.Next == head.End)
+            heads.pop_back();
+        else
+            std::push_heap(heads.begin(), heads.end(), later);
+    }
+    return entries;
 }
 
 // The second look-up thread, when the folder is large and a thread is to
@@ -364,18 +424,13 @@ std::vector<TListEntry> FindEntries(const std::string& pattern) {
     queue.Finish();
     StatRuns(dirFd, queue);
     helper.Join();
-    entries.reserve(count);
-    for (TNameRun& done : runs)
-        for (TListEntry& e : done.Entries)
-            entries.push_back(std::move(e));
-    std::sort(entries.begin(), entries.end(), ListOrder);
-    return entries;
+    return MergeRuns(runs, count);
 }
 
 std::string FormatListing(const std::vector<TListEntry>& entries, const std::string& pattern, bool detailed,
                           int currentYear) {
     std::string text;
-    text.reserve(entries.size() * (detailed ? 64 : 16));
+    text.reserve(ListingBytes(entries, detailed));
     for (const TListEntry& e : entries) {
         if (detailed)
             AppendDetailedLine(text, e, currentYear);

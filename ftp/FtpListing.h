@@ -38,6 +38,9 @@ TListEntry ListEntryFromStat(std::string name, const struct stat& st);
 std::string DetailedLine(const TListEntry& entry, int currentYear);
 // DetailedLine appended to `out`, without a string of its own per line.
 void AppendDetailedLine(std::string& out, const TListEntry& entry, int currentYear);
+// The bytes of the LIST (detailed) or NLST lines of `entries` where every
+// number fits its column: room to reserve for a listing at once.
+size_t ListingBytes(const std::vector<TListEntry>& entries, bool detailed);
 // The mode column of a LIST line: "d" or "-", then the permission bits as
 // "rwxr-xr-x", with s/S and t/T for setuid, setgid and sticky.
 std::string ModeText(bool directory, uint32_t permissions);

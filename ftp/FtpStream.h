@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vendrix::ftp {
@@ -45,6 +46,10 @@ private:
 
 class TMemoryStream : public TFtpStream {
 public:
+    TMemoryStream() = default;
+    // A stream that holds `data` as if it had been written: positioned at
+    // its end. The string is taken, not copied (a listing can be large).
+    explicit TMemoryStream(std::string data) : FData(std::move(data)), FPos(int64_t(FData.size())) {}
     int64_t Read(char* buffer, int64_t count) override;
     void Write(const char* data, int64_t count) override;
     void Write(const std::string& text) { Write(text.data(), int64_t(text.size())); }

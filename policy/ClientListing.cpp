@@ -32,7 +32,7 @@ std::string BuildClientListing(const TPathStyle& style, const std::vector<config
 
     const std::vector<ftp::TListEntry> found = ftp::FindEntries(request.Pattern);
     std::string text;
-    text.reserve(found.size() * (request.Detailed ? 64 : 16));
+    text.reserve(ftp::ListingBytes(found, request.Detailed));
     std::string path;
     for (const ftp::TListEntry& entry : found) {
         const bool dots = entry.Name == "." || entry.Name == "..";

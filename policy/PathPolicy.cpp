@@ -239,7 +239,7 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
     request.Permissions = [&](const std::string& p, bool dir) {
         return FactPermissions(style, rules.Entries, p, dir);
     };
-    const std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
+    std::string text = BuildClientListing(style, rules.Entries, request, [&](const std::string& p) {
         return Passes(rules, p, [&](const std::vector<config::TAccessEntry>& entries, const std::string& q) {
             for (const config::TAccessEntry& e : entries)
                 if (PathWithin(style, e.Directory, q)) return !IsAccessForbidden(style, entries, q);
@@ -249,8 +249,7 @@ void TPathPolicy::BuildDirectory(TAppClient& client, std::string& directory, boo
 
     // Marks the stream as a listing, released when the transfer ends.
     client.UserData = 99;
-    auto stream = std::make_unique<ftp::TMemoryStream>();
-    stream->Write(text);
+    auto stream = std::make_unique<ftp::TMemoryStream>(std::move(text));
     stream->Seek(0);
     client.DataStream = std::move(stream);
     client.HasOpenedFile = true;
