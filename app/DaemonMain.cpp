@@ -15,6 +15,7 @@
 #include "InstallPaths.h"
 #include "LanguageFile.h"
 #include "PasswordPrompt.h"
+#include "ProcessSetup.h"
 #include "QuickShare.h"
 #include "ServiceNotify.h"
 #include "StartupHeader.h"
@@ -182,7 +183,7 @@ int RunCommand(const app::TCommandLine& cl, const std::string& base) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);
+    app::SetUpProcess();
     RaiseOpenFileLimit();
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     const app::TBaseFolder base = app::ResolveBaseFolder(cl.Base, app::CurrentBaseEnvironment());

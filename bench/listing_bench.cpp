@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FtpListing.h"
+#include "ProcessSetup.h"
 
 using namespace vendrix::ftp;
 
@@ -26,6 +27,8 @@ double Median(std::vector<double> v) {
 } // namespace
 
 int main() {
+    // The allocator as the servers set it up: a listing's memory is kept.
+    vendrix::app::SetUpProcess();
     char tmpl[] = "/tmp/vendrix-listing-bench-XXXXXX";
     if (!::mkdtemp(tmpl)) return 1;
     const std::string dir = std::string(tmpl) + "/";

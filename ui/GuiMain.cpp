@@ -9,11 +9,11 @@
 #include "DesktopApp.h"
 #include "GuiApplication.h"
 #include "InstallPaths.h"
+#include "ProcessSetup.h"
 #include "Version.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <csignal>
 #include <iostream>
 
 using namespace vendrix;
@@ -35,7 +35,7 @@ const char* kUsage = "Usage: vendrix-ftp [options]\n"
 } // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);
+    app::SetUpProcess();
     app::TCommandLine cl = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (cl.Error.empty() && !cl.Root.empty()) cl.Error = "--root is an option of vendrix-ftpd";
     if (cl.Error.empty() && !cl.Command.empty())
