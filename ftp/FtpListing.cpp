@@ -258,7 +258,7 @@ constexpr off_t kParallelFolderBytes = 64 * 1024;
 
 struct TNameRun {
     std::vector<TDirName> Names;
-    std::vector<TListEntry> Entries; // room for every name
+    std::vector<TListEntry> Entries; // room for every name; sorted once looked up
 };
 
 class TRunQueue {
