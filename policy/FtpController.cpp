@@ -409,7 +409,7 @@ void TFtpController::AddToTotals(TAppClient& client) {
 
 void TFtpController::AddToTotalsAfterReply(TAppClient& client) {
     if (!FTotalsDue.insert(client.ID).second || FTotalsDue.size() > 1) return;
-    FLoop.PostRoundEnd([this, life = std::weak_ptr<int>(FLife)] {
+    FLoop.PostRoundEnd([this, life = net::TLifeRef(FLife)] {
         if (!life.expired()) SaveDueTotals();
     });
 }

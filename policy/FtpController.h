@@ -26,7 +26,6 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -223,7 +222,7 @@ private:
     // Sessions whose totals AddToTotalsAfterReply queued for the round's end.
     std::set<int32_t> FTotalsDue;
     // Expires with the controller, so a queued save cannot outlive it.
-    std::shared_ptr<int> FLife = std::make_shared<int>(0);
+    net::TLifeToken FLife = net::NewLifeToken();
 };
 
 } // namespace vendrix::policy
